@@ -1,0 +1,37 @@
+# Top-level entry points. `make test` works on a fresh Debian/Ubuntu machine:
+# it installs the missing packages, configures, builds and runs the tests.
+BUILD   ?= build
+JOBS    ?= 2
+WERROR  ?= $(if $(CI),ON,OFF)
+SUDO    := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+DEBS    := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+           nlohmann-json3-dev libcli11-dev
+
+.PHONY: all deps configure build test bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(DEBS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSORVANTIX_WERROR=$(WERROR)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && LANG=C.UTF-8 ctest --output-on-failure -j $(JOBS)
+
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target sorvantix_bench
+	$(BUILD)/bench/sorvantix_bench
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,93 @@
+#include "core/text/day_name.h"
+
+#include "core/text/cp932.h"
+#include "core/text/format.h"
+
+namespace sorvantix {
+namespace {
+
+bool allDigits(std::string_view s)
+{
+    if (s.empty())
+        return false;
+    for (char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+int number(std::string_view s)
+{
+    int v = 0;
+    for (char c : s)
+        v = v * 10 + (c - '0');
+    return v;
+}
+
+size_t utf8Length(unsigned char c)
+{
+    if (c < 0x80)
+        return 1;
+    if (c < 0xE0)
+        return 2;
+    if (c < 0xF0)
+        return 3;
+    return 4;
+}
+
+} // namespace
+
+std::string DayName::text() const
+{
+    return format("%04d年%02d月%02d日", year, month, day);
+}
+
+std::string DayName::digits() const
+{
+    return format("%04d%02d%02d", year, month, day);
+}
+
+std::optional<DayName> DayName::fromDigits(std::string_view s)
+{
+    if (s.size() != 8 || !allDigits(s))
+        return std::nullopt;
+    return DayName{number(s.substr(0, 4)), number(s.substr(4, 2)), number(s.substr(6, 2))};
+}
+
+std::optional<DayName> DayName::fromRecord(std::string_view record)
+{
+    if (record.size() < 19)
+        return std::nullopt;
+    return fromDigits(record.substr(11, 8));
+}
+
+std::optional<DayName> DayName::parse(std::string_view t)
+{
+    // 4 digits, 年 (3 bytes), 2 digits, 月, 2 digits, 日 = 17 bytes of UTF-8.
+    if (t.size() < 17)
+        return std::nullopt;
+    if (!allDigits(t.substr(0, 4)) || t.substr(4, 3) != "年" || !allDigits(t.substr(7, 2)) ||
+        t.substr(9, 3) != "月" || !allDigits(t.substr(12, 2)) || t.substr(14, 3) != "日")
+        return std::nullopt;
+    return DayName{number(t.substr(0, 4)), number(t.substr(7, 2)), number(t.substr(12, 2))};
+}
+
+std::string cp932Prefix(std::string_view utf8, int bytes)
+{
+    std::string out;
+    int taken = 0;
+    size_t i = 0;
+    while (i < utf8.size()) {
+        size_t len = std::min(utf8Length(static_cast<unsigned char>(utf8[i])), utf8.size() - i);
+        std::string_view ch = utf8.substr(i, len);
+        int w = displayWidth(ch);
+        if (taken + w > bytes)
+            break;
+        out += ch;
+        taken += w;
+        i += len;
+    }
+    return out;
+}
+
+} // namespace sorvantix

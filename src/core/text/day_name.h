@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sorvantix {
+
+// The day file name "yyyy年mm月dd日" (14 bytes in CP932, 17 in UTF-8). File names
+// are UTF-8 on this platform, so every place that cuts a file name or a day text by
+// CP932 bytes goes through these helpers instead of counting bytes.
+struct DayName
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+
+    // "yyyy年mm月dd日" with zero-padded fields.
+    std::string text() const;
+
+    // From positions 12-19 of a record ("yyyy" "mmdd"); nullopt when they are not
+    // eight digits.
+    static std::optional<DayName> fromRecord(std::string_view record);
+
+    // From "yyyymmdd"; nullopt when not eight digits.
+    static std::optional<DayName> fromDigits(std::string_view yyyymmdd);
+
+    // Parses the day name at the start of a text (a file name or a day list item);
+    // nullopt when the text does not begin with one.
+    static std::optional<DayName> parse(std::string_view text);
+
+    // "yyyymmdd".
+    std::string digits() const;
+
+    bool operator==(const DayName&) const = default;
+};
+
+// The first `bytes` CP932 bytes of a UTF-8 text, cut at the same characters
+// ("the first 14 bytes" of a file name is its day name, "the first 6" the year
+// and 年). A character that would be cut in half is left out.
+std::string cp932Prefix(std::string_view utf8, int bytes);
+
+} // namespace sorvantix

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace sorvantix {
+
+// Input faults (bad bytes, damaged files, values out of range) are thrown as Error
+// and caught at the Workbench or program boundary, where the message is shown.
+// Broken invariants of our own use std::logic_error instead.
+class Error : public std::runtime_error
+{
+public:
+    explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+} // namespace sorvantix

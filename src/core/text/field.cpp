@@ -1,0 +1,91 @@
+#include "core/text/field.h"
+
+#include "core/text/cp932.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace sorvantix {
+
+std::string field(std::string_view record, int pos, int len)
+{
+    std::string out(static_cast<size_t>(len > 0 ? len : 0), ' ');
+    if (pos < 1 || len <= 0)
+        return out;
+    size_t start = static_cast<size_t>(pos - 1);
+    if (start >= record.size())
+        return out;
+    size_t n = std::min(static_cast<size_t>(len), record.size() - start);
+    out.replace(0, n, record.substr(start, n));
+    return out;
+}
+
+std::string fieldText(std::string_view record, int pos, int len)
+{
+    return fromCp932(field(record, pos, len));
+}
+
+int fieldInt(std::string_view record, int pos, int len)
+{
+    return toIntDef(field(record, pos, len), 0);
+}
+
+void setField(std::string& record, int pos, std::string_view value)
+{
+    size_t start = static_cast<size_t>(pos - 1);
+    if (record.size() < start + value.size())
+        record.resize(start + value.size(), ' ');
+    record.replace(start, value.size(), value);
+}
+
+std::optional<int> parseInt(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    text.remove_prefix(i);
+    if (!text.empty() && text[0] == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return std::nullopt;
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+int toIntDef(std::string_view text, int fallback)
+{
+    return parseInt(text).value_or(fallback);
+}
+
+std::optional<double> parseDouble(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    text.remove_prefix(i);
+    if (!text.empty() && text[0] == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return std::nullopt;
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                     std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace sorvantix

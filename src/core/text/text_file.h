@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvantix {
+
+// Whole-file access. Stored files are CP932 with CR LF after every line; every write
+// goes through writeFileAtomic, so a crash or kill never leaves a half-written file.
+
+// Reads the whole file as bytes. Throws Error when it cannot be read.
+std::string readFileBytes(const std::filesystem::path& path);
+
+// Splits bytes into lines at CR LF, CR or LF; a last line without an ending counts,
+// a final line ending adds no empty line.
+std::vector<std::string> splitLines(std::string_view bytes);
+
+// Lines of a file as raw CP932 bytes (records are cut by byte position).
+std::vector<std::string> readLinesRaw(const std::filesystem::path& path);
+
+// Lines of a file decoded to UTF-8.
+std::vector<std::string> readLinesText(const std::filesystem::path& path);
+
+// Writes raw CP932 lines, each followed by CR LF, atomically.
+void writeLinesRaw(const std::filesystem::path& path, const std::vector<std::string>& lines);
+
+// Writes UTF-8 lines as CP932, each followed by CR LF, atomically. A line CP932
+// cannot hold throws Error before anything is written.
+void writeLinesText(const std::filesystem::path& path, const std::vector<std::string>& lines);
+
+// Replaces the file's content: writes a temporary file in the same folder, flushes
+// it to disk and renames it over the old file. Throws Error on failure, leaving the
+// old file as it was.
+void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+} // namespace sorvantix

@@ -1,0 +1,28 @@
+#include "core/text/day_name.h"
+
+#include <gtest/gtest.h>
+
+using namespace sorvantix;
+
+TEST(DayName, BuildsAndParsesTheDayFileName)
+{
+    DayName d{2004, 5, 30};
+    EXPECT_EQ(d.text(), "2004年05月30日");
+    EXPECT_EQ(d.digits(), "20040530");
+    EXPECT_EQ(DayName::parse("2004年05月30日東京.jvSEr"), d);
+    EXPECT_EQ(DayName::parse("2004年05月30日.jvRA"), d);
+    EXPECT_EQ(DayName::parse("2004年5月30日.jvRA"), std::nullopt);
+    EXPECT_EQ(DayName::parse("20040530"), std::nullopt);
+    EXPECT_EQ(DayName::fromDigits("20040530"), d);
+    EXPECT_EQ(DayName::fromDigits("2004053a"), std::nullopt);
+    EXPECT_EQ(DayName::fromRecord("RA22004060120040530"), d);
+    EXPECT_EQ(DayName::fromRecord("RA2"), std::nullopt);
+}
+
+TEST(DayName, CutsNamesByCp932Bytes)
+{
+    EXPECT_EQ(cp932Prefix("2004年05月30日東京.jvSEr", 14), "2004年05月30日");
+    EXPECT_EQ(cp932Prefix("2004年05月30日東京.sei", 6), "2004年");
+    EXPECT_EQ(cp932Prefix("2004年", 5), "2004");  // never half a character
+    EXPECT_EQ(cp932Prefix("ab", 14), "ab");
+}
