@@ -1,0 +1,57 @@
+#include "core/text/text_grid.h"
+
+#include <algorithm>
+
+namespace sorvantix {
+
+namespace {
+const std::string kEmpty;
+}
+
+void TextGrid::resize(int columns, int rows)
+{
+    columns = std::max(columns, 0);
+    rows = std::max(rows, 0);
+    if (columns == m_columns && rows == m_rows)
+        return;
+    std::vector<std::string> cells(static_cast<size_t>(columns) * static_cast<size_t>(rows));
+    for (int r = 0; r < std::min(rows, m_rows); ++r)
+        for (int c = 0; c < std::min(columns, m_columns); ++c)
+            cells[static_cast<size_t>(r * columns + c)] =
+                std::move(m_cells[static_cast<size_t>(r * m_columns + c)]);
+    m_cells = std::move(cells);
+    m_columns = columns;
+    m_rows = rows;
+}
+
+const std::string& TextGrid::cell(int column, int row) const
+{
+    if (column < 0 || row < 0 || column >= m_columns || row >= m_rows)
+        return kEmpty;
+    return m_cells[static_cast<size_t>(row * m_columns + column)];
+}
+
+void TextGrid::setCell(int column, int row, std::string text)
+{
+    if (column < 0 || row < 0 || column >= m_columns || row >= m_rows)
+        return;
+    m_cells[static_cast<size_t>(row * m_columns + column)] = std::move(text);
+}
+
+void TextGrid::swapRows(int a, int b)
+{
+    if (a == b || a < 0 || b < 0 || a >= m_rows || b >= m_rows)
+        return;
+    for (int c = 0; c < m_columns; ++c)
+        std::swap(m_cells[static_cast<size_t>(a * m_columns + c)],
+                  m_cells[static_cast<size_t>(b * m_columns + c)]);
+}
+
+void TextGrid::clearRows(int fromRow)
+{
+    for (int r = std::max(fromRow, 0); r < m_rows; ++r)
+        for (int c = 0; c < m_columns; ++c)
+            m_cells[static_cast<size_t>(r * m_columns + c)].clear();
+}
+
+} // namespace sorvantix
