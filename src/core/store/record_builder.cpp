@@ -1,5 +1,6 @@
 #include "core/store/record_builder.h"
 
+#include "core/store/race_key.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 
@@ -424,11 +425,12 @@ RecordBuilder& RecordBuilder::clear(std::string_view name, int index)
 
 RecordBuilder& RecordBuilder::setRaceKey(std::string_view digits16)
 {
-    bool digitsOnly =
-        std::all_of(digits16.begin(), digits16.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (digits16.size() != 16 || !digitsOnly)
-        throw Error("race key must be 16 digits: \"" + std::string(digits16) + "\"");
-    m_bytes.replace(11, 16, digits16);
+    return setRaceKey(RaceKey::parse(digits16));
+}
+
+RecordBuilder& RecordBuilder::setRaceKey(const RaceKey& key)
+{
+    m_bytes.replace(11, 16, key.text());
     return *this;
 }
 

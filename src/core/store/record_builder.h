@@ -6,6 +6,8 @@
 
 namespace sorvantix {
 
+class RaceKey;
+
 // The five JV-Data record types the program reads.
 enum class RecordType { RA, SE, HR, O1, O2 };
 
@@ -142,6 +144,7 @@ public:
     // Positions 12-27 from 16 digits (year, month-day, venue, meeting, meeting day,
     // race number); anything but 16 ASCII digits is an error.
     RecordBuilder& setRaceKey(std::string_view digits16);
+    RecordBuilder& setRaceKey(const RaceKey& key);
 
     // The raw bytes of a field entry.
     std::string get(std::string_view name, int index = 1) const;

@@ -1,0 +1,113 @@
+#include "core/store/race_key.h"
+
+#include "core/text/error.h"
+
+#include <algorithm>
+
+namespace sorvantix {
+namespace {
+
+bool sixteenDigits(std::string_view s)
+{
+    return s.size() == 16 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Keys in messages may be damaged bytes: show them escaped so the message stays
+// readable text.
+std::string printable(std::string_view s)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : s) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<RaceKey> RaceKey::tryParse(std::string_view digits16)
+{
+    if (!sixteenDigits(digits16))
+        return std::nullopt;
+    return RaceKey(std::string(digits16));
+}
+
+RaceKey RaceKey::parse(std::string_view digits16)
+{
+    if (auto key = tryParse(digits16))
+        return *key;
+    throw Error("race key must be 16 digits, got \"" + printable(digits16) + "\"");
+}
+
+std::optional<RaceKey> RaceKey::tryFromRecord(std::string_view record)
+{
+    if (record.size() < 27)
+        return std::nullopt;
+    return tryParse(record.substr(11, 16));
+}
+
+RaceKey RaceKey::fromRecord(std::string_view record)
+{
+    if (record.size() < 27)
+        throw Error("record of " + std::to_string(record.size()) +
+                    " bytes is too short for a race key (positions 12-27)");
+    std::string_view key = record.substr(11, 16);
+    if (auto parsed = tryParse(key))
+        return *parsed;
+    throw Error("record \"" + printable(record.substr(0, 2)) +
+                "\" has no valid race key at positions 12-27: \"" + printable(key) + "\"");
+}
+
+int RaceKey::number(size_t pos, size_t len) const
+{
+    int v = 0;
+    for (size_t i = pos; i < pos + len; ++i)
+        v = v * 10 + (m_digits[i] - '0');
+    return v;
+}
+
+int RaceKey::year() const
+{
+    return number(0, 4);
+}
+
+int RaceKey::month() const
+{
+    return number(4, 2);
+}
+
+int RaceKey::day() const
+{
+    return number(6, 2);
+}
+
+int RaceKey::meeting() const
+{
+    return number(10, 2);
+}
+
+int RaceKey::meetingDay() const
+{
+    return number(12, 2);
+}
+
+int RaceKey::raceNo() const
+{
+    return number(14, 2);
+}
+
+DayName RaceKey::dayName() const
+{
+    return DayName{year(), month(), day()};
+}
+
+} // namespace sorvantix
