@@ -248,6 +248,24 @@ std::string describe(RecordType type, const RecordField& f, int index)
     return out;
 }
 
+// Values in messages may be damaged bytes: escape what is not printable ASCII.
+std::string printable(std::string_view s)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : s) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out += ch;
+        } else {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 int recordLength(RecordType type)
@@ -321,6 +339,23 @@ RecordBuilder::RecordBuilder(RecordType type)
     m_bytes.replace(m_bytes.size() - 2, 2, "\r\n");
 }
 
+RecordBuilder RecordBuilder::fromRecord(std::string_view record)
+{
+    for (RecordType type :
+         {RecordType::RA, RecordType::SE, RecordType::HR, RecordType::O1, RecordType::O2}) {
+        if (record.substr(0, 2) != recordTypeName(type))
+            continue;
+        if (static_cast<int>(record.size()) != recordLength(type) || !record.ends_with("\r\n"))
+            throw Error(std::string(recordTypeName(type)) + " record must be " +
+                        std::to_string(recordLength(type)) + " bytes ending in CR LF, got " +
+                        std::to_string(record.size()) + " bytes");
+        RecordBuilder b(type);
+        b.m_bytes = std::string(record);
+        return b;
+    }
+    throw Error("not an RA, SE, HR, O1 or O2 record: \"" + printable(record.substr(0, 2)) + "\"");
+}
+
 const RecordField& RecordBuilder::lookup(std::string_view name) const
 {
     if (const RecordField* f = findRecordField(m_type, name))
@@ -342,7 +377,7 @@ void RecordBuilder::write(const RecordField& f, int index, std::string_view byte
 {
     int pos = entryPos(f, index);
     if (static_cast<int>(bytes.size()) != f.len)
-        throw Error(describe(m_type, f, index) + ": value \"" + std::string(bytes) + "\" has " +
+        throw Error(describe(m_type, f, index) + ": value \"" + printable(bytes) + "\" has " +
                     std::to_string(bytes.size()) + " bytes");
     m_bytes.replace(static_cast<size_t>(pos - 1), bytes.size(), bytes);
 }

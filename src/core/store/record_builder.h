@@ -59,6 +59,11 @@ const RecordField* findRecordField(RecordType type, std::string_view name);
 // Errors are thrown as sorvantix::Error naming the record type and field; a value is
 // never cut to fit. setRaw writes exact-width bytes into any field (damaged data).
 //
+// Fill values where the layout leaves the choice open: flags and counts whose "none"
+// is 0 (edition_part, sale flags, HR flags, record_flag) and numeric ids (horse_id,
+// trainer, owner and jockey codes) are Digits; reserved fields are Code (blanks);
+// payout and odds entries are Code, as unused entries are blanks in real data.
+//
 // Field names (pos/len; D = Digits, C = Code, T = Text, L = Latin; xN = repeated):
 // Common to all: record_type 1/2 C (preset), data_kind 3/1 C, creation_date 4/8 D,
 //   year 12/4 D, month_day 16/4 D, venue 20/2 D, meeting 22/2 D, meeting_day 24/2 D,
@@ -121,6 +126,11 @@ class RecordBuilder
 {
 public:
     explicit RecordBuilder(RecordType type);
+
+    // A builder holding a copy of an existing record, to change some fields of it. The
+    // type comes from positions 1-2; a record of another type, of the wrong length or
+    // without its closing CR LF is refused with Error.
+    static RecordBuilder fromRecord(std::string_view record);
 
     RecordType type() const { return m_type; }
 

@@ -236,5 +236,24 @@ TEST(RecordBuilderTest, RepeatedFieldNeedsAnIndexAndRaceKeyNeedsSixteenDigits)
     EXPECT_EQ(b.bytes(), RecordBuilder(RecordType::O1).bytes());
 }
 
+TEST(RecordBuilderTest, FromRecordKeepsTheBytesAndChecksTheShape)
+{
+    RecordBuilder se(RecordType::SE);
+    se.setRaceKey("2004053005020411").set("horse_name", "テスト").set("horse_no", 3);
+    RecordBuilder copy = RecordBuilder::fromRecord(se.bytes());
+    EXPECT_EQ(copy.type(), RecordType::SE);
+    EXPECT_EQ(copy.bytes(), se.bytes());
+    copy.set("data_kind", "7");
+    EXPECT_EQ(copy.get("horse_no"), "03");
+    EXPECT_EQ(copy.get("data_kind"), "7");
+
+    std::string noCrLf = se.bytes();
+    noCrLf[noCrLf.size() - 1] = ' ';
+    for (const std::string& bad : {se.bytes().substr(0, 553), se.bytes() + "\r\n", noCrLf,
+                                   "XX" + se.bytes().substr(2), std::string(), std::string("S")}) {
+        EXPECT_THROW(RecordBuilder::fromRecord(bad), Error) << bad.size();
+    }
+}
+
 } // namespace
 } // namespace sorvantix
