@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <span>
 #include <string>
 #include <string_view>
@@ -142,6 +143,22 @@ public:
     // Sets entry `index` (1-based) of a field.
     RecordBuilder& set(std::string_view name, int index, long long value);
     RecordBuilder& set(std::string_view name, int index, std::string_view text);
+
+    // Plain ints (the usual literal) go to the number setters.
+    RecordBuilder& set(std::string_view name, int value)
+    {
+        return set(name, static_cast<long long>(value));
+    }
+    RecordBuilder& set(std::string_view name, int index, int value)
+    {
+        return set(name, index, static_cast<long long>(value));
+    }
+
+    // A char would silently become its code number: pass a text ("A") instead.
+    template <class C>
+    requires std::same_as<C, char> RecordBuilder& set(std::string_view name, C) = delete;
+    template <class C>
+    requires std::same_as<C, char> RecordBuilder& set(std::string_view name, int index, C) = delete;
 
     // Writes exactly the field's width of arbitrary bytes (no conversion, no check of
     // the content).
