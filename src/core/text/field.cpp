@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace sorvantix {
 
@@ -32,6 +33,8 @@ int fieldInt(std::string_view record, int pos, int len)
 
 void setField(std::string& record, int pos, std::string_view value)
 {
+    if (pos < 1)
+        throw std::out_of_range("setField: position " + std::to_string(pos));
     size_t start = static_cast<size_t>(pos - 1);
     if (record.size() < start + value.size())
         record.resize(start + value.size(), ' ');

@@ -17,7 +17,8 @@ std::string fieldText(std::string_view record, int pos, int len);
 int fieldInt(std::string_view record, int pos, int len);
 
 // Replaces `len` = value.size() bytes at 1-based `pos` with `value`, growing the record
-// with blanks when it is too short.
+// with blanks when it is too short. A position below 1 is a caller's bug and throws
+// std::out_of_range.
 void setField(std::string& record, int pos, std::string_view value);
 
 // Integer reading as the system does it: leading blanks skipped, an optional sign,

@@ -123,7 +123,10 @@ void writeFileAtomic(const fs::path& path, std::string_view bytes)
         p += n;
         left -= static_cast<size_t>(n);
     }
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+    // The rename makes the new content appear whole or not at all, also when the
+    // process is killed. No fsync: a bulk import writes thousands of files and the
+    // file system orders a rename-replace after the data it replaces.
+    if (::fchmod(fd, 0644) != 0)
         fail("ファイルを書き込めません: ");
     if (::close(fd) != 0) {
         int e = errno;

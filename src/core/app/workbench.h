@@ -1,0 +1,129 @@
+#pragma once
+
+#include "core/analysis/analysis_display.h"
+#include "core/analysis/analysis_state.h"
+#include "core/app/app_dir.h"
+#include "core/app/clock.h"
+#include "core/app/ini_file.h"
+#include "core/app/person.h"
+#include "core/odds/odds_arrays.h"
+#include "core/present/grid_sort.h"
+#include "core/results/race_results.h"
+#include "core/store/day_store.h"
+#include "core/store/race_title.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sorvantix {
+
+// The main window's working state, under the names the window uses.
+struct WorkbenchState
+{
+    // Left panel.
+    std::vector<std::string> DateCombo; // day names, newest first
+    int DateComboIndex = -1;
+    std::vector<RaceListItem> DatList; // race list items with their slots
+    int DatListIndex = -1;
+    std::vector<std::string> TimeCombo; // "MM/DD hh:mm"
+    int TimeComboIndex = -1;
+    int UpDown1Max = 35;
+    int UpDown1Position = 0;
+    std::string DLlabel;
+
+    // Day and race.
+    DayStore store;
+    std::filesystem::path RaFilePath;
+    std::filesystem::path HrFilePath;
+    int SelectedRace = 0;
+    int LastRaceIndex = 0;
+    bool Since2005 = false;
+    bool UseUmaren = false;
+    bool ShowAnalysisPanel = false;
+    std::vector<std::string> O1Lines;
+    std::vector<std::string> O2Lines;
+    std::filesystem::path O1FilePath;
+    std::filesystem::path O2FilePath;
+
+    // Title panel and analysis panel.
+    RaceTitle title;
+    bool Panel3Visible = false;
+    std::string Panel1Caption;
+    std::string StaticText1;
+    std::string BorderLabel4;
+
+    // Automatic result timer (the timer itself belongs to the acquisition).
+    int AutoResultIntervalMinutes = 15;
+    bool AutoResultTimerEnabled = false;
+
+    // Analysis run.
+    OddsArrays odds;
+    AnalysisState analysis;
+    RaceResults results;
+    AnalysisDisplay display;
+    SortButton pressedSort = SortButton::HorseNumber;
+};
+
+// The main window's operations without a window: day list, day loading, race and
+// time-point selection, odds loading and the analysis run, the batch, sorting and
+// the copy text. Messages reach the person through `Person` with their exact texts;
+// input faults of files (damaged, unreadable, unwritable) are reported the same way
+// and end the current operation, never the program.
+class Workbench
+{
+public:
+    Workbench(AppDir appDir, Person& person, const Clock& clock);
+
+    const WorkbenchState& state() const { return m_state; }
+    const AppDir& appDir() const { return m_appDir; }
+    const TIniGT& ini() const { return m_ini; }
+
+    // Rebuilds the day list from the .jvRA files in Data (newest first); nothing is
+    // selected afterwards.
+    void MakeDataListBtnClick();
+    // Loads the day of DateCombo item `index` and selects a race.
+    void DateComboChange(int index);
+    // Selects the race of DatList item `index`: title, time points, default time
+    // point, odds loading and the analysis run.
+    void DatListClick(int index);
+    // The arrows beside the race list.
+    void UpDown1Click(int position);
+    // Chooses time point `index` of TimeCombo and loads it.
+    void TimeComboChange(int index);
+    // Loads the odds of the chosen time point and runs the analysis.
+    void ReadOddsBtnClick();
+    // The analysis run's steps.
+    void ClearBtnClick();
+    void seiBtnClick();
+    void CalcBtnClick();
+    void HyojiBtnClick();
+    // Analyses every race of the day at its default time point.
+    void M1Click();
+    // Sorts the analysis table by a sort button.
+    void SpeedButton1Click(SortButton button);
+    // The clipboard text of a tab's grid (tab caption as on the window).
+    std::string ClipBtn1Click(std::string_view tabCaption) const;
+
+    // Convenience for the programs: selects the day by its name; false when it is
+    // not in the day list.
+    bool selectDay(const std::string& dayName);
+    // The DatList index of a race key, -1 when the loaded day has no such race.
+    int raceIndexOf(std::string_view raceKey) const;
+
+private:
+    template <class F> void guarded(F&& operation);
+    void reportError(const std::string& message);
+    void readOddsBtnClick();
+    void datListClick(int index);
+    void dateComboChange(int index);
+    const std::string& selectedRa() const;
+
+    AppDir m_appDir;
+    Person& m_person;
+    const Clock& m_clock;
+    TIniGT m_ini;
+    WorkbenchState m_state;
+};
+
+} // namespace sorvantix

@@ -1,0 +1,152 @@
+#include "core/odds/odds_files.h"
+
+#include "core/store/racing_codes.h"
+#include "core/text/error.h"
+#include "core/text/field.h"
+#include "core/text/format.h"
+#include "core/text/sorted_text_list.h"
+#include "core/text/text_file.h"
+
+#include <cstdio>
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool allDigits(std::string_view s)
+{
+    if (s.empty())
+        return false;
+    for (char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+bool runOf(std::string_view s, char c)
+{
+    if (s.empty())
+        return false;
+    for (char x : s)
+        if (x != c)
+            return false;
+    return true;
+}
+
+// Value of an odds field in tenths; nullopt for the forms that carry no odds.
+std::optional<long> oddsField(std::string_view record, int pos, int len, const char* what,
+                              int index)
+{
+    std::string raw = field(record, pos, len);
+    std::string_view t = trimmed(raw);
+    if (t.empty() || runOf(raw, '*') || runOf(raw, '-'))
+        return std::nullopt;
+    // Trimmed digits only: a field such as " 123" counts, "12a4" does not.
+    if (!allDigits(t))
+        throw Error(format("%s %d のオッズ欄が不正です: \"%s\" (位置 %d)", what, index,
+                           raw.c_str(), pos));
+    return std::stol(std::string(t));
+}
+
+} // namespace
+
+fs::path oddsFilePath(const fs::path& appDir, std::string_view raceKey, std::string_view extension)
+{
+    if (raceKey.size() != 16 || !allDigits(raceKey))
+        throw Error("レースキーが不正です: \"" + std::string(raceKey) + "\"");
+    return appDir / "Data" / std::string(raceKey.substr(0, 8)) /
+           (std::string(raceKey.substr(8, 8)) + std::string(extension));
+}
+
+int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
+                   std::string_view extension)
+{
+    if (lines.empty())
+        return 0;
+    std::string key = field(lines.front(), 12, 16);
+    fs::path file = oddsFilePath(appDir, key, extension);
+    size_t before = lines.size();
+    std::erase_if(lines, [&](const std::string& line) { return field(line, 12, 16) != key; });
+    fs::create_directories(file.parent_path());
+    sortLines(lines);
+    writeLinesRaw(file, lines);
+    return static_cast<int>(before - lines.size());
+}
+
+std::string timeComboItem(std::string_view line)
+{
+    return field(line, 28, 2) + "/" + field(line, 30, 2) + " " + field(line, 32, 2) + ":" +
+           field(line, 34, 2);
+}
+
+std::string timeKeyOfItem(std::string_view item)
+{
+    if (item.size() < 11)
+        return {};
+    return std::string(item.substr(0, 2)) + std::string(item.substr(3, 2)) +
+           std::string(item.substr(6, 2)) + std::string(item.substr(9, 2));
+}
+
+std::optional<std::string> findOddsRecord(const fs::path& file, int recordSize,
+                                          std::string_view timeKey, bool* damaged)
+{
+    std::string bytes = readFileBytes(file);
+    size_t size = static_cast<size_t>(recordSize);
+    if (damaged)
+        *damaged = bytes.size() % size != 0;
+    if (timeKey.size() != 8)
+        return std::nullopt;
+    for (size_t at = 0; at + size <= bytes.size(); at += size) {
+        if (std::string_view(bytes).substr(at + 27, 8) == timeKey)
+            return bytes.substr(at, size);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> findOddsRecordAtOrBefore(const fs::path& file, std::string_view timeKey)
+{
+    if (timeKey.size() != 8)
+        return std::nullopt;
+    std::string bytes = readFileBytes(file);
+    size_t size = static_cast<size_t>(kO1RecordSize);
+    std::optional<std::string> best;
+    std::string bestTime;
+    for (size_t at = 0; at + size <= bytes.size(); at += size) {
+        std::string_view t = std::string_view(bytes).substr(at + 27, 8);
+        if (t.substr(0, 4) != timeKey.substr(0, 4) || !allDigits(t) || t > timeKey)
+            continue;
+        if (!best || t > bestTime) {
+            best = bytes.substr(at, size);
+            bestTime = std::string(t);
+        }
+    }
+    return best;
+}
+
+void fillOddsArrays(std::string_view o1, std::string_view o2, bool useUmaren, OddsArrays& arrays)
+{
+    OddsArrays filled = arrays;
+    if (useUmaren) {
+        for (int k = 1; k <= OddsArrays::kPairs; ++k) {
+            if (auto v = oddsField(o2, 45 + 13 * (k - 1), 6, "馬連", k))
+                filled.UmarenOdds[static_cast<size_t>(k)] = *v > 0 ? *v / 10.0 : 99999.9;
+        }
+    } else {
+        for (int k = 1; k <= 36; ++k) {
+            if (auto v = oddsField(o1, 606 + 9 * (k - 1), 5, "枠連", k)) {
+                // A bracket with itself (p = 0) lands in the unused element 0.
+                int p = UmarenPairNo(WakurenPairText(k));
+                filled.UmarenOdds[static_cast<size_t>(p)] = *v > 0 ? *v / 10.0 : 9999.9;
+            }
+        }
+    }
+    for (int n = 1; n <= OddsArrays::kHorses; ++n) {
+        if (auto v = oddsField(o1, 46 + 8 * (n - 1), 4, "単勝", n))
+            filled.TanOdds[static_cast<size_t>(n)] = *v > 0 ? *v / 10.0 : 999.9;
+    }
+    arrays = filled;
+}
+
+} // namespace sorvantix

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/odds/odds_arrays.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvantix {
+
+// Odds snapshot files: AppDir/Data/<yyyymmdd>/<venue meeting day race>.jvO1 / .jvO2,
+// one stored O1 (960 bytes) or O2 (2040 bytes) line per announcement, CR LF each,
+// sorted ascending as text (= chronological).
+
+inline constexpr int kO1RecordSize = 962;
+inline constexpr int kO2RecordSize = 2042;
+inline constexpr const char* kO1Extension = ".jvO1";
+inline constexpr const char* kO2Extension = ".jvO2";
+
+// Odds file of a race: `raceKey` is the 16-digit race key; `extension` ".jvO1" or
+// ".jvO2". Throws Error when the key is not 16 digits (no path is built from it).
+std::filesystem::path oddsFilePath(const std::filesystem::path& appDir, std::string_view raceKey,
+                                   std::string_view extension);
+
+// Stores the lines (records without CR LF) one acquisition request collected for one
+// race and record type. Empty list: nothing happens and an existing file is kept.
+// The first line's race key names the file; lines of another race are left out (the
+// count of dropped lines is returned). The folder is created when missing. Throws
+// Error for a first line without a race key of digits, or when writing fails.
+int SaveOddsSeries(const std::filesystem::path& appDir, std::vector<std::string> lines,
+                   std::string_view extension);
+
+// "MM/DD hh:mm" item of the time-point list from a stored odds line (positions 28-35).
+std::string timeComboItem(std::string_view oddsLine);
+
+// Time key MMDDhhmm from a time-point item: characters 1-2, 4-5, 7-8, 10-11.
+std::string timeKeyOfItem(std::string_view item);
+
+// First fixed-size record of the file whose positions 28-35 equal `timeKey`, with
+// its CR LF; nullopt when none matches. `damaged` is set when the file is not a whole
+// number of records (the whole records are still searched).
+std::optional<std::string> findOddsRecord(const std::filesystem::path& file, int recordSize,
+                                          std::string_view timeKey, bool* damaged = nullptr);
+
+// The O1 record announced latest at or before `timeKey` (MMDDhhmm) on the same month
+// and day; nullopt when there is none.
+std::optional<std::string> findOddsRecordAtOrBefore(const std::filesystem::path& file,
+                                                    std::string_view timeKey);
+
+// Converts the odds fields of the slot records into the arrays (which the caller has
+// reset to -1.0). `useUmaren`: quinella odds from the O2 record, else from the
+// bracket-quinella odds of the O1 record. A field that is blank, all "*" or all "-"
+// gives no odds; all zeros give the no-vote odds (999.9 / 99999.9 / 9999.9). A field
+// that is none of these throws Error naming the field; the arrays are then left as
+// they were, so no analysis runs on half-filled arrays.
+void fillOddsArrays(std::string_view o1Record, std::string_view o2Record, bool useUmaren,
+                    OddsArrays& arrays);
+
+} // namespace sorvantix

@@ -1,0 +1,332 @@
+#include "core/app/recording_person.h"
+#include "core/app/temp_dir.h"
+#include "core/analysis/analysis_computation.h"
+#include "core/app/workbench.h"
+#include "core/odds/odds_files.h"
+#include "core/recommend/suisho_params.h"
+#include "core/store/race_card_files.h"
+#include "core/store/racing_codes.h"
+#include "core/store/record_builder.h"
+#include "core/text/field.h"
+#include "core/text/format.h"
+#include "core/text/text_file.h"
+
+#include <gtest/gtest.h>
+
+using namespace sorvantix;
+using sorvantix::test::RecordingPerson;
+using sorvantix::test::TempDir;
+
+namespace {
+
+// A race of the fixture day: key digits, runners, post time.
+struct RaceSpec
+{
+    std::string key; // 16 digits
+    int runners;
+    int postTime; // hhmm
+};
+
+std::string raRecord(const RaceSpec& r)
+{
+    RecordBuilder b(RecordType::RA);
+    b.set("data_kind", "2").set("creation_date", 20261126).setRaceKey(r.key);
+    b.set("weekday", "2").set("race_type", "13").set("race_symbol", "000");
+    b.set("weight_rule", "3").set("condition_3yo", "016").set("condition_4yo", "010");
+    b.set("condition_5yo_up", "010").set("distance", 1600).set("track", "11");
+    b.set("post_time", r.postTime).set("registered", r.runners).set("grade", " ");
+    return b.bytes();
+}
+
+std::string seRecord(const RaceSpec& r, int horse, int finish)
+{
+    RecordBuilder b(RecordType::SE);
+    b.set("data_kind", "7").set("creation_date", 20261130).setRaceKey(r.key);
+    b.set("bracket", BracketNo(r.runners, horse)).set("horse_no", horse);
+    b.set("finish_pos", finish);
+    b.set("race_time", finish == 1 ? 1345 : 0);
+    b.set("margin", finish == 2 ? "K  " : "   ");
+    return b.bytes();
+}
+
+// Win odds of horse h (tenths) and quinella odds of a pair, from a simple strength
+// model so the analysis has something to rank.
+int winTenths(int h) { return 20 + 15 * h; }
+int pairTenths(int a, int b) { return 30 * (a + b) + 7 * a * b; }
+
+std::string o1Line(const RaceSpec& r, const std::string& time, bool withBracket = false)
+{
+    RecordBuilder b(RecordType::O1);
+    b.set("data_kind", "0").set("creation_date", 20261129).setRaceKey(r.key);
+    b.set("announce_time", time).set("registered", r.runners);
+    for (int h = 1; h <= r.runners; ++h) {
+        b.set("win_horse", h, h);
+        b.set("win_odds", h, winTenths(h));
+    }
+    if (withBracket) {
+        for (int a = 1; a <= r.runners; ++a)
+            for (int c = a + 1; c <= r.runners; ++c)
+                b.set("bracket_odds", WakurenPairNumber(a, c), pairTenths(a, c));
+    }
+    std::string s = b.bytes();
+    return s.substr(0, s.size() - 2);
+}
+
+std::string o2Line(const RaceSpec& r, const std::string& time)
+{
+    RecordBuilder b(RecordType::O2);
+    b.set("data_kind", "0").set("creation_date", 20261129).setRaceKey(r.key);
+    b.set("announce_time", time).set("registered", r.runners);
+    for (int a = 1; a <= r.runners; ++a)
+        for (int c = a + 1; c <= r.runners; ++c) {
+            int k = UmarenPairNumber(a, c);
+            b.set("quinella_pair", k, format("%02d%02d", a, c));
+            b.set("quinella_odds", k, pairTenths(a, c));
+        }
+    std::string s = b.bytes();
+    return s.substr(0, s.size() - 2);
+}
+
+class WorkbenchTest : public testing::Test
+{
+protected:
+    void SetUp() override { app.createFolders(); }
+
+    void storeRace(const RaceSpec& r, bool results = true)
+    {
+        storeCardRecord(dir.path(), raRecord(r), CardWriter::Bulk);
+        for (int h = 1; h <= r.runners; ++h)
+            storeCardRecord(dir.path(), seRecord(r, h, results ? (h % r.runners) + 1 : 0),
+                            CardWriter::Bulk);
+    }
+
+    Workbench& open()
+    {
+        bench = std::make_unique<Workbench>(app, person, clock);
+        bench->MakeDataListBtnClick();
+        return *bench;
+    }
+
+    TempDir dir;
+    AppDir app{dir.path()};
+    RecordingPerson person;
+    SettableClock clock{LocalDateTime{2026, 12, 1, 10, 0, 0}};
+    std::unique_ptr<Workbench> bench;
+};
+
+const RaceSpec kRace1{"2026112905050801", 10, 1005};
+const RaceSpec kRace11{"2026112905050811", 16, 1540};
+
+} // namespace
+
+TEST_F(WorkbenchTest, DayListIsNewestFirstAndNothingIsSelected)
+{
+    storeRace(kRace1);
+    storeRace(RaceSpec{"2026112805050701", 12, 1005});
+    Workbench& wb = open();
+    EXPECT_EQ(wb.state().DateCombo,
+              (std::vector<std::string>{"2026年11月29日", "2026年11月28日"}));
+    EXPECT_EQ(wb.state().DateComboIndex, -1);
+}
+
+TEST_F(WorkbenchTest, LoadingADayListsRacesAndComputesAcquisitionTimes)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    writeLinesText(app.iniFile(), {"[Time]", "AutoOzGet=30"});
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto& s = wb.state();
+    ASSERT_EQ(s.DatList.size(), 2u);
+    EXPECT_EQ(s.DatList[0].text, "東京   5回  8日 1R");
+    EXPECT_EQ(s.DatList[1].text, "東京   5回  8日11R");
+    EXPECT_EQ(s.store.AutoOddsTime[0], "0935"); // 10:05 - 30, hour truncated
+    EXPECT_EQ(s.store.AutoOddsTime[1], "1510");
+    EXPECT_EQ(s.store.AutoOddsTime[2], "");     // no race, no time
+    EXPECT_TRUE(s.Since2005);
+    EXPECT_FALSE(s.AutoResultTimerEnabled);     // the clock says 2026-12-01
+    EXPECT_EQ(s.UpDown1Max, 1);
+    // No odds yet: the selection stops with the notice and no panel.
+    EXPECT_EQ(s.Panel1Caption, "当レースはオッズが未取得です。");
+    EXPECT_FALSE(s.Panel3Visible);
+    EXPECT_EQ(person.beeps, 1);
+}
+
+TEST_F(WorkbenchTest, ResultTimerRunsOnlyOnTodaysDay)
+{
+    storeRace(kRace1);
+    clock.set(LocalDateTime{2026, 11, 29, 9, 0, 0});
+    writeLinesText(app.iniFile(), {"[Time]", "AutoRdataGet=20"});
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    EXPECT_TRUE(wb.state().AutoResultTimerEnabled);
+    EXPECT_EQ(wb.state().AutoResultIntervalMinutes, 20);
+}
+
+TEST_F(WorkbenchTest, SelectingARaceShowsTitlesAndPreselectsTheNearestTimePoint)
+{
+    storeRace(kRace1);
+    // 09:15 of the day before does not qualify; 09:10 and 09:20 tie, the earlier wins.
+    SaveOddsSeries(dir.path(),
+                   {o1Line(kRace1, "11280915"), o1Line(kRace1, "11290910"),
+                    o1Line(kRace1, "11290920")},
+                   kO1Extension);
+    SaveOddsSeries(dir.path(),
+                   {o2Line(kRace1, "11280915"), o2Line(kRace1, "11290910"),
+                    o2Line(kRace1, "11290920")},
+                   kO2Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto& s = wb.state();
+    EXPECT_EQ(s.TimeCombo, (std::vector<std::string>{"11/28 09:15", "11/29 09:10", "11/29 09:20"}));
+    EXPECT_EQ(s.TimeComboIndex, 1);
+    EXPECT_EQ(s.title.TitleLabel1, "2026年11月29日(日)東京   5回 8日 1R   10.05発走  ");
+    EXPECT_EQ(s.title.TitleLabel3.substr(0, 24), "10頭  1600ﾒｰﾄﾙ ");
+    EXPECT_EQ(s.title.BashoLabel, "東京");
+    EXPECT_EQ(s.title.RaceLabel, "1");
+    EXPECT_EQ(s.title.Panel2Colour, kGreen);
+    EXPECT_EQ(s.StaticText1, "2026年11月29日東京 5回 8日 1R  10頭");
+    EXPECT_EQ(s.BorderLabel4, "09:10");
+    EXPECT_TRUE(s.Panel3Visible);
+    EXPECT_TRUE(person.messages.empty());
+
+    // The analysis ran on the loaded arrays with the built-in parameters.
+    EXPECT_DOUBLE_EQ(s.odds.TanOdds[3], winTenths(3) / 10.0);
+    EXPECT_DOUBLE_EQ(s.odds.UmarenOdds[UmarenPairNumber(2, 5)], pairTenths(2, 5) / 10.0);
+    EXPECT_EQ(s.odds.TanOdds[11], -1.0);
+    AnalysisState expected;
+    expected.reset();
+    computeAnalysis(s.odds, analysisDefaultParams(), expected);
+    EXPECT_EQ(s.analysis.ShareRank, expected.ShareRank);
+    EXPECT_EQ(s.analysis.ShareRank[1], 1);
+    EXPECT_EQ(s.display.StringGrid1.rowCount(), 11);
+    EXPECT_EQ(s.display.StringGrid1.cell(1, 1), " 1");
+    EXPECT_EQ(s.display.StringGrid1.cell(4, 1), format("%5.1f", winTenths(1) / 10.0));
+
+    // The results were read: horse h finished (h mod 10) + 1, so horse 10 won.
+    EXPECT_EQ(s.results.FinishPos[10], 1);
+    EXPECT_EQ(s.results.FinishPos[1], 2);
+
+    // Choosing another time point reloads and re-runs.
+    wb.TimeComboChange(2);
+    EXPECT_EQ(wb.state().BorderLabel4, "09:20");
+
+    // The recommended-horse file of the day and venue holds the race's lines.
+    auto sei = readLinesText(app.suishoDir() / "2026年11月29日東京.sei");
+    ASSERT_EQ(sei.size(), 61u);
+    EXPECT_EQ(sei[0], " 1R");
+    EXPECT_EQ(sei[1], "10頭");
+}
+
+TEST_F(WorkbenchTest, MissingQuinellaFileStopsTheLoadWithItsMessage)
+{
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11291500")}, kO1Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    // The race list needs the quinella file for the time points.
+    EXPECT_EQ(wb.state().Panel1Caption, "当レースはオッズが未取得です。");
+    EXPECT_TRUE(wb.state().TimeCombo.empty());
+}
+
+TEST_F(WorkbenchTest, WinOddsMissingAtTheChosenTimeComeFromTheLatestEarlierAnnouncement)
+{
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290900"), o1Line(kRace11, "11290930")},
+                   kO1Extension);
+    SaveOddsSeries(dir.path(),
+                   {o2Line(kRace11, "11290900"), o2Line(kRace11, "11290914"),
+                    o2Line(kRace11, "11290930")},
+                   kO2Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    ASSERT_EQ(wb.state().TimeComboIndex, 1); // 09:14 is nearest to 09:15
+    const auto& s = wb.state();
+    EXPECT_EQ(field(s.store.O1Recs[0], 28, 8), "11290900");
+    ASSERT_FALSE(person.statuses.empty());
+    EXPECT_EQ(person.statuses.back(), "単勝オッズは 09:00 発表のものです。");
+    EXPECT_GT(s.odds.TanOdds[1], 0);
+}
+
+TEST_F(WorkbenchTest, AnOddsFieldThatIsNoNumberLeavesTheStateReset)
+{
+    storeRace(kRace11);
+    std::string bad = o2Line(kRace11, "11290915");
+    bad.replace(44 + 13 * 4, 6, "12x456"); // pair 5
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290915")}, kO1Extension);
+    SaveOddsSeries(dir.path(), {bad}, kO2Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_NE(person.messages[0].find("2026112905050811"), std::string::npos);
+    EXPECT_NE(person.messages[0].find("11/29 09:15"), std::string::npos);
+    EXPECT_NE(person.messages[0].find("馬連 5"), std::string::npos);
+    for (int h = 1; h <= 18; ++h)
+        EXPECT_EQ(wb.state().odds.TanOdds[static_cast<size_t>(h)], -1.0);
+    EXPECT_EQ(wb.state().analysis.ShareRank[1], 0);
+    EXPECT_FALSE(wb.state().Panel3Visible);
+}
+
+TEST_F(WorkbenchTest, SmallFieldsBefore2005UseBracketQuinellaOdds)
+{
+    RaceSpec old{"2004053005021101", 8, 1005};
+    storeRace(old);
+    SaveOddsSeries(dir.path(), {o1Line(old, "05300915", true)}, kO1Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto& s = wb.state();
+    EXPECT_FALSE(s.Since2005);
+    EXPECT_FALSE(s.UseUmaren);
+    EXPECT_EQ(s.TimeCombo, (std::vector<std::string>{"05/30 09:15"}));
+    EXPECT_DOUBLE_EQ(s.odds.UmarenOdds[UmarenPairNumber(1, 2)], pairTenths(1, 2) / 10.0);
+    EXPECT_TRUE(person.messages.empty());
+}
+
+TEST_F(WorkbenchTest, BatchNeedsADayAndWritesEveryRacesLines)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    for (const RaceSpec* r : {&kRace1, &kRace11}) {
+        SaveOddsSeries(dir.path(), {o1Line(*r, "11290915")}, kO1Extension);
+        SaveOddsSeries(dir.path(), {o2Line(*r, "11290915")}, kO2Extension);
+    }
+    Workbench& wb = open();
+    wb.M1Click();
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_EQ(person.messages[0], "データを読み込んでください。");
+
+    wb.DateComboChange(0);
+    wb.DatListClick(1);
+    wb.M1Click();
+    auto sei = readLinesText(app.suishoDir() / "2026年11月29日東京.sei");
+    ASSERT_EQ(sei.size(), 61u);
+    EXPECT_EQ(sei[50], "11R");
+    EXPECT_EQ(sei[51], "16頭");
+    EXPECT_EQ(wb.state().DatListIndex, 0); // the first race is shown at the end
+    EXPECT_TRUE(wb.state().Panel3Visible);
+}
+
+TEST_F(WorkbenchTest, ArrowsNeedTwoRacesAndSortsKeepTheirButton)
+{
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290915")}, kO1Extension);
+    SaveOddsSeries(dir.path(), {o2Line(kRace11, "11290915")}, kO2Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    int before = person.beeps;
+    wb.UpDown1Click(0);
+    EXPECT_EQ(person.beeps, before);
+
+    wb.SpeedButton1Click(SortButton::WinOdds);
+    // Win odds rise with the horse number, so the order stays 1..16.
+    EXPECT_EQ(wb.state().display.StringGrid1.cell(1, 1), " 1");
+    wb.SpeedButton1Click(SortButton::Top3Pa);
+    wb.TimeComboChange(0); // a new run keeps the pressed sort
+    EXPECT_EQ(wb.state().pressedSort, SortButton::Top3Pa);
+    const TextGrid& g = wb.state().display.StringGrid1;
+    for (int row = 2; row < g.rowCount(); ++row)
+        EXPECT_GE(g.cell(8, row - 1), g.cell(8, row)) << row;
+
+    std::string copy = wb.ClipBtn1Click("分析表");
+    EXPECT_EQ(std::count(copy.begin(), copy.end(), '\n'), 18); // title + header + 16 rows
+}
