@@ -1,0 +1,220 @@
+#include "core/store/race_card_files.h"
+
+#include "core/store/race_key.h"
+#include "core/store/racing_codes.h"
+#include "core/text/cp932.h"
+#include "core/text/error.h"
+#include "core/text/field.h"
+#include "core/text/format.h"
+#include "core/text/sorted_text_list.h"
+#include "core/text/text_file.h"
+
+#include <optional>
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kZeroedKindAndDate = "000000000"; // positions 3-11
+
+// Type and key of a record for messages; the bytes may be damaged, so they are
+// decoded leniently.
+std::string describe(std::string_view type, std::string_view record)
+{
+    return std::string(type) + "レコード(キー " + fromCp932(field(record, 12, 16)) + ")";
+}
+
+int recordLengthOf(CardFileKind kind)
+{
+    switch (kind) {
+    case CardFileKind::Ra:
+        return kRaRecordLength;
+    case CardFileKind::Se:
+        return kSeRecordLength;
+    case CardFileKind::Hr:
+        return kHrRecordLength;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool cardFileExists(const fs::path& path)
+{
+    std::error_code ec;
+    bool exists = fs::exists(path, ec);
+    if (ec)
+        throw Error("ファイルを確認できません: " + path.string() + ": " + ec.message());
+    return exists;
+}
+
+void ensureCardDataDir(const fs::path& path)
+{
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    if (ec)
+        throw Error("フォルダを作成できません: " + path.parent_path().string() + ": " +
+                    ec.message());
+}
+
+fs::path cardDataDir(const fs::path& appDir)
+{
+    return appDir / "Data";
+}
+
+fs::path raFilePath(const fs::path& appDir, const DayName& day)
+{
+    return cardDataDir(appDir) / (day.text() + ".jvRA");
+}
+
+fs::path hrFilePath(const fs::path& appDir, const DayName& day)
+{
+    return cardDataDir(appDir) / (day.text() + ".jvHR");
+}
+
+fs::path seFilePath(const fs::path& appDir, const DayName& day, std::string_view venueCode)
+{
+    return cardDataDir(appDir) / (day.text() + VenueShortName(venueCode) + ".jvSEr");
+}
+
+bool bulkSkipsDataKind(std::string_view record)
+{
+    std::string_view type = record.substr(0, 2);
+    if (type != "RA" && type != "SE")
+        return false;
+    std::string kind = field(record, 3, 1);
+    return kind == "A" || kind == "B";
+}
+
+std::string blankSeLine()
+{
+    return std::string(static_cast<size_t>(kSeRecordLength - 2), ' ');
+}
+
+bool lineHasRaceKey(std::string_view line, std::string_view raceKey)
+{
+    return line.size() >= 27 && line.substr(11, 16) == raceKey;
+}
+
+CardStorePlan planCardStore(const fs::path& appDir, std::string_view record, CardWriter writer)
+{
+    CardStorePlan plan;
+    std::string_view type = record.substr(0, 2);
+    if (type == "RA")
+        plan.kind = CardFileKind::Ra;
+    else if (type == "SE")
+        plan.kind = CardFileKind::Se;
+    else if (type == "HR")
+        plan.kind = CardFileKind::Hr;
+    else
+        return plan;
+
+    std::string_view body = record;
+    if (body.size() >= 2 && body.substr(body.size() - 2) == "\r\n")
+        body.remove_suffix(2);
+    const int length = recordLengthOf(plan.kind);
+    if (body.size() != static_cast<size_t>(length - 2))
+        throw Error(describe(type, record) +
+                    format("の長さが不正です: %zuバイト (CR LFを含めて%dバイトのはず)",
+                           record.size(), length));
+    if (body.find_first_of("\r\n") != std::string_view::npos)
+        throw Error(describe(type, record) + "の途中に改行があります");
+    std::optional<RaceKey> key = RaceKey::tryFromRecord(body);
+    if (!key)
+        throw Error(describe(type, record) + "のレースキー(12-27桁目)が16桁の数字ではありません");
+
+    const int race = key->raceNo();
+    if (race <= 0) {
+        plan.outcome = StoreOutcome::NoRaceNumber;
+        return plan;
+    }
+    if (plan.kind == CardFileKind::Se) {
+        const int horse = fieldInt(body, 29, 2);
+        if (horse <= 0) {
+            plan.outcome = StoreOutcome::NoRaceNumber;
+            return plan;
+        }
+        // Race 1 horse 19 would land on race 2 horse 1's line, so both limits hold
+        // separately, not just the line range.
+        if (race > kSeMaxRace || horse > kSeMaxHorse)
+            throw Error(describe(type, record) +
+                        format("のレース番号%d・馬番%dは.jvSErファイルに入りません "
+                               "(1〜%dR、1〜%d番)",
+                               race, horse, kSeMaxRace, kSeMaxHorse));
+        plan.lineIndex = (race - 1) * kSeMaxHorse + (horse - 1);
+    }
+
+    plan.day = key->dayName();
+    plan.raceKey = key->text();
+    plan.line = std::string(body);
+    const bool zeroHead = plan.kind == CardFileKind::Ra ||
+                          (plan.kind == CardFileKind::Hr && writer == CardWriter::Bulk);
+    if (zeroHead)
+        plan.line.replace(2, kZeroedKindAndDate.size(), kZeroedKindAndDate);
+    switch (plan.kind) {
+    case CardFileKind::Ra:
+        plan.path = raFilePath(appDir, plan.day);
+        break;
+    case CardFileKind::Hr:
+        plan.path = hrFilePath(appDir, plan.day);
+        break;
+    case CardFileKind::Se:
+        plan.path = seFilePath(appDir, plan.day, key->venue());
+        break;
+    }
+    plan.outcome = StoreOutcome::Stored;
+    return plan;
+}
+
+void applyKeyedLine(std::vector<std::string>& lines, const CardStorePlan& plan, CardWriter writer)
+{
+    bool replaced = false;
+    for (auto& line : lines) {
+        if (lineHasRaceKey(line, plan.raceKey)) {
+            line = plan.line;
+            replaced = true;
+            break;
+        }
+    }
+    if (!replaced)
+        lines.push_back(plan.line);
+    sortLines(lines);
+    if (writer == CardWriter::Realtime && plan.kind == CardFileKind::Ra && !lines.empty() &&
+        trimmed(lines.front()).empty())
+        lines.erase(lines.begin());
+}
+
+void applySeLine(std::vector<std::string>& lines, const CardStorePlan& plan)
+{
+    if (lines.size() < static_cast<size_t>(kSeFileLines))
+        lines.resize(static_cast<size_t>(kSeFileLines), blankSeLine());
+    lines[static_cast<size_t>(plan.lineIndex)] = plan.line;
+}
+
+StoreOutcome storeCardRecord(const fs::path& appDir, std::string_view record, CardWriter writer)
+{
+    CardStorePlan plan = planCardStore(appDir, record, writer);
+    if (plan.outcome != StoreOutcome::Stored)
+        return plan.outcome;
+
+    const bool exists = cardFileExists(plan.path);
+    const bool createsFile = writer == CardWriter::Bulk || plan.kind == CardFileKind::Hr;
+    if (!exists && !createsFile)
+        return StoreOutcome::NoFile;
+
+    std::vector<std::string> lines;
+    if (exists)
+        lines = readLinesRaw(plan.path);
+    if (plan.kind == CardFileKind::Se)
+        applySeLine(lines, plan);
+    else
+        applyKeyedLine(lines, plan, writer);
+    if (!exists)
+        ensureCardDataDir(plan.path);
+    writeLinesRaw(plan.path, lines);
+    return StoreOutcome::Stored;
+}
+
+} // namespace sorvantix

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/text/day_name.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvantix {
+
+// The per-day race card files under AppDir/Data and the rules by which the two
+// acquisitions store RA, SE and HR records into them:
+//   day + ".jvRA"            one line per race (RA without CR LF, positions 3-11 zeroed),
+//                            sorted ascending as text
+//   day + venue + ".jvSEr"   exactly 216 lines of 553 bytes, line (race-1)*18+(horse-1)
+//   day + ".jvHR"            one line per race with payouts, sorted ascending as text
+// Every file is CP932 with CR LF after each line and is rewritten whole and atomically,
+// so line k starts at byte k * (record length) and the day loader reads the files as
+// fixed-size records.
+
+// Which acquisition stores the record: the bulk download of race cards, or the real-time
+// reader of the day's results. The real-time writer never creates a .jvRA or .jvSEr
+// file, stores HR records unchanged and drops a blank first line of the .jvRA file.
+enum class CardWriter { Bulk, Realtime };
+
+// What became of a record handed to a store function.
+enum class StoreOutcome {
+    Stored,        // the file was (re)written
+    NoRaceNumber,  // race number (SE: or horse number) not positive; nothing stored
+    NoFile,        // real-time writer and the file does not exist; nothing stored
+    NotCardRecord, // not an RA, SE or HR record; nothing stored
+};
+
+enum class CardFileKind { Ra, Se, Hr };
+
+// Record lengths as delivered, CR LF included, and the stored line lengths.
+inline constexpr int kRaRecordLength = 1272;
+inline constexpr int kSeRecordLength = 555;
+inline constexpr int kHrRecordLength = 719;
+inline constexpr int kSeFileLines = 216; // 12 races x 18 horses
+inline constexpr int kSeMaxRace = 12;
+inline constexpr int kSeMaxHorse = 18;
+
+// AppDir/Data.
+std::filesystem::path cardDataDir(const std::filesystem::path& appDir);
+
+// AppDir/Data/<day>.jvRA, .jvHR and <day><VenueShortName>.jvSEr. The venue code is the
+// two-byte code of positions 20-21.
+std::filesystem::path raFilePath(const std::filesystem::path& appDir, const DayName& day);
+std::filesystem::path hrFilePath(const std::filesystem::path& appDir, const DayName& day);
+std::filesystem::path seFilePath(const std::filesystem::path& appDir, const DayName& day,
+                                 std::string_view venueCode);
+
+// True for RA and SE records of data kind "A" or "B" (local and overseas races), which
+// the bulk acquisition skips. HR records of any kind are stored. Every caller that
+// replays a bulk acquisition filters with this one predicate.
+bool bulkSkipsDataKind(std::string_view record);
+
+// How a record is to be stored, worked out and checked before any file is touched.
+struct CardStorePlan
+{
+    // Stored: the record is to be stored into `path` (the real-time writer may still
+    // find the file missing); otherwise the reason nothing is stored and the fields
+    // below are empty.
+    StoreOutcome outcome = StoreOutcome::NotCardRecord;
+    CardFileKind kind = CardFileKind::Ra;
+    DayName day;
+    std::filesystem::path path;
+    std::string line;    // the stored line: record without CR LF, 3-11 zeroed where due
+    std::string raceKey; // positions 12-27
+    int lineIndex = -1;  // SE only: (race - 1) * 18 + (horse - 1), 0..215
+};
+
+// Checks a record and plans its store. The record is CP932 bytes as JV-Link delivers
+// it, with or without its closing CR LF. Throws Error, before any path is built, when
+// an RA, SE or HR record has not exactly its type's length (1272/555/719 with CR LF),
+// holds a CR or LF inside, has a race key (12-27) that is not 16 digits, or is an SE
+// record of a race above 12 or a horse above 18 (no line of the .jvSEr file is its own).
+CardStorePlan planCardStore(const std::filesystem::path& appDir, std::string_view record,
+                            CardWriter writer);
+
+// Stores one record into its file: loads the whole file, replaces or appends the line
+// (RA, HR: first line with the same race key; SE: its fixed line), sorts RA and HR
+// lines ascending as text, and writes the whole file atomically (creating
+// AppDir/Data when missing). A missing .jvSEr file is created as 216 blank lines by
+// the bulk writer; an existing one shorter than 216 lines is padded with blank lines.
+// Throws Error for refused records (see planCardStore) and on file failures; a refused
+// record leaves every file untouched.
+StoreOutcome storeCardRecord(const std::filesystem::path& appDir, std::string_view record,
+                             CardWriter writer);
+
+// The store rules on a file's lines in memory, exactly as storeCardRecord applies them
+// to the lines it loaded (an empty list for a missing file):
+// RA/HR: replace the first line with the plan's race key or append, sort ascending as
+// text (stable), and for the real-time RA writer drop the first line if it is blank.
+void applyKeyedLine(std::vector<std::string>& lines, const CardStorePlan& plan, CardWriter writer);
+// SE: pad to 216 lines with blank lines, then replace the plan's line.
+void applySeLine(std::vector<std::string>& lines, const CardStorePlan& plan);
+
+// File existence and creation of the file's folder, failures thrown as Error.
+bool cardFileExists(const std::filesystem::path& path);
+void ensureCardDataDir(const std::filesystem::path& file);
+
+// A blank .jvSEr line: 553 blanks.
+std::string blankSeLine();
+
+// Whether the line's positions 12-27 are the race key.
+bool lineHasRaceKey(std::string_view line, std::string_view raceKey);
+
+} // namespace sorvantix
