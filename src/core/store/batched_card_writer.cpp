@@ -1,0 +1,130 @@
+#include "core/store/batched_card_writer.h"
+
+#include "core/text/error.h"
+#include "core/text/field.h"
+#include "core/text/sorted_text_list.h"
+#include "core/text/text_file.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool lessText(const std::string& a, const std::string& b)
+{
+    return compareText(a, b) < 0;
+}
+
+} // namespace
+
+BatchedCardWriter::BatchedCardWriter(fs::path appDir, CardWriter writer)
+    : m_appDir(std::move(appDir)), m_writer(writer)
+{
+}
+
+BatchedCardWriter::~BatchedCardWriter()
+{
+    try {
+        flush();
+    } catch (...) {
+        // Nobody to tell during unwinding; owners call flush() to see failures.
+    }
+}
+
+bool BatchedCardWriter::hasPendingChanges() const
+{
+    return std::any_of(m_files.begin(), m_files.end(),
+                       [](const auto& entry) { return entry.second.dirty; });
+}
+
+BatchedCardWriter::CachedFile& BatchedCardWriter::file(const CardStorePlan& plan)
+{
+    auto it = m_files.find(plan.path);
+    if (it != m_files.end())
+        return it->second;
+    CachedFile f;
+    f.exists = cardFileExists(plan.path);
+    if (f.exists)
+        f.lines = readLinesRaw(plan.path);
+    return m_files.emplace(plan.path, std::move(f)).first->second;
+}
+
+StoreOutcome BatchedCardWriter::store(std::string_view record)
+{
+    CardStorePlan plan = planCardStore(m_appDir, record, m_writer);
+    if (plan.outcome != StoreOutcome::Stored)
+        return plan.outcome;
+    if (m_day && *m_day != plan.day) {
+        flush();
+        m_files.clear();
+    }
+    m_day = plan.day;
+
+    CachedFile& f = file(plan);
+    const bool createsFile = m_writer == CardWriter::Bulk || plan.kind == CardFileKind::Hr;
+    if (!f.exists && !createsFile)
+        return StoreOutcome::NoFile;
+    if (plan.kind == CardFileKind::Se)
+        applySeLine(f.lines, plan);
+    else
+        storeKeyed(f, plan);
+    f.exists = true;
+    f.dirty = true;
+    return StoreOutcome::Stored;
+}
+
+// Once a file's lines have been sorted, replacing one line and sorting again (stable)
+// only moves that line: it lands after every smaller line and, among lines that
+// compare equal to it, keeps its place relative to them. So the new line is placed
+// with a binary search instead of sorting the whole file for every record.
+void BatchedCardWriter::storeKeyed(CachedFile& f, const CardStorePlan& plan)
+{
+    if (!f.sorted) {
+        // The file as loaded may be in any order: its first store is the plain rule.
+        applyKeyedLine(f.lines, plan, m_writer);
+        f.sorted = true;
+        return;
+    }
+    auto& lines = f.lines;
+    auto match = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return lineHasRaceKey(line, plan.raceKey);
+    });
+    if (match == lines.end()) {
+        lines.insert(std::upper_bound(lines.begin(), lines.end(), plan.line, lessText), plan.line);
+    } else {
+        auto index = match - lines.begin();
+        lines.erase(match);
+        auto lower = std::lower_bound(lines.begin(), lines.end(), plan.line, lessText);
+        auto upper = std::upper_bound(lower, lines.end(), plan.line, lessText);
+        auto at = std::clamp(index, lower - lines.begin(), upper - lines.begin());
+        lines.insert(lines.begin() + at, plan.line);
+    }
+    if (m_writer == CardWriter::Realtime && plan.kind == CardFileKind::Ra &&
+        trimmed(lines.front()).empty())
+        lines.erase(lines.begin());
+}
+
+void BatchedCardWriter::flush()
+{
+    std::exception_ptr failure;
+    for (auto& [path, f] : m_files) {
+        if (!f.dirty)
+            continue;
+        try {
+            ensureCardDataDir(path);
+            writeLinesRaw(path, f.lines);
+            f.dirty = false;
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace sorvantix
