@@ -45,14 +45,14 @@ constexpr Word kNameWords[] = {
 };
 
 constexpr const char* kSurnames[] = {
-    "佐藤", "鈴木", "高橋", "田中", "伊藤", "渡辺", "山本", "中村", "小林", "加藤", "吉田",
-    "山田", "松本", "井上", "木村", "林",   "清水", "山崎", "森",   "池田", "橋本", "阿部",
-    "石川", "山下", "中島", "石井", "小川", "前田", "岡田", "長谷川", "藤田", "後藤", "近藤",
-    "村上", "遠藤", "青木", "坂本", "斉藤", "福田", "太田", "西村", "藤井", "金子", "岡本",
-    "藤原", "中野", "三浦", "原田", "松田", "竹内", "和田", "石田", "上田", "森田", "原",
-    "柴田", "酒井", "工藤", "横山", "宮崎", "宮本", "内田", "高木", "安藤", "谷口", "大野",
-    "丸山", "今井", "河野", "藤本", "村田", "武田", "上野", "杉山", "増田", "小山", "大塚",
-    "平野", "菅原", "久保", "松井", "千葉", "岩崎", "桜井", "木下", "野口", "松尾", "菊地",
+    "佐藤", "鈴木", "高橋",   "田中",   "伊藤",   "渡辺", "山本", "中村",   "小林", "加藤", "吉田",
+    "山田", "松本", "井上",   "木村",   "林",     "清水", "山崎", "森",     "池田", "橋本", "阿部",
+    "石川", "山下", "中島",   "石井",   "小川",   "前田", "岡田", "長谷川", "藤田", "後藤", "近藤",
+    "村上", "遠藤", "青木",   "坂本",   "斉藤",   "福田", "太田", "西村",   "藤井", "金子", "岡本",
+    "藤原", "中野", "三浦",   "原田",   "松田",   "竹内", "和田", "石田",   "上田", "森田", "原",
+    "柴田", "酒井", "工藤",   "横山",   "宮崎",   "宮本", "内田", "高木",   "安藤", "谷口", "大野",
+    "丸山", "今井", "河野",   "藤本",   "村田",   "武田", "上野", "杉山",   "増田", "小山", "大塚",
+    "平野", "菅原", "久保",   "松井",   "千葉",   "岩崎", "桜井", "木下",   "野口", "松尾", "菊地",
     "野村", "新井", "佐々木", "大久保", "小野寺",
 };
 
@@ -63,17 +63,17 @@ constexpr const char* kGivenHeads[] = {
 };
 
 constexpr const char* kGivenNames[] = {
-    "健一", "翔太", "大輔", "拓也", "誠",   "優子", "勇気", "和也", "隆", "雄一",
+    "健一", "翔太", "大輔", "拓也", "誠",   "優子", "勇気", "和也", "隆",   "雄一",
     "浩二", "剛",   "亮介", "達也", "宏",   "直樹", "正人", "秀樹", "智子", "裕子",
     "陽介", "悠斗", "匠",   "駿",   "航平", "圭介", "晃",   "康弘", "光男", "信二",
 };
 
-constexpr const char* kColours[] = {"黒", "白", "赤", "青",   "黄", "緑",
+constexpr const char* kColours[] = {"黒", "白", "赤",   "青", "黄", "緑",
                                     "紫", "桃", "水色", "橙", "茶", "灰"};
 
-constexpr const char* kPatterns[] = {"一本輪", "二本輪", "縦縞",   "格子縞", "星散らし",
-                                     "襷",     "山形一本輪", "菱山形", "元禄", "帯",
-                                     "鋸歯形", "蛇目",   "菱山形一本輪"};
+constexpr const char* kPatterns[] = {"一本輪", "二本輪",     "縦縞",        "格子縞", "星散らし",
+                                     "襷",     "山形一本輪", "菱山形",      "元禄",   "帯",
+                                     "鋸歯形", "蛇目",       "菱山形一本輪"};
 
 constexpr const char* kSleeves[] = {"袖", "袖縦縞", "袖一本輪", "袖二本輪", "袖菱山形"};
 
@@ -85,25 +85,57 @@ struct Place
 
 // Place names of each venue's region (index = venue code - 1).
 const std::array<std::vector<Place>, 10> kPlaces = {{
-    {{"藻岩山", "Moiwayama"}, {"定山渓", "Jozankei"}, {"石狩", "Ishikari"},
-     {"支笏湖", "Shikotsuko"}, {"羊ヶ丘", "Hitsujigaoka"}},
-    {{"大沼", "Onuma"}, {"駒ケ岳", "Komagatake"}, {"湯の川", "Yunokawa"},
-     {"松前", "Matsumae"}, {"恵山", "Esan"}},
-    {{"磐梯山", "Bandaisan"}, {"飯盛山", "Iimoriyama"}, {"安達太良", "Adatara"},
-     {"猪苗代", "Inawashiro"}, {"阿武隈", "Abukuma"}},
-    {{"弥彦", "Yahiko"}, {"佐渡", "Sado"}, {"信濃川", "Shinanogawa"}, {"妙高", "Myoko"},
+    {{"藻岩山", "Moiwayama"},
+     {"定山渓", "Jozankei"},
+     {"石狩", "Ishikari"},
+     {"支笏湖", "Shikotsuko"},
+     {"羊ヶ丘", "Hitsujigaoka"}},
+    {{"大沼", "Onuma"},
+     {"駒ケ岳", "Komagatake"},
+     {"湯の川", "Yunokawa"},
+     {"松前", "Matsumae"},
+     {"恵山", "Esan"}},
+    {{"磐梯山", "Bandaisan"},
+     {"飯盛山", "Iimoriyama"},
+     {"安達太良", "Adatara"},
+     {"猪苗代", "Inawashiro"},
+     {"阿武隈", "Abukuma"}},
+    {{"弥彦", "Yahiko"},
+     {"佐渡", "Sado"},
+     {"信濃川", "Shinanogawa"},
+     {"妙高", "Myoko"},
      {"瀬波", "Senami"}},
-    {{"府中", "Fuchu"}, {"多摩川", "Tamagawa"}, {"秩父", "Chichibu"}, {"奥多摩", "Okutama"},
-     {"高尾", "Takao"}, {"武蔵野", "Musashino"}},
-    {{"房総", "Boso"}, {"九十九里", "Kujukuri"}, {"習志野", "Narashino"},
-     {"印旛沼", "Inbanuma"}, {"鹿野山", "Kanozan"}},
-    {{"熱田", "Atsuta"}, {"知多", "Chita"}, {"三河", "Mikawa"}, {"犬山", "Inuyama"},
+    {{"府中", "Fuchu"},
+     {"多摩川", "Tamagawa"},
+     {"秩父", "Chichibu"},
+     {"奥多摩", "Okutama"},
+     {"高尾", "Takao"},
+     {"武蔵野", "Musashino"}},
+    {{"房総", "Boso"},
+     {"九十九里", "Kujukuri"},
+     {"習志野", "Narashino"},
+     {"印旛沼", "Inbanuma"},
+     {"鹿野山", "Kanozan"}},
+    {{"熱田", "Atsuta"},
+     {"知多", "Chita"},
+     {"三河", "Mikawa"},
+     {"犬山", "Inuyama"},
      {"伊良湖", "Irago"}},
-    {{"嵐山", "Arashiyama"}, {"比叡", "Hiei"}, {"鞍馬", "Kurama"}, {"宇治川", "Ujigawa"},
-     {"北山", "Kitayama"}, {"鴨川", "Kamogawa"}},
-    {{"六甲", "Rokko"}, {"甲山", "Kabutoyama"}, {"武庫川", "Mukogawa"}, {"須磨", "Suma"},
+    {{"嵐山", "Arashiyama"},
+     {"比叡", "Hiei"},
+     {"鞍馬", "Kurama"},
+     {"宇治川", "Ujigawa"},
+     {"北山", "Kitayama"},
+     {"鴨川", "Kamogawa"}},
+    {{"六甲", "Rokko"},
+     {"甲山", "Kabutoyama"},
+     {"武庫川", "Mukogawa"},
+     {"須磨", "Suma"},
      {"明石", "Akashi"}},
-    {{"玄海", "Genkai"}, {"門司", "Moji"}, {"筑後川", "Chikugogawa"}, {"英彦山", "Hikosan"},
+    {{"玄海", "Genkai"},
+     {"門司", "Moji"},
+     {"筑後川", "Chikugogawa"},
+     {"英彦山", "Hikosan"},
      {"由布", "Yufu"}},
 }};
 
@@ -139,8 +171,11 @@ struct Suffix
 constexpr Suffix kStakes = {"ステークス", "Stakes", "Ｓ"};
 constexpr Suffix kSpecial = {"特別", "Tokubetsu", "特"};
 constexpr Suffix kPrize = {"賞", "Sho", "賞"};
-constexpr Suffix kGradedSuffixes[] = {
-    kStakes, {"カップ", "Cup", "Ｃ"}, {"記念", "Kinen", "記"}, kPrize, {"トロフィー", "Trophy", "Ｔ"}};
+constexpr Suffix kGradedSuffixes[] = {kStakes,
+                                      {"カップ", "Cup", "Ｃ"},
+                                      {"記念", "Kinen", "記"},
+                                      kPrize,
+                                      {"トロフィー", "Trophy", "Ｔ"}};
 
 template <typename T, size_t N> const T& pickFrom(FeedRng& rng, const T (&items)[N])
 {
@@ -244,7 +279,8 @@ std::string silksText(FeedRng& rng)
 RaceName specialRaceName(FeedRng& rng, std::string_view venue, int month, bool stakes)
 {
     const auto& places = kPlaces[static_cast<size_t>(venueIndex(venue))];
-    const auto& seasons = kSeasonWords[static_cast<size_t>((month >= 1 && month <= 12 ? month : 1) - 1)];
+    const auto& seasons =
+        kSeasonWords[static_cast<size_t>((month >= 1 && month <= 12 ? month : 1) - 1)];
     if (stakes) {
         const Place& p = rng.chance(0.5) ? pickFrom(rng, places) : pickFrom(rng, seasons);
         return makeName(p.kanji, p.latin, kStakes);

@@ -194,8 +194,7 @@ std::string seRecord(const RacePlan& race, int horse, char kind, const FeedDate&
     return b.bytes();
 }
 
-std::string hrRecord(const RacePlan& race, const RaceOutcome& o, char kind,
-                     const FeedDate& created)
+std::string hrRecord(const RacePlan& race, const RaceOutcome& o, char kind, const FeedDate& created)
 {
     RecordBuilder b = head(RecordType::HR, race, kind, created);
     b.set("registered", race.registered());
@@ -223,8 +222,7 @@ std::string hrRecord(const RacePlan& race, const RaceOutcome& o, char kind,
     setPayouts(b, "quinella_combo", "quinella_payout", "quinella_popularity", 3, o.quinellaSold,
                o.quinella);
     setPayouts(b, "wide_combo", "wide_payout", "wide_popularity", 7, true, o.wide);
-    setPayouts(b, "exacta_combo", "exacta_payout", "exacta_popularity", 6, o.exactaSold,
-               o.exacta);
+    setPayouts(b, "exacta_combo", "exacta_payout", "exacta_popularity", 6, o.exactaSold, o.exacta);
     setPayouts(b, "trio_combo", "trio_payout", "trio_popularity", 3, o.trioSold, o.trio);
     setPayouts(b, "trifecta_combo", "trifecta_payout", "trifecta_popularity", 6, o.trifectaSold,
                o.trifecta);

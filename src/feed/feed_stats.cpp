@@ -57,9 +57,9 @@ void describeTimePoint(std::string& out, const GeneratedRace& g, size_t index)
 {
     const RacePlan& plan = g.plan;
     const OddsSnapshot& s = g.market.snapshots[index];
-    const MarketShares m = sharesFromRecords(o1Record(plan, g.market, s),
-                                             g.market.quinellaSold ? o2Record(plan, g.market, s)
-                                                                   : std::string());
+    const MarketShares m =
+        sharesFromRecords(o1Record(plan, g.market, s),
+                          g.market.quinellaSold ? o2Record(plan, g.market, s) : std::string());
     const int n = plan.registered();
     out += format("  %s (announcement %zu of %zu)\n", clock(plan, s.minute).c_str(), index + 1,
                   g.market.snapshots.size());
@@ -254,9 +254,9 @@ std::string statsReport(const FeedOptions& options)
             }
         }
     }
-    std::string out = format("Feed statistics %s .. %s, seed %llu\n", options.from.iso().c_str(),
-                             options.to.iso().c_str(),
-                             static_cast<unsigned long long>(options.seed));
+    std::string out =
+        format("Feed statistics %s .. %s, seed %llu\n", options.from.iso().c_str(),
+               options.to.iso().c_str(), static_cast<unsigned long long>(options.seed));
     out += format("Races: %d; with at least one over-backed pair: %d (%d pairs)\n", races,
                   informedRaces, informedPairs);
     if (informedPairs > 0)

@@ -21,8 +21,7 @@ constexpr int kScheduleRecordLength = 382;
 std::string scheduleRecord(const RaceDay& day, const VenueMeeting& vm, const FeedDate& created)
 {
     std::string r = "YS1" + created.digits() + day.date.digits() + vm.venue +
-                    format("%02d%02d", vm.meeting, vm.meetingDay) +
-                    std::to_string(day.weekdayCode);
+                    format("%02d%02d", vm.meeting, vm.meetingDay) + std::to_string(day.weekdayCode);
     r.resize(kScheduleRecordLength - 2, ' ');
     return r + "\r\n";
 }
@@ -164,9 +163,8 @@ void parseOddsDays(std::string_view text, FeedOptions& options)
     size_t start = 0;
     for (;;) {
         const size_t comma = text.find(',', start);
-        const std::string_view item =
-            text.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                               : comma - start);
+        const std::string_view item = text.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         const auto day = FeedDate::parse(item);
         if (!day)
             throw Error("odds days: \"" + std::string(item) +

@@ -24,7 +24,7 @@ struct FeedOptions
     std::uint64_t seed = 1;
     OddsDays oddsDays = OddsDays::All;
     std::vector<FeedDate> oddsDayList; // for OddsDays::List
-    bool oldStyle = false; // pre-2005 days: small fields get bracket-quinella odds only
+    bool oldStyle = false;             // pre-2005 days: small fields get bracket-quinella odds only
 
     // Throws Error when the options do not make a feed: `to` before `from`, old-style
     // days from 2005 on, days before 2005 without old style.

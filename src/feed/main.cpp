@@ -45,8 +45,9 @@ int main(int argc, char** argv)
     std::string out, from, to, oddsDays = "all";
     unsigned long long seed = 1;
     bool oldStyle = false, stats = false;
-    app.add_option("--out", out, "Feed folder to write (created when missing; the feed's own "
-                                 "files are replaced, others left alone)");
+    app.add_option("--out", out,
+                   "Feed folder to write (created when missing; the feed's own "
+                   "files are replaced, others left alone)");
     app.add_option("--from", from, "First day, yyyy-mm-dd")->required();
     app.add_option("--to", to, "Last day, yyyy-mm-dd (default: the first day)");
     app.add_option("--seed", seed, "Seed of the generator (default 1)");
@@ -80,8 +81,8 @@ int main(int argc, char** argv)
             else
                 std::printf("Wrote %d race days, %d races (%d with odds series, %d with "
                             "over-backed pairs): %d files, %lld bytes in %s\n",
-                            s.days, s.races, s.racesWithSeries, s.racesWithInformedPairs,
-                            s.files, s.bytes, out.c_str());
+                            s.days, s.races, s.racesWithSeries, s.racesWithInformedPairs, s.files,
+                            s.bytes, out.c_str());
         }
         if (stats)
             std::fputs(statsReport(options).c_str(), stdout);

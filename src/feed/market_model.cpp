@@ -66,8 +66,9 @@ double cumulativeMoney(const std::vector<SaleWindow>& windows, int post, int t)
             continue;
         const int end = std::min(t, w.to);
         total += kSteadyRate * (end - w.from);
-        total += kLateRate * kLateMinutes *
-                 (std::exp(-(post - end) / kLateMinutes) - std::exp(-(post - w.from) / kLateMinutes));
+        total +=
+            kLateRate * kLateMinutes *
+            (std::exp(-(post - end) / kLateMinutes) - std::exp(-(post - w.from) / kLateMinutes));
     }
     return total;
 }
@@ -149,8 +150,8 @@ std::string announceTime(const FeedDate& raceDate, int minute)
 MarketSeries simulateMarket(const RacePlan& race, std::uint64_t seed)
 {
     const std::string key = race.key();
-    FeedRng rng = FeedRng::stream(seed, "market", std::stoull(key.substr(0, 8)),
-                                  std::stoull(key.substr(8)));
+    FeedRng rng =
+        FeedRng::stream(seed, "market", std::stoull(key.substr(0, 8)), std::stoull(key.substr(8)));
     const int n = race.registered();
     const int post = race.postMinute;
 
@@ -184,8 +185,8 @@ MarketSeries simulateMarket(const RacePlan& race, std::uint64_t seed)
         const size_t h = static_cast<size_t>(r.number);
         // The public flattens the field: longshots are backed more than they deserve.
         view[h] = 0.85 * (r.strength - r.hiddenForm + r.publicError);
-        s.state[h] = r.scratch == Scratch::BeforeSale ? RunnerState::ScratchedBefore
-                                                      : RunnerState::Running;
+        s.state[h] =
+            r.scratch == Scratch::BeforeSale ? RunnerState::ScratchedBefore : RunnerState::Running;
         scratchIndex[h] = r.scratch == Scratch::AfterSale
                               ? std::max(1, static_cast<int>(r.scratchAt * times.size()))
                               : -1;

@@ -37,10 +37,10 @@ struct OddsSnapshot
 // The odds time series of a race, from the opening of the sale to post time.
 struct MarketSeries
 {
-    std::vector<OddsSnapshot> snapshots; // in time order; the last one is the final odds
+    std::vector<OddsSnapshot> snapshots;      // in time order; the last one is the final odds
     std::array<double, 19> finalPreference{}; // the public's win probabilities at the close
-    bool quinellaSold = true; // false on old-style days for fields of 8 or fewer
-    bool bracketSold = true;  // false for fields of 8 or fewer from 2005 on
+    bool quinellaSold = true;                 // false on old-style days for fields of 8 or fewer
+    bool bracketSold = true;                  // false for fields of 8 or fewer from 2005 on
     bool placeSold = true;
     int placesPaid = 3;
 

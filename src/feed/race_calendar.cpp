@@ -88,8 +88,7 @@ std::vector<RaceDay> yearCalendar(int year)
                 lastBlockAndMeeting[venue] = {p.block, meeting};
                 dayInMeeting[venue] = 0;
             }
-            day.venues.push_back(
-                {venue, lastBlockAndMeeting[venue].second, ++dayInMeeting[venue]});
+            day.venues.push_back({venue, lastBlockAndMeeting[venue].second, ++dayInMeeting[venue]});
         }
         result.push_back(std::move(day));
     }

@@ -20,7 +20,7 @@ struct VenueMeeting
 struct RaceDay
 {
     FeedDate date;
-    int weekdayCode = 0; // JV-Data weekday code: 1 Saturday, 2 Sunday, 3 holiday
+    int weekdayCode = 0;              // JV-Data weekday code: 1 Saturday, 2 Sunday, 3 holiday
     std::vector<VenueMeeting> venues; // two or three, in post-time slot order
 };
 

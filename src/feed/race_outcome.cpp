@@ -47,7 +47,8 @@ double winnerSeconds(const RacePlan& race, FeedRng& rng)
     else if (race.turf)
         perFurlong = 11.5 + 0.00028 * (d - 1200);
     else
-        perFurlong = 11.9 + 0.0009 * (std::min(d, 2100.0) - 1200) + 0.0003 * std::max(0.0, d - 2100);
+        perFurlong =
+            11.9 + 0.0009 * (std::min(d, 2100.0) - 1200) + 0.0003 * std::max(0.0, d - 2100);
     double going = 1.0;
     if (race.turf) {
         static constexpr double kTurf[] = {1.0, 1.006, 1.012, 1.02};
@@ -110,8 +111,8 @@ std::string two(int h)
 RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint64_t seed)
 {
     const std::string key = race.key();
-    FeedRng rng = FeedRng::stream(seed, "result", std::stoull(key.substr(0, 8)),
-                                  std::stoull(key.substr(8)));
+    FeedRng rng =
+        FeedRng::stream(seed, "result", std::stoull(key.substr(0, 8)), std::stoull(key.substr(8)));
     const int n = race.registered();
     const OddsSnapshot& fin = market.last();
 
@@ -196,10 +197,10 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
         RunnerResult& r = out.runners[static_cast<size_t>(order[i] - 1)];
         const int winnerTime = out.runners[static_cast<size_t>(order[0] - 1)].timeTenths;
         if (i == 0)
-            r.timeGap = order.size() > 1
-                            ? -(out.runners[static_cast<size_t>(order[1] - 1)].timeTenths -
-                                winnerTime)
-                            : 0;
+            r.timeGap =
+                order.size() > 1
+                    ? -(out.runners[static_cast<size_t>(order[1] - 1)].timeTenths - winnerTime)
+                    : 0;
         else
             r.timeGap = r.timeTenths - winnerTime;
         // Prize money; a dead heat shares the prizes of the places it covers.
@@ -271,9 +272,9 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
             const int style = race.runners[static_cast<size_t>(order[i] - 1)].runningStyle;
             static constexpr double kEarly[] = {0.02, 0.25, 0.6, 0.9};
             const double early = kEarly[style - 1] * m;
-            keys.push_back({early * (1 - progress) + static_cast<double>(i) * progress +
-                                1.5 * rng.normal(),
-                            order[i]});
+            keys.push_back(
+                {early * (1 - progress) + static_cast<double>(i) * progress + 1.5 * rng.normal(),
+                 order[i]});
         }
         std::sort(keys.begin(), keys.end());
         std::string text;
@@ -335,11 +336,11 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
         for (int h : winners)
             total += fin.winVotes[static_cast<size_t>(h)];
         for (int h : winners)
-            out.win.push_back({two(h),
-                               payoutYen({fin.winPool, 800}, total,
-                                         static_cast<int>(winners.size()),
-                                         fin.winVotes[static_cast<size_t>(h)]),
-                               out.runners[static_cast<size_t>(h - 1)].popularity});
+            out.win.push_back(
+                {two(h),
+                 payoutYen({fin.winPool, 800}, total, static_cast<int>(winners.size()),
+                           fin.winVotes[static_cast<size_t>(h)]),
+                 out.runners[static_cast<size_t>(h - 1)].popularity});
     }
     // Place.
     out.placeSold = market.placeSold && !order.empty();
@@ -377,11 +378,10 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
             total += fin.quinellaVotes[static_cast<size_t>(UmarenPairNumber(a, b))];
         for (const auto& [a, b] : quinellaPairs) {
             const long long v = fin.quinellaVotes[static_cast<size_t>(UmarenPairNumber(a, b))];
-            out.quinella.push_back(
-                {two(a) + two(b),
-                 payoutYen({fin.quinellaPool, 750}, total, static_cast<int>(quinellaPairs.size()),
-                           v),
-                 popularityRank(v, fin.quinellaVotes.data() + 1, 153)});
+            out.quinella.push_back({two(a) + two(b),
+                                    payoutYen({fin.quinellaPool, 750}, total,
+                                              static_cast<int>(quinellaPairs.size()), v),
+                                    popularityRank(v, fin.quinellaVotes.data() + 1, 153)});
         }
     }
     out.bracketSold = market.bracketSold && !bracketPairs.empty();
@@ -393,8 +393,7 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
             const long long v = fin.bracketVotes[static_cast<size_t>(WakurenPairNumber(a, b))];
             out.bracket.push_back(
                 {std::to_string(a) + std::to_string(b),
-                 payoutYen({fin.bracketPool, 750}, total, static_cast<int>(bracketPairs.size()),
-                           v),
+                 payoutYen({fin.bracketPool, 750}, total, static_cast<int>(bracketPairs.size()), v),
                  popularityRank(v, fin.bracketVotes.data() + 1, 36)});
         }
     }
@@ -413,8 +412,8 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
                     continue;
                 const double wa = w[static_cast<size_t>(a)], wb = w[static_cast<size_t>(b)],
                              wc = w[static_cast<size_t>(c)];
-                const double share = wa * wb / std::max(1e-9, 1 - wa) * wc /
-                                     std::max(1e-9, 1 - wa - wb);
+                const double share =
+                    wa * wb / std::max(1e-9, 1 - wa) * wc / std::max(1e-9, 1 - wa - wb);
                 trifectaShare[index3(a, b, c)] = share;
                 int t[3] = {a, b, c};
                 std::sort(t, t + 3);
@@ -445,11 +444,11 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
             for (int h : combo)
                 text += two(h);
             const double s = at(combo);
-            const int rank =
-                1 + static_cast<int>(std::count_if(shares.begin(), shares.end(),
-                                                   [s](double x) { return x > s; }));
+            const int rank = 1 + static_cast<int>(std::count_if(shares.begin(), shares.end(),
+                                                                [s](double x) { return x > s; }));
             entries.push_back(
-                {text, payoutYen({pool, permille}, total, static_cast<int>(votes.size()), v), rank});
+                {text, payoutYen({pool, permille}, total, static_cast<int>(votes.size()), v),
+                 rank});
         }
     };
     std::set<std::vector<int>> wideWinners, exactaWinners, trioWinners, trifectaWinners;

@@ -34,11 +34,22 @@ const std::array<VenueCourses, 10> kCourses = {{
     {{{1200, "17"}, {1800, "17"}, {2000, "17"}, {2600, "17"}},
      {{1150, "24"}, {1700, "24"}, {2400, "24"}},
      {{2750, "54"}, {3380, "54"}}},
-    {{{1000, "10"}, {1200, "11"}, {1400, "11"}, {1600, "12"}, {1800, "12"}, {2000, "11"},
-      {2200, "11"}, {2400, "11"}},
+    {{{1000, "10"},
+      {1200, "11"},
+      {1400, "11"},
+      {1600, "12"},
+      {1800, "12"},
+      {2000, "11"},
+      {2200, "11"},
+      {2400, "11"}},
      {{1200, "23"}, {1800, "23"}, {2500, "23"}},
      {{2850, "53"}, {3250, "53"}}},
-    {{{1400, "11"}, {1600, "11"}, {1800, "11"}, {2000, "11"}, {2300, "11"}, {2400, "11"},
+    {{{1400, "11"},
+      {1600, "11"},
+      {1800, "11"},
+      {2000, "11"},
+      {2300, "11"},
+      {2400, "11"},
       {3400, "11"}},
      {{1300, "23"}, {1400, "23"}, {1600, "23"}, {2100, "23"}},
      {{3000, "55"}, {3110, "55"}}},
@@ -48,12 +59,24 @@ const std::array<VenueCourses, 10> kCourses = {{
     {{{1200, "11"}, {1400, "11"}, {1600, "11"}, {2000, "11"}, {2200, "11"}},
      {{1200, "23"}, {1400, "23"}, {1800, "23"}, {1900, "23"}},
      {{3000, "52"}, {3300, "52"}}},
-    {{{1200, "17"}, {1400, "18"}, {1600, "18"}, {1800, "18"}, {2000, "17"}, {2200, "18"},
-      {2400, "18"}, {3000, "18"}},
+    {{{1200, "17"},
+      {1400, "18"},
+      {1600, "18"},
+      {1800, "18"},
+      {2000, "17"},
+      {2200, "18"},
+      {2400, "18"},
+      {3000, "18"}},
      {{1200, "24"}, {1400, "24"}, {1800, "24"}, {1900, "24"}},
      {{3170, "54"}, {3930, "54"}}},
-    {{{1200, "17"}, {1400, "17"}, {1600, "18"}, {1800, "18"}, {2000, "17"}, {2200, "17"},
-      {2400, "18"}, {3000, "17"}},
+    {{{1200, "17"},
+      {1400, "17"},
+      {1600, "18"},
+      {1800, "18"},
+      {2000, "17"},
+      {2200, "17"},
+      {2400, "18"},
+      {3000, "17"}},
      {{1200, "24"}, {1400, "24"}, {1800, "24"}, {2000, "24"}},
      {{2970, "54"}, {3140, "54"}, {3900, "54"}}},
     {{{1200, "17"}, {1800, "17"}, {2000, "17"}, {2600, "17"}},
@@ -441,8 +464,7 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
             race.dirtGoing = dirtGoing;
             race.oldStyle = oldStyle;
 
-            const Choice choice =
-                chooseClass(rng, raceNo, day, race.slot, !courses.jump.empty());
+            const Choice choice = chooseClass(rng, raceNo, day, race.slot, !courses.jump.empty());
             race.raceClass = choice.cls;
             const RaceClass c = choice.cls;
             const bool summerOn = day.date.month >= 6;
@@ -489,8 +511,8 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
 
             // Course: dirt for most maidens, turf for the feature races.
             if (race.jump) {
-                const Course& k = courses.jump[static_cast<size_t>(rng.below(
-                    static_cast<int>(courses.jump.size())))];
+                const Course& k = courses.jump[static_cast<size_t>(
+                    rng.below(static_cast<int>(courses.jump.size())))];
                 race.distance = k.distance;
                 race.track = k.track;
                 race.turf = true;
@@ -498,7 +520,8 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
                 const double turfChance = graded ? 0.9 : (c == RaceClass::Maiden ? 0.45 : 0.55);
                 race.turf = rng.chance(turfChance);
                 const auto& list = race.turf ? courses.turf : courses.dirt;
-                const Course& k = list[static_cast<size_t>(rng.below(static_cast<int>(list.size())))];
+                const Course& k =
+                    list[static_cast<size_t>(rng.below(static_cast<int>(list.size())))];
                 race.distance = k.distance;
                 race.track = k.track;
             }
@@ -550,10 +573,9 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
                 r.silks = silksText(rng);
                 r.blinkers = rng.chance(0.12);
                 if (riders.empty())
-                    riders = roster.empty() ? std::vector<const Person*>{&people.jockeys[0]}
-                                            : roster;
-                const size_t j =
-                    static_cast<size_t>(rng.below(static_cast<int>(riders.size())));
+                    riders =
+                        roster.empty() ? std::vector<const Person*>{&people.jockeys[0]} : roster;
+                const size_t j = static_cast<size_t>(rng.below(static_cast<int>(riders.size())));
                 const Person& jockey = *riders[j];
                 riders.erase(riders.begin() + static_cast<long>(j));
                 r.jockeyCode = jockey.code;
@@ -570,9 +592,10 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
             }
             // Now and then one runner stands out.
             if (rng.chance(0.12)) {
-                auto best = std::max_element(
-                    race.runners.begin(), race.runners.end(),
-                    [](const RunnerPlan& a, const RunnerPlan& b) { return a.strength < b.strength; });
+                auto best = std::max_element(race.runners.begin(), race.runners.end(),
+                                             [](const RunnerPlan& a, const RunnerPlan& b) {
+                                                 return a.strength < b.strength;
+                                             });
                 best->strength += 0.7;
             }
 
@@ -583,9 +606,9 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
             std::sort(strengths.begin(), strengths.end());
             for (RunnerPlan& r : race.runners) {
                 const double rank =
-                    static_cast<double>(std::lower_bound(strengths.begin(), strengths.end(),
-                                                         r.strength) -
-                                        strengths.begin()) /
+                    static_cast<double>(
+                        std::lower_bound(strengths.begin(), strengths.end(), r.strength) -
+                        strengths.begin()) /
                     std::max(1, n - 1);
                 r.weightCarried = weightCarried(rng, race, r, rank);
                 if (r.apprentice > 0)

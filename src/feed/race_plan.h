@@ -22,8 +22,8 @@ enum class Scratch { None, BeforeSale, AfterSale };
 // One runner of a race card and what only the generator knows about it.
 struct RunnerPlan
 {
-    int number = 0;  // horse number 1..18
-    int bracket = 0; // 1..8 by the JRA rule
+    int number = 0;      // horse number 1..18
+    int bracket = 0;     // 1..8 by the JRA rule
     std::string horseId; // 10 digits
     std::string horseName;
     int sex = 1; // 1 colt, 2 filly, 3 gelding
@@ -39,7 +39,7 @@ struct RunnerPlan
     bool blinkers = false;
     int jockeyCode = 0;
     std::string jockeyName;
-    int apprentice = 0; // allowance code, 0 none
+    int apprentice = 0;     // allowance code, 0 none
     int bodyWeight = 480;   // kg, announced on the day
     int weightChange = 0;   // kg against the last run
     int runningStyle = 2;   // 1 front runner .. 4 closer
@@ -65,22 +65,22 @@ struct RacePlan
     RaceClass raceClass = RaceClass::Maiden;
     bool named = false; // special and graded races carry a name
     RaceName name;
-    int edition = 0;   // 第N回 of graded races
-    int specialNo = 0; // special race number of graded races
-    char grade = ' ';  // ' ' ordinary, 'A'..'C' G1..G3, 'E' special
+    int edition = 0;      // 第N回 of graded races
+    int specialNo = 0;    // special race number of graded races
+    char grade = ' ';     // ' ' ordinary, 'A'..'C' G1..G3, 'E' special
     std::string raceType; // "11".."14", "18", "19"
     std::string symbol;   // "000", "A03", "N24" ...
     char weightRule = '3';
     std::array<std::string, 4> conditions; // 2-year-olds, 3, 4, 5 and up
     std::string conditionYoungest;
     int distance = 1600;
-    std::string track; // track code
+    std::string track;  // track code
     std::string course; // "A " .. "C ", blank for dirt and jumps
     bool turf = true;
     bool jump = false;
     std::array<long long, 7> prize{}; // units of 100 yen
 
-    int weather = 1;   // of the venue's day
+    int weather = 1; // of the venue's day
     int turfGoing = 1;
     int dirtGoing = 1;
 
