@@ -644,7 +644,7 @@ std::vector<RacePlan> planDay(const RaceDay& day, std::uint64_t seed, const Peop
                 race.informedPairs.push_back({outsider, order[0]});
                 if (rng.chance(0.3))
                     race.informedPairs.push_back({outsider, order[1]});
-                race.informedFactor = 1.8 + 1.4 * rng.uniform();
+                race.informedFactor = 1.5 + 1.0 * rng.uniform();
                 RunnerPlan& o = race.runners[static_cast<size_t>(outsider - 1)];
                 o.hiddenForm = 0.6 + 0.4 * rng.uniform();
                 o.strength += o.hiddenForm;
