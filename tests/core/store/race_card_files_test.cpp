@@ -185,6 +185,11 @@ struct RefusalCase
     const char* messagePart;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class RaceCardRefusal : public testing::TestWithParam<RefusalCase>
 {
 };
