@@ -93,9 +93,10 @@ void describeTimePoint(std::string& out, const GeneratedRace& g, size_t index)
     }
     for (const auto& [o, f] : plan.informedPairs) {
         const int a = std::min(o, f), b = std::max(o, f);
-        out += format("    over-backed %s: quinella odds %.1f, PA ratio %.4f\n",
+        out += format("    over-backed %s: quinella odds %.1f, 75/odds %.2f %%, PA ratio %.4f\n",
                       UmarenPairText(UmarenPairNumber(a, b)).c_str(),
-                      m.pairOdds[static_cast<size_t>(UmarenPairNumber(a, b))], m.pa(a, b));
+                      m.pairOdds[static_cast<size_t>(UmarenPairNumber(a, b))], m.pairShare(a, b),
+                      m.pa(a, b));
     }
     out += format("    sum of 80/odds (win) %.2f %%, sum of 75/odds (quinella) %.2f %%\n",
                   m.winShareSum, m.pairShareSum);
