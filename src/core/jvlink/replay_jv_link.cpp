@@ -1,0 +1,533 @@
+#include "core/jvlink/replay_jv_link.h"
+
+#include "core/text/error.h"
+#include "core/text/field.h"
+#include "core/text/text_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSettingsSection = "[JVLink]";
+constexpr std::string_view kFeedFolderKey = "FeedFolder";
+constexpr std::string_view kAllFromTime = "00000000000000";
+constexpr std::string_view kFeedExtension = ".jvd";
+constexpr int kThisWeekDays = 7;
+
+bool allDigits(std::string_view text)
+{
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int digitsValue(std::string_view digits)
+{
+    int value = 0;
+    for (char c : digits)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+// "yyyymmdd" naming a real calendar day (years 0001..9999).
+bool isDate(std::string_view text)
+{
+    if (text.size() != 8 || !allDigits(text))
+        return false;
+    std::chrono::year_month_day day{
+        std::chrono::year(digitsValue(text.substr(0, 4))),
+        std::chrono::month(static_cast<unsigned>(digitsValue(text.substr(4, 2)))),
+        std::chrono::day(static_cast<unsigned>(digitsValue(text.substr(6, 2))))};
+    return digitsValue(text.substr(0, 4)) >= 1 && day.ok();
+}
+
+// "yyyymmddhhnnss" naming a real date and time.
+bool isDateTime(std::string_view text)
+{
+    return text.size() == 14 && allDigits(text) && isDate(text.substr(0, 8)) &&
+           digitsValue(text.substr(8, 2)) < 24 && digitsValue(text.substr(10, 2)) < 60 &&
+           digitsValue(text.substr(12, 2)) < 60;
+}
+
+// The stamp `days` days before a valid stamp, as "yyyymmddhhnnss".
+std::string stampDaysBefore(std::string_view stamp, int days)
+{
+    using namespace std::chrono;
+    year_month_day day{year(digitsValue(stamp.substr(0, 4))),
+                       month(static_cast<unsigned>(digitsValue(stamp.substr(4, 2)))),
+                       std::chrono::day(static_cast<unsigned>(digitsValue(stamp.substr(6, 2))))};
+    year_month_day earlier{sys_days(day) - std::chrono::days(days)};
+    if (static_cast<int>(earlier.year()) < 1)
+        return std::string(kAllFromTime);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02u%02u", static_cast<int>(earlier.year()),
+                  static_cast<unsigned>(earlier.month()), static_cast<unsigned>(earlier.day()));
+    return std::string(text) + std::string(stamp.substr(8));
+}
+
+bool isSidByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' ||
+           c == '_' || c == '.' || c == '/';
+}
+
+bool isRealTimeSpec(std::string_view spec)
+{
+    return spec == jv::kSpecTanOdds || spec == jv::kSpecUmarenOdds || spec == jv::kSpecLatestOdds ||
+           spec == jv::kSpecDayResults;
+}
+
+bool isRealTimeKey(std::string_view spec, std::string_view key)
+{
+    if (spec == jv::kSpecDayResults)
+        return isDate(key);
+    return key.size() == 16 && allDigits(key) && isDate(key.substr(0, 8));
+}
+
+// The stamp of a RACE file name "<14 digits>[-name].jvd"; empty for another form.
+std::string stampOfName(std::string_view name)
+{
+    if (name.size() < 14 + kFeedExtension.size() || !allDigits(name.substr(0, 14)) ||
+        name.substr(name.size() - kFeedExtension.size()) != kFeedExtension)
+        return {};
+    std::string_view middle = name.substr(14, name.size() - 14 - kFeedExtension.size());
+    if (!middle.empty() && (middle.size() < 2 || middle[0] != '-'))
+        return {};
+    return std::string(name.substr(0, 14));
+}
+
+// What identifies the content of a feed file: size, change time and path. A cached
+// copy is good while its source still has them.
+std::optional<std::string> sourceIdentity(const fs::path& source)
+{
+    std::error_code ec;
+    auto size = fs::file_size(source, ec);
+    if (ec)
+        return std::nullopt;
+    auto time = fs::last_write_time(source, ec);
+    if (ec)
+        return std::nullopt;
+    return std::to_string(size) + " " + std::to_string(time.time_since_epoch().count()) + " " +
+           source.string();
+}
+
+fs::path identityFile(const fs::path& cachedCopy)
+{
+    fs::path p = cachedCopy;
+    p += ".src";
+    return p;
+}
+
+} // namespace
+
+ReplayJvLinkFolders ReplayJvLinkFolders::inAppDir(const fs::path& appRoot)
+{
+    return {appRoot / "jvlink.ini", appRoot / "jvcache", appRoot / "feed"};
+}
+
+ReplayJvLink::ReplayJvLink(const fs::path& appRoot)
+    : ReplayJvLink(ReplayJvLinkFolders::inAppDir(appRoot))
+{
+}
+
+ReplayJvLink::ReplayJvLink(ReplayJvLinkFolders folders) : m_folders(std::move(folders))
+{
+    loadSettings();
+}
+
+void ReplayJvLink::loadSettings()
+{
+    std::error_code ec;
+    m_feedFolder = fs::absolute(m_folders.defaultFeedFolder, ec).lexically_normal();
+    if (ec)
+        m_feedFolder = m_folders.defaultFeedFolder;
+    m_settingsProblem.clear();
+    if (!fs::exists(m_folders.settingsFile, ec) && !ec)
+        return;
+    std::vector<std::string> lines;
+    try {
+        lines = readLinesText(m_folders.settingsFile);
+    } catch (const Error& e) {
+        m_settingsProblem = e.what();
+        return;
+    }
+    bool inSection = false;
+    for (const std::string& raw : lines) {
+        std::string_view line = trimmed(raw);
+        if (!line.empty() && line.front() == '[') {
+            inSection = line == kSettingsSection;
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (!inSection || eq == std::string_view::npos ||
+            trimmed(line.substr(0, eq)) != kFeedFolderKey)
+            continue;
+        fs::path folder(std::string(trimmed(line.substr(eq + 1))));
+        if (folder.empty() || !folder.is_absolute()) {
+            m_settingsProblem = m_folders.settingsFile.string() +
+                                ": FeedFolder is not an absolute folder: " + folder.string();
+            return;
+        }
+        m_feedFolder = folder.lexically_normal();
+        return;
+    }
+}
+
+int ReplayJvLink::JVInit(const std::string& sid)
+{
+    if (sid.empty())
+        return jv::kInitSidMissing;
+    if (sid.size() > static_cast<size_t>(jv::kSidMaxBytes))
+        return jv::kInitSidTooLong;
+    if (sid.front() == ' ')
+        return jv::kInitSidLeadingBlank;
+    if (!std::all_of(sid.begin(), sid.end(), isSidByte))
+        return jv::kInitSidMissing;
+    m_initialised = true;
+    return jv::kOk;
+}
+
+int ReplayJvLink::JVSetUIProperties()
+{
+    if (!m_chosenFeedFolder)
+        return jv::kOk; // the dialog was cancelled
+    fs::path chosen = std::move(*m_chosenFeedFolder);
+    m_chosenFeedFolder.reset();
+    std::error_code ec;
+    if (chosen.empty())
+        return jv::kUiBadParameter;
+    fs::path folder = fs::absolute(chosen, ec).lexically_normal();
+    if (ec || !fs::is_directory(folder, ec))
+        return jv::kUiBadParameter;
+    std::string text = folder.string();
+    if (text.find_first_of("\r\n") != std::string::npos)
+        return jv::kUiBadParameter;
+    try {
+        fs::path parent = m_folders.settingsFile.parent_path();
+        if (!parent.empty())
+            fs::create_directories(parent, ec);
+        writeLinesText(m_folders.settingsFile,
+                       {std::string(kSettingsSection), std::string(kFeedFolderKey) + "=" + text});
+    } catch (const Error&) {
+        return jv::kUiBadParameter;
+    }
+    m_feedFolder = folder;
+    m_settingsProblem.clear();
+    return jv::kOk;
+}
+
+void ReplayJvLink::resetStream()
+{
+    m_stream = Stream::None;
+    m_cancelled = false;
+    m_statusCalls = 0;
+    m_readCalls = 0;
+    m_files.clear();
+    m_downloads.clear();
+    m_downloaded = 0;
+    m_downloadError = 0;
+    m_fileIndex = 0;
+    m_fileLoaded = false;
+    m_fileBytes.clear();
+    m_pos = 0;
+    m_readError = 0;
+}
+
+// The checks every open starts with; on 0 the faults are loaded for this open.
+int ReplayJvLink::beginOpen(const std::string& dataspec, const std::string& key)
+{
+    if (!m_initialised)
+        return jv::kNotInitialised;
+    if (m_stream != Stream::None && !m_cancelled)
+        return jv::kStillOpen;
+    resetStream();
+    m_dataspec = dataspec;
+    m_key = key;
+    m_closePending = true;
+    m_faults = JvFaultSet::read(m_feedFolder / "faults.txt");
+    m_feedWarnings.clear();
+    return jv::kOk;
+}
+
+int ReplayJvLink::failOpen(int code, int& readCount, int& downloadCount,
+                           std::string& lastFileTimestamp)
+{
+    resetStream();
+    readCount = 0;
+    downloadCount = 0;
+    lastFileTimestamp.clear();
+    return code;
+}
+
+int ReplayJvLink::listRaceFiles(const std::string& fromtime, std::vector<FeedFile>& files,
+                                std::string& newestStamp)
+{
+    fs::path folder = m_feedFolder / std::string(jv::kSpecRace);
+    std::error_code ec;
+    if (!fs::exists(folder, ec))
+        return ec ? jv::kInternalError : jv::kOpenNoData;
+    fs::directory_iterator it(folder, ec);
+    if (ec)
+        return jv::kInternalError;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            return jv::kInternalError;
+        std::string name = it->path().filename().string();
+        if (name.empty() || name.front() == '.')
+            continue;
+        std::string stamp = stampOfName(name);
+        std::error_code typeEc;
+        if (!it->is_regular_file(typeEc) || stamp.empty()) {
+            m_feedWarnings.push_back("RACE/" + name +
+                                     ": not a file named yyyymmddhhnnss[-name].jvd, not served");
+            continue;
+        }
+        if (!isDateTime(stamp)) {
+            m_feedWarnings.push_back("RACE/" + name + ": " + stamp +
+                                     " is no real date and time, not served");
+            continue;
+        }
+        if (stamp <= fromtime)
+            continue;
+        files.push_back({name, stamp, it->path(), false});
+    }
+    if (ec)
+        return jv::kInternalError;
+    std::sort(files.begin(), files.end(), [](const FeedFile& a, const FeedFile& b) {
+        return a.stamp != b.stamp ? a.stamp < b.stamp : a.name < b.name;
+    });
+    if (files.empty())
+        return jv::kOpenNoData;
+    newestStamp = files.back().stamp;
+    return jv::kOk;
+}
+
+fs::path ReplayJvLink::cachedCopy(const FeedFile& file) const
+{
+    return m_folders.cacheFolder / std::string(jv::kSpecRace) / file.name;
+}
+
+bool ReplayJvLink::isCached(const FeedFile& file) const
+{
+    auto identity = sourceIdentity(file.source);
+    if (!identity)
+        return false;
+    fs::path copy = cachedCopy(file);
+    std::error_code ec;
+    auto copySize = fs::file_size(copy, ec);
+    if (ec || std::to_string(copySize) != identity->substr(0, identity->find(' ')))
+        return false;
+    try {
+        return readFileBytes(identityFile(copy)) == *identity;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+int ReplayJvLink::JVOpen(const std::string& dataspec, const std::string& fromtime, int option,
+                         int& readCount, int& downloadCount, std::string& lastFileTimestamp)
+{
+    readCount = 0;
+    downloadCount = 0;
+    lastFileTimestamp.clear();
+    if (int code = beginOpen(dataspec, fromtime); code != jv::kOk)
+        return code;
+    if (dataspec != jv::kSpecRace)
+        return failOpen(jv::kInvalidDataspec, readCount, downloadCount, lastFileTimestamp);
+    if (fromtime != kAllFromTime && !isDateTime(fromtime))
+        return failOpen(jv::kInvalidFromtime, readCount, downloadCount, lastFileTimestamp);
+    if (option < jv::kOptionNormal || option > jv::kOptionSetupNoDialog)
+        return failOpen(jv::kInvalidOption, readCount, downloadCount, lastFileTimestamp);
+    if (!m_settingsProblem.empty())
+        return failOpen(jv::kSettingsInvalid, readCount, downloadCount, lastFileTimestamp);
+    if (auto fault = m_faults.find(JvOperation::JVOpen, dataspec, fromtime, 1))
+        return failOpen(*fault, readCount, downloadCount, lastFileTimestamp);
+
+    std::vector<FeedFile> files;
+    std::string newest;
+    if (int code = listRaceFiles(fromtime, files, newest); code != jv::kOk)
+        return failOpen(code, readCount, downloadCount, lastFileTimestamp);
+    if (option == jv::kOptionThisWeek && fromtime < stampDaysBefore(newest, kThisWeekDays))
+        return failOpen(jv::kInvalidDataspecOption, readCount, downloadCount, lastFileTimestamp);
+
+    m_files = std::move(files);
+    for (size_t i = 0; i < m_files.size(); ++i) {
+        m_files[i].available = isCached(m_files[i]);
+        if (!m_files[i].available)
+            m_downloads.push_back(i);
+    }
+    m_stream = Stream::Stored;
+    readCount = static_cast<int>(m_files.size());
+    downloadCount = static_cast<int>(m_downloads.size());
+    lastFileTimestamp = newest;
+    return jv::kOk;
+}
+
+int ReplayJvLink::JVRTOpen(const std::string& dataspec, const std::string& key)
+{
+    int ignoredCount = 0;
+    std::string ignoredStamp;
+    if (int code = beginOpen(dataspec, key); code != jv::kOk)
+        return code;
+    if (!isRealTimeSpec(dataspec))
+        return failOpen(jv::kInvalidDataspec, ignoredCount, ignoredCount, ignoredStamp);
+    if (!isRealTimeKey(dataspec, key))
+        return failOpen(jv::kInvalidKey, ignoredCount, ignoredCount, ignoredStamp);
+    if (!m_settingsProblem.empty())
+        return failOpen(jv::kSettingsInvalid, ignoredCount, ignoredCount, ignoredStamp);
+    if (auto fault = m_faults.find(JvOperation::JVRTOpen, dataspec, key, 1))
+        return failOpen(*fault, ignoredCount, ignoredCount, ignoredStamp);
+
+    // The key is digits only, so the path stays inside the feed folder.
+    std::string name = key + std::string(kFeedExtension);
+    fs::path file = m_feedFolder / dataspec / name;
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return failOpen(ec ? jv::kInternalError : jv::kOpenNoData, ignoredCount, ignoredCount,
+                        ignoredStamp);
+    std::string bytes;
+    try {
+        bytes = readFileBytes(file);
+    } catch (const Error&) {
+        return failOpen(jv::kInternalError, ignoredCount, ignoredCount, ignoredStamp);
+    }
+    if (bytes.empty())
+        return failOpen(jv::kOpenNoData, ignoredCount, ignoredCount, ignoredStamp);
+    m_files.push_back({name, {}, file, true});
+    m_fileBytes = std::move(bytes);
+    m_fileLoaded = true;
+    m_stream = Stream::RealTime;
+    return jv::kOk;
+}
+
+// Copies the next file still to download into the cache: 0 or -502.
+int ReplayJvLink::downloadNext()
+{
+    if (m_downloadError != 0)
+        return m_downloadError;
+    if (m_downloaded >= m_downloads.size())
+        return jv::kOk;
+    FeedFile& file = m_files[m_downloads[m_downloaded]];
+    fs::path copy = cachedCopy(file);
+    try {
+        // The identity is taken before the copy: a source changed meanwhile no longer
+        // matches it and is fetched again by the next open.
+        auto identity = sourceIdentity(file.source);
+        if (!identity)
+            throw Error("missing: " + file.source.string());
+        std::string bytes = readFileBytes(file.source);
+        std::error_code ec;
+        fs::create_directories(copy.parent_path(), ec);
+        writeFileAtomic(copy, bytes);
+        writeFileAtomic(identityFile(copy), *identity);
+    } catch (const Error&) {
+        m_downloadError = jv::kDownloadFailed;
+        return m_downloadError;
+    }
+    file.available = true;
+    ++m_downloaded;
+    return jv::kOk;
+}
+
+int ReplayJvLink::JVStatus()
+{
+    if (!m_initialised)
+        return jv::kNotInitialised;
+    if (m_stream == Stream::None || m_cancelled)
+        return jv::kNotOpened;
+    ++m_statusCalls;
+    if (auto fault = m_faults.find(JvOperation::JVStatus, m_dataspec, m_key, m_statusCalls))
+        return *fault;
+    if (int code = downloadNext(); code != jv::kOk)
+        return code;
+    return static_cast<int>(m_downloaded);
+}
+
+int ReplayJvLink::JVRead(std::string& buffer, int& size, std::string& fileName)
+{
+    buffer.clear();
+    if (!m_initialised)
+        return jv::kNotInitialised;
+    if (m_stream == Stream::None || m_cancelled)
+        return jv::kNotOpened;
+    ++m_readCalls;
+    if (auto fault = m_faults.find(JvOperation::JVRead, m_dataspec, m_key, m_readCalls))
+        return *fault;
+    if (m_readError != 0)
+        return m_readError;
+
+    for (;;) {
+        if (m_fileIndex >= m_files.size())
+            return jv::kReadEnd;
+        FeedFile& file = m_files[m_fileIndex];
+        if (!m_fileLoaded) {
+            if (!file.available) {
+                if (int code = downloadNext(); code != jv::kOk)
+                    return code;
+                return jv::kReadDownloading;
+            }
+            try {
+                m_fileBytes = readFileBytes(cachedCopy(file));
+            } catch (const Error&) {
+                m_readError = jv::kFileNotFound;
+                return m_readError;
+            }
+            m_fileLoaded = true;
+            m_pos = 0;
+        }
+        if (m_pos < m_fileBytes.size()) {
+            std::string_view rest = std::string_view(m_fileBytes).substr(m_pos);
+            size_t lf = rest.find('\n');
+            if (lf == std::string_view::npos || lf == 0 || rest[lf - 1] != '\r') {
+                m_readError = jv::kBadFileContent;
+                return m_readError;
+            }
+            size_t length = lf + 1;
+            if (size < 0 || length > static_cast<size_t>(size))
+                return jv::kBadFileSize;
+            buffer.assign(rest.substr(0, length));
+            size = static_cast<int>(length);
+            fileName = file.name;
+            m_pos += length;
+            return size;
+        }
+        // The file is done: the next one begins.
+        m_fileLoaded = false;
+        m_fileBytes.clear();
+        m_pos = 0;
+        ++m_fileIndex;
+        if (m_files.size() > 1)
+            return jv::kReadFileSwitch;
+    }
+}
+
+int ReplayJvLink::JVClose()
+{
+    int code = jv::kOk;
+    if (m_closePending) {
+        if (auto fault = m_faults.find(JvOperation::JVClose, m_dataspec, m_key, 1))
+            code = *fault;
+    }
+    resetStream();
+    m_closePending = false;
+    return code;
+}
+
+void ReplayJvLink::JVCancel()
+{
+    if (m_stream == Stream::None)
+        return;
+    m_cancelled = true;
+    m_downloads.clear();
+    m_downloaded = 0;
+    m_fileBytes.clear();
+    m_fileLoaded = false;
+}
+
+} // namespace sorvantix
