@@ -156,6 +156,8 @@ int main(int argc, char** argv)
     auto* races = app.add_subcommand(
         "races", "list the races of a day: item, TAB, post time, TAB, automatic acquisition time");
     races->add_option("DAY", dayArg, "day as 2026年11月29日, 20261129 or 2026-11-29")->required();
+    bool keysOnly = false;
+    races->add_flag("--keys", keysOnly, "print only the 16-digit race keys, one per line");
 
     std::string raceKey, timeKey, sortCaption, tab = "分析表";
     bool json = false;
@@ -208,6 +210,10 @@ int main(int argc, char** argv)
             const auto& s = wb.state();
             for (const auto& item : s.DatList) {
                 const std::string& ra = s.store.RaRecs.at(static_cast<size_t>(item.slot));
+                if (keysOnly) {
+                    std::cout << field(ra, 12, 16) << "\n";
+                    continue;
+                }
                 std::cout << item.text << "\t" << hhmm(field(ra, 874, 4)) << "\t"
                           << hhmm(s.store.AutoOddsTime.at(static_cast<size_t>(item.slot))) << "\n";
             }

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The demo race day, the way a user runs it: generate a weekend feed for the replay
+# JV-Link, point JV-Link at it, fetch the race cards, the odds of every race and the
+# results, run the batch and show the analysis of the main race. Everything lives in
+# demo/app; the user's own application folder is never touched.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD=${BUILD:-build}
+CLI="$BUILD/src/cli/sorvantix-cli"
+FEED="$BUILD/src/feed/sorvantix-feed"
+APP="$PWD/demo/app"
+FROM=2026-12-05
+TO=2026-12-06
+DAY=20261206
+
+rm -rf demo
+mkdir -p "$APP"
+run() { echo; echo "\$ $*"; "$@"; }
+
+run "$FEED" --out "$APP/feed" --from "$FROM" --to "$TO" --seed 7
+run "$CLI" --app-dir "$APP" jvlink --feed "$APP/feed"
+run "$CLI" --app-dir "$APP" fetch-cards --setup
+run "$CLI" --app-dir "$APP" days
+for day in 20261205 20261206; do
+    for key in $("$CLI" --app-dir "$APP" races "$day" --keys); do
+        "$CLI" --app-dir "$APP" fetch-odds "$key" > /dev/null
+    done
+    echo "odds fetched for every race of $day"
+    run "$CLI" --app-dir "$APP" fetch-results "$day"
+done
+run "$CLI" --app-dir "$APP" batch "$DAY"
+# The main race: the 11th race of the day's last venue.
+MAIN=$("$CLI" --app-dir "$APP" races "$DAY" --keys | grep '11$' | tail -1)
+run "$CLI" --app-dir "$APP" analyse "$MAIN"
