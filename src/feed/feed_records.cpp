@@ -153,8 +153,12 @@ std::string seRecord(const RacePlan& race, int horse, char kind, const FeedDate&
     b.set("jockey_name", r.jockeyName);
     b.set("apprentice", r.apprentice);
     b.set("running_style", r.runningStyle);
-    if (!outcome)
+    if (!outcome) {
+        // The body weight is announced on the day.
+        b.set("body_weight", "   ");
+        b.set("weight_change", "   ");
         return b.bytes();
+    }
 
     const RunnerResult& res = outcome->runners.at(static_cast<size_t>(horse - 1));
     b.set("abnormality", res.abnormality);

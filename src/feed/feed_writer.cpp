@@ -49,6 +49,17 @@ public:
         m_summary.bytes += static_cast<long long>(bytes.size());
     }
 
+    // Removes a file an earlier run may have left for a race that now has no such
+    // series, so a rewritten folder never pairs new cards with old odds.
+    void removeStale(const fs::path& relative)
+    {
+        std::error_code ec;
+        fs::remove(m_root / relative, ec);
+        if (ec)
+            throw Error("cannot remove the outdated " + (m_root / relative).string() + ": " +
+                        ec.message());
+    }
+
     FeedSummary& summary() { return m_summary; }
 
 private:
@@ -102,7 +113,12 @@ void writeRaceBlock(const std::vector<RaceDay>& block, const FeedOptions& option
                 out.write(fs::path("0B41") / file, o1);
                 if (g.market.quinellaSold)
                     out.write(fs::path("0B42") / file, o2);
+                else
+                    out.removeStale(fs::path("0B42") / file);
                 ++out.summary().racesWithSeries;
+            } else {
+                out.removeStale(fs::path("0B41") / file);
+                out.removeStale(fs::path("0B42") / file);
             }
             ++out.summary().races;
             if (!plan.informedPairs.empty())

@@ -68,7 +68,9 @@ struct FeedSummary
 //   0B41/<key>.jvd, 0B42/<key>.jvd  the O1 and O2 series of a race (days with series);
 //   0B30/<key>.jvd           the latest O1 and O2 of every race;
 //   0B12/<yyyymmdd>.jvd      the day's results: RA, SE (kind 6) and HR (kind 1).
-// Files the feed writes are replaced whole; other files in the folder are left alone.
+// Files the feed writes are replaced whole; a series file an earlier run left for a
+// race that now has none (odds days, old style) is removed, so cards and odds always
+// belong together; other files in the folder are left alone.
 // The same options always give byte-identical files. Throws Error on bad options or
 // when a file cannot be written.
 FeedSummary writeFeed(const FeedOptions& options, const std::filesystem::path& feedDir);

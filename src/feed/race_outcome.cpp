@@ -261,7 +261,8 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
     }
 
     // Corner positions and the runners' last furlongs.
-    const int corners = race.jump || race.distance > 1600 ? 4 : 2;
+    const bool straight = race.track == "10" || race.track == "29";
+    const int corners = straight ? 0 : (race.jump || race.distance > 1600 ? 4 : 2);
     const double m = static_cast<double>(order.size());
     std::vector<std::vector<double>> cornerKeys(4);
     for (int c = 0; c < corners; ++c) {

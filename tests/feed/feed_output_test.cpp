@@ -354,6 +354,10 @@ TEST_F(FeedOutput, SameArgumentsGiveTheSameBytes)
     }
     EXPECT_EQ(compared, 6 + 36 * 3 + 1);
     EXPECT_FALSE(fs::exists(b.path() / "0B41"));
+    // Rewritten without series, the folder keeps no odds of the earlier run.
+    writeFeed(noSeries, a.path());
+    EXPECT_TRUE(folderFiles(a.path() / "0B41").empty());
+    EXPECT_TRUE(folderFiles(a.path() / "0B42").empty());
 
     // Another seed, other races.
     FeedOptions otherSeed = sunday;
