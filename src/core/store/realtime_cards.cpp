@@ -1,0 +1,88 @@
+#include "core/store/realtime_cards.h"
+
+#include "core/app/person.h"
+#include "core/jvlink/jv_link.h"
+#include "core/jvlink/jv_result_text.h"
+#include "core/store/batched_card_writer.h"
+#include "core/store/race_card_files.h"
+#include "core/text/error.h"
+#include "core/text/format.h"
+
+namespace sorvantix {
+
+std::string refusedRecordsText(int count, const std::string& firstReason)
+{
+    return format("取り込めないレコードを%d件読み飛ばしました。最初のレコード: ", count) +
+           firstReason;
+}
+
+RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::path& appDir,
+                                      const ErrorLogAppend& appendError,
+                                      const std::atomic<bool>* cancel)
+{
+    RealtimeCardsResult result;
+    std::string firstRefusal;
+    // The day's files are written once at the end instead of once per record; the
+    // result is the same bytes.
+    BatchedCardWriter writer(appDir, CardWriter::Realtime);
+    try {
+        for (;;) {
+            if (cancel != nullptr && cancel->load()) {
+                result.cancelled = true;
+                break;
+            }
+            std::string buffer;
+            std::string fileName;
+            int size = jv::kReadBufferSize;
+            const int code = jvLink.JVRead(buffer, size, fileName);
+            if (code == jv::kReadEnd)
+                break;
+            if (jv::isReadError(code)) {
+                result.readEnd = code;
+                break;
+            }
+            if (code < 0)
+                continue; // next file or still downloading
+            CardStorePlan plan;
+            try {
+                plan = planCardStore(appDir, buffer, CardWriter::Realtime);
+            } catch (const Error& e) {
+                if (result.refused++ == 0)
+                    firstRefusal = e.what();
+                continue;
+            }
+            if (plan.outcome != StoreOutcome::Stored)
+                continue;
+            if (writer.store(buffer) == StoreOutcome::Stored)
+                ++result.stored;
+            else
+                ++result.dropped;
+        }
+        writer.flush();
+    } catch (...) {
+        // What was merged before the failure is kept where it can still be written.
+        try {
+            writer.flush();
+        } catch (...) {
+        }
+        throw;
+    }
+    if (result.readEnd != 0)
+        appendError(JvResultText("JVRead", result.readEnd));
+    if (result.refused > 0)
+        appendError(refusedRecordsText(result.refused, firstRefusal));
+    return result;
+}
+
+int CloseRealtimeCards(JvLink& jvLink, bool AutoResultMode, Person& person,
+                       const ErrorLogAppend& appendError)
+{
+    const int code = jvLink.JVClose();
+    if (code != 0)
+        appendError(JvResultText("JVClose", code));
+    else if (!AutoResultMode)
+        person.beep();
+    return code;
+}
+
+} // namespace sorvantix
