@@ -1,0 +1,206 @@
+#include "core/odds/realtime_odds.h"
+
+#include "core/app/person.h"
+#include "core/jvlink/jv_link.h"
+#include "core/jvlink/jv_result_text.h"
+#include "core/odds/odds_files.h"
+#include "core/store/day_store.h"
+#include "core/store/race_key.h"
+#include "core/store/racing_codes.h"
+#include "core/text/cp932.h"
+#include "core/text/field.h"
+#include "core/text/format.h"
+#include "core/text/text_file.h"
+
+#include <set>
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+OddsCollect CollectOddsRecord(std::string_view record, OddsRecvLists& lists, std::string* reason)
+{
+    const std::string type = field(record, 1, 2);
+    if (type != "O1" && type != "O2")
+        return OddsCollect::Ignored;
+    const std::string kind = field(record, 3, 1);
+    if (kind == "0" || kind == "9" || fieldInt(record, 26, 2) <= 0)
+        return OddsCollect::Ignored;
+
+    const size_t length = static_cast<size_t>(type == "O1" ? kO1RecordSize : kO2RecordSize);
+    auto refuse = [&](const std::string& why) {
+        if (reason != nullptr)
+            *reason = type + "レコード(キー " + fromCp932(field(record, 12, 16)) + ")" + why;
+        return OddsCollect::Refused;
+    };
+    if (record.size() != length || record.substr(length - 2) != "\r\n")
+        return refuse(format("の長さが不正です: %zuバイト (CR LFを含めて%zuバイトのはず)",
+                             record.size(), length));
+    std::string line(record.substr(0, length - 2));
+    if (line.find_first_of("\r\n") != std::string::npos)
+        return refuse("の途中に改行があります");
+    if (!RaceKey::tryFromRecord(line))
+        return refuse("のレースキー(12-27桁目)が16桁の数字ではありません");
+    line[2] = '0';
+    (type == "O1" ? lists.O1RecvList : lists.O2RecvList).push_back(std::move(line));
+    return OddsCollect::Collected;
+}
+
+OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
+                               const std::atomic<bool>* cancel)
+{
+    OddsReadResult result;
+    for (;;) {
+        if (cancel != nullptr && cancel->load()) {
+            result.cancelled = true;
+            return result;
+        }
+        std::string buffer;
+        std::string fileName;
+        // A fresh size each call: a size shrunk to the last record's length would
+        // refuse a longer record after it.
+        int size = jv::kReadBufferSize;
+        const int code = jvLink.JVRead(buffer, size, fileName);
+        if (code == jv::kReadEnd)
+            return result;
+        if (jv::isReadError(code)) {
+            result.end = code;
+            return result;
+        }
+        if (code < 0)
+            continue; // next file or still downloading
+        std::string reason;
+        if (CollectOddsRecord(buffer, lists, &reason) == OddsCollect::Refused &&
+            result.refused++ == 0)
+            result.firstRefusal = reason;
+    }
+}
+
+void storeOddsSeries(const fs::path& appDir, const std::vector<std::string>& lines,
+                     std::string_view extension, bool complete)
+{
+    if (lines.empty())
+        return;
+    if (complete) {
+        SaveOddsSeries(appDir, lines, extension);
+        return;
+    }
+    // The new lines come first, so the first line still names the file.
+    std::vector<std::string> merged = lines;
+    const fs::path file = oddsFilePath(appDir, field(lines.front(), 12, 16), extension);
+    if (fs::exists(file)) {
+        std::set<std::string> readTimes;
+        for (const auto& line : lines)
+            readTimes.insert(field(line, 28, 8));
+        for (auto& stored : readLinesRaw(file))
+            if (!readTimes.contains(field(stored, 28, 8)))
+                merged.push_back(std::move(stored));
+    }
+    SaveOddsSeries(appDir, std::move(merged), extension);
+}
+
+int closeOdds(JvLink& jvLink, Person& person, const ErrorLogAppend& appendError)
+{
+    const int code = jvLink.JVClose();
+    if (code != 0) {
+        person.beep();
+        appendError(JvResultText("JVClose", code));
+    }
+    return code;
+}
+
+bool CardsAreFinal(const DayStore& store)
+{
+    auto isKindOne = [](const std::string& record) { return field(record, 3, 1) == "1"; };
+    for (int slot = 0; slot < kRaceSlots; ++slot) {
+        const size_t s = static_cast<size_t>(slot);
+        if (isKindOne(store.RaRecs[s]))
+            return false;
+        for (const auto& se : store.SeRecs[s])
+            if (isKindOne(se))
+                return false;
+    }
+    return true;
+}
+
+namespace {
+
+struct OddsRequest
+{
+    std::string_view dataspec;
+    const char* extension;
+    std::vector<std::string> OddsRecvLists::*list;
+};
+
+OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const std::string& key,
+                                  const std::string& place, const OddsRequest& request,
+                                  OddsRecvLists& lists, int& lineCount, Person& person,
+                                  const ErrorLogAppend& appendError,
+                                  const std::atomic<bool>* cancel)
+{
+    auto finalStep = [&] {
+        person.status("");
+        closeOdds(jvLink, person, appendError);
+    };
+    OddsRequestOutcome outcome = OddsRequestOutcome::NotRun;
+    person.status(place + "オッズ取得中");
+    try {
+        const int code = jvLink.JVRTOpen(std::string(request.dataspec), key);
+        if (code != 0) {
+            person.beep();
+            appendError(place + "R:ｵｯｽﾞ取得エラー：" + JvResultText("JVRTOpen", code));
+            closeOdds(jvLink, person, appendError);
+            outcome = OddsRequestOutcome::OpenFailed;
+        } else {
+            std::vector<std::string>& list = lists.*request.list;
+            list.clear();
+            OddsReadResult read = readOddsRecords(jvLink, lists, cancel);
+            if (read.end != 0) {
+                person.beep();
+                appendError(JvResultText("JVRead", read.end));
+            }
+            if (read.refused > 0)
+                appendError(refusedRecordsText(read.refused, read.firstRefusal));
+            closeOdds(jvLink, person, appendError);
+            lineCount = static_cast<int>(list.size());
+            storeOddsSeries(appDir, list, request.extension, read.complete());
+            outcome = read.cancelled  ? OddsRequestOutcome::Cancelled
+                      : read.end != 0 ? OddsRequestOutcome::ReadFailed
+                                      : OddsRequestOutcome::Stored;
+        }
+    } catch (...) {
+        finalStep();
+        throw;
+    }
+    finalStep();
+    return outcome;
+}
+
+} // namespace
+
+SokuhoOddsResult SokuhoOddsBtnClick(JvLink& jvLink, const fs::path& appDir,
+                                    std::string_view raRecord, OddsRecvLists& lists, Person& person,
+                                    const ErrorLogAppend& appendError,
+                                    const std::atomic<bool>* cancel)
+{
+    SokuhoOddsResult result;
+    // A blank slot, or one whose key is not a number, holds no race.
+    auto key = RaceKey::tryFromRecord(raRecord);
+    if (!key || key->text().find_first_not_of('0') == std::string::npos)
+        return result;
+    result.ran = true;
+    const std::string place =
+        VenueShortName(field(raRecord, 20, 2)) + PadNumber(field(raRecord, 26, 2));
+
+    static const OddsRequest kO1{jv::kSpecTanOdds, kO1Extension, &OddsRecvLists::O1RecvList};
+    static const OddsRequest kO2{jv::kSpecUmarenOdds, kO2Extension, &OddsRecvLists::O2RecvList};
+    result.o1 = runOddsRequest(jvLink, appDir, key->text(), place, kO1, lists, result.linesO1,
+                               person, appendError, cancel);
+    if (result.o1 == OddsRequestOutcome::Cancelled)
+        return result;
+    result.o2 = runOddsRequest(jvLink, appDir, key->text(), place, kO2, lists, result.linesO2,
+                               person, appendError, cancel);
+    return result;
+}
+
+} // namespace sorvantix

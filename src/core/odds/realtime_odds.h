@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/store/realtime_cards.h"
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvantix {
+
+class JvLink;
+class Person;
+struct DayStore;
+
+// The lines one read loop collects, records without CR LF: "O1" records into
+// O1RecvList, "O2" records into O2RecvList. Every read loop fills both; a request clears
+// only the list it is going to store.
+struct OddsRecvLists
+{
+    std::vector<std::string> O1RecvList;
+    std::vector<std::string> O2RecvList;
+};
+
+enum class OddsCollect {
+    Collected, // appended to its list
+    Ignored,   // another record type, data kind "0" or "9", or race number not positive
+    Refused,   // an O1/O2 record of the wrong length or with a line break inside
+};
+
+// CollectOddsRecord: the acceptance rule for one delivered record (CP932 bytes with
+// their CR LF). An "O1" or "O2" record whose data kind (3) is neither "0" nor "9" and
+// whose race number (26-27) is positive is appended to its list with "0" as data kind
+// and without its CR LF. A record that passes the rule but is not exactly 962 (O1) or
+// 2042 (O2) bytes ending in CR LF is refused: it would break the fixed-size reading of
+// the odds file, as is one whose race key (12-27) is not 16 digits; `reason` (may be
+// null) then gets why.
+OddsCollect CollectOddsRecord(std::string_view record, OddsRecvLists& lists,
+                              std::string* reason = nullptr);
+
+// How an odds read loop ended.
+struct OddsReadResult
+{
+    int end = 0;            // 0 = end of data, or the JVRead error below -3
+    bool cancelled = false; // the cancel flag ended the loop
+    int refused = 0;        // damaged O1/O2 records passed over
+    std::string firstRefusal;
+
+    // The stream was read to its end: the lines collected are the whole series.
+    bool complete() const { return end == 0 && !cancelled; }
+};
+
+// The odds read loop without its reporting (shared with the schedule window): JVRead
+// with size 60000 until 0 or an error below -3; -1, -2 and -3 read on; each record goes
+// through CollectOddsRecord. `cancel` (may be null) is checked before each read.
+OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
+                               const std::atomic<bool>* cancel = nullptr);
+
+// Stores the lines of one request for one race and record type (".jvO1"/".jvO2").
+// `complete`: the request read its stream to the end, and the lines replace the file
+// whole (SaveOddsSeries). Otherwise the lines are only the part read before an error or
+// a cancel, and are merged into the stored series: a time point (positions 28-35) read
+// now replaces the stored line of that time point, every other stored line is kept, and
+// the whole is sorted, so no stored time point is lost. No lines: nothing is written.
+// Throws Error as SaveOddsSeries does, and when the stored file cannot be read.
+void storeOddsSeries(const std::filesystem::path& appDir, const std::vector<std::string>& lines,
+                     std::string_view extension, bool complete);
+
+// The main window's odds close: JVClose; a non-zero result beeps and goes through
+// `appendError` as JvResultText("JVClose", code). Returns the result.
+int closeOdds(JvLink& jvLink, Person& person, const ErrorLogAppend& appendError);
+
+// CardsAreFinal: true when no RA record and no SE record of the 36 race slots has data
+// kind "1" (position 3); blank slots pass. A card of kind "1" is not the final card.
+bool CardsAreFinal(const DayStore& store);
+
+// The message both users of CardsAreFinal show when it fails.
+inline constexpr std::string_view kCardsNotFinalMessage =
+    "出走表データが最新でありません。JVデータ取得ボタンよりデータを取得してからオッズを取得し"
+    "てください。";
+
+// How one request ("0B41" or "0B42") ended.
+enum class OddsRequestOutcome {
+    NotRun,     // not made (no race, or the request before it was cancelled or failed to store)
+    Stored,     // read to the end; the file replaced (or kept when nothing was delivered)
+    OpenFailed, // JVRTOpen failed; the file untouched
+    ReadFailed, // JVRead failed; what was read merged into the file
+    Cancelled,  // the cancel flag ended the read; what was read merged into the file
+};
+
+struct SokuhoOddsResult
+{
+    bool ran = false; // the race slot holds a race: the caller re-runs its race selection
+    OddsRequestOutcome o1 = OddsRequestOutcome::NotRun;
+    OddsRequestOutcome o2 = OddsRequestOutcome::NotRun;
+    int linesO1 = 0; // lines collected by each request
+    int linesO2 = 0;
+};
+
+// The acquisition of SokuhoOddsBtnClick ("ｵｯｽﾞ取得") for the race whose RA record is
+// `raRecord` (the selected race slot): when its race key (12-27) is 16 digits and not
+// zero, the "0B41" request, then the "0B42" request, each:
+//   status "<venue><race>オッズ取得中" (e.g. "中山11オッズ取得中"); JVRTOpen; on
+//   failure beep, "<venue><race>R:ｵｯｽﾞ取得エラー：" + JvResultText("JVRTOpen", code)
+//   through `appendError`, odds close; on success clear the list, read loop (an error
+//   below -3: beep and JvResultText("JVRead", code) through `appendError`), odds close,
+//   store; finally status "" and the odds close once more.
+// A failed request does not stop the next one; a cancel does. File failures throw Error
+// after the request's final step. Returns what happened; when `ran`, the caller re-runs
+// the race selection (DatListClick) so the new time points are listed.
+SokuhoOddsResult SokuhoOddsBtnClick(JvLink& jvLink, const std::filesystem::path& appDir,
+                                    std::string_view raRecord, OddsRecvLists& lists, Person& person,
+                                    const ErrorLogAppend& appendError,
+                                    const std::atomic<bool>* cancel = nullptr);
+
+} // namespace sorvantix
