@@ -1,5 +1,6 @@
 // sorvantix-cli: the main window's operations without a window, for scripting.
 
+#include "cli/acquisition_commands.h"
 #include "cli/cli_output.h"
 #include "core/app/app_dir.h"
 #include "core/app/clock.h"
@@ -191,6 +192,9 @@ int main(int argc, char** argv)
     copy->add_option("--tab", tab, "tab caption: 分析表 オッズ 個別シェア PA比 PA比ソート");
     copy->add_option("--time", timeKey, "time point MMDDhhmm");
 
+    cli::AcquisitionCommands acquisition;
+    cli::addAcquisitionCommands(app, acquisition);
+
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -201,6 +205,8 @@ int main(int argc, char** argv)
         SystemClock clock;
         Workbench wb(appDir, person, clock);
 
+        if (acquisition.chosen())
+            return cli::runAcquisitionCommand(acquisition, appDir, person, clock);
         if (*days) {
             wb.MakeDataListBtnClick();
             for (const auto& d : wb.state().DateCombo)

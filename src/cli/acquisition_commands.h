@@ -1,0 +1,42 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+namespace sorvantix {
+class AppDir;
+class Clock;
+class Person;
+} // namespace sorvantix
+
+namespace sorvantix::cli {
+
+// The JV-Link commands of sorvantix-cli, over the replay JV-Link of the application
+// folder: jvlink, fetch-cards, fetch-odds, fetch-results.
+struct AcquisitionCommands
+{
+    CLI::App* jvlink = nullptr;
+    CLI::App* fetchCards = nullptr;
+    CLI::App* fetchOdds = nullptr;
+    CLI::App* fetchResults = nullptr;
+
+    std::string feed;
+    std::string from;
+    bool setup = false;
+    std::string raceKey;
+    std::string day;
+
+    // Whether one of these commands was given.
+    bool chosen() const;
+};
+
+// Registers the commands and their options on the program's parser.
+void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& commands);
+
+// Runs the chosen command and returns the program's exit code (0 success, 1 failure).
+// Messages go to `person`, results to standard output. Ctrl-C cancels a running
+// acquisition (a second Ctrl-C ends the program). Throws Error for file failures.
+int runAcquisitionCommand(const AcquisitionCommands& commands, const AppDir& appDir, Person& person,
+                          const Clock& clock);
+
+} // namespace sorvantix::cli
