@@ -6,8 +6,8 @@ namespace sorvantix {
 
 int clipboardGridNumber(std::string_view tabCaption)
 {
-    static constexpr std::array<std::string_view, 5> kTabs{"分析表", "オッズ", "個別シェア",
-                                                           "PA比", "PA比ソート"};
+    static constexpr std::array<std::string_view, 5> kTabs{"分析表", "オッズ", "個別シェア", "PA比",
+                                                           "PA比ソート"};
     for (size_t i = 0; i < kTabs.size(); ++i)
         if (kTabs[i] == tabCaption)
             return static_cast<int>(i) + 1;

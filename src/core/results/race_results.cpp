@@ -34,7 +34,10 @@ constexpr PayoutBlock kQuinella{3, 16, 246, 4, 259, 3, 250};
 constexpr PayoutBlock kWide{7, 16, 294, 4, 307, 3, 298};
 constexpr int kPayoutLen = 9;
 
-int offset(const PayoutBlock& b, int entry) { return (entry - 1) * b.entryLength; }
+int offset(const PayoutBlock& b, int entry)
+{
+    return (entry - 1) * b.entryLength;
+}
 
 HorsePayout horsePayout(std::string_view hr, const PayoutBlock& b, int entry)
 {
@@ -53,8 +56,7 @@ std::pair<int, int> comboNumbers(std::string_view hr, const PayoutBlock& b, int 
     return {fieldInt(hr, pos, half), fieldInt(hr, pos + half, half)};
 }
 
-ComboPayout comboPayout(std::string_view hr, const PayoutBlock& b, int entry, int first,
-                        int second)
+ComboPayout comboPayout(std::string_view hr, const PayoutBlock& b, int entry, int first, int second)
 {
     const int off = offset(b, entry);
     return {format("%2d-", first) + format("%2d", second),
@@ -124,8 +126,7 @@ void readRaceResults(std::span<const std::string> seRecs, std::string_view hrRec
     for (int i = 1; i <= 3; ++i) {
         results.WinResult[i] = horsePayout(hrRec, kWin, i);
         showHorse(boxes.box(ResultBoxes::Win, i), results.WinResult[i]);
-        readCombo(hrRec, kBracket, i, results.BracketResult[i],
-                  boxes.box(ResultBoxes::Bracket, i));
+        readCombo(hrRec, kBracket, i, results.BracketResult[i], boxes.box(ResultBoxes::Bracket, i));
         readCombo(hrRec, kQuinella, i, results.QuinellaResult[i],
                   boxes.box(ResultBoxes::Quinella, i));
     }

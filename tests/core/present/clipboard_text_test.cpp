@@ -1,5 +1,4 @@
 #include "core/present/clipboard_text.h"
-
 #include "core/text/format.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 #include "core/present/grid_sort.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace sorvantix;

@@ -1,5 +1,4 @@
 #include "core/results/race_results.h"
-
 #include "core/store/record_builder.h"
 
 #include <gtest/gtest.h>
@@ -79,8 +78,8 @@ TEST(RaceResults, WinnerTimeForms)
         const char* code;
         const char* text;
     };
-    for (const Case& c : {Case{"0594", "  59.4"}, Case{"0000", "      "},
-                          Case{"2015", "2.01.5"}, Case{"    ", "      "}}) {
+    for (const Case& c : {Case{"0594", "  59.4"}, Case{"0000", "      "}, Case{"2015", "2.01.5"},
+                          Case{"    ", "      "}}) {
         Read r = readAll(seRecords({{4, 1, c.code, "   "}}), "");
         EXPECT_EQ(r.table.cell(14, 4), c.text) << c.code;
     }
