@@ -227,7 +227,7 @@ void TGetDataForm::TimerJVStatusTimer()
     if (!m_view.TimerJVStatusEnabled || m_phase != Phase::Downloading)
         return;
     if (m_stop) {
-        carryOutCancel();
+        carryOutCancel(true);
         // Closing here too: a stream left open would refuse every later open.
         CloseRaceCards();
         m_phase = Phase::Idle;
@@ -277,7 +277,7 @@ void TGetDataForm::ReadRaceCards()
     try {
         for (;;) {
             if (m_stop) {
-                carryOutCancel();
+                carryOutCancel(true);
                 break;
             }
             std::string buffer;
@@ -372,19 +372,24 @@ void TGetDataForm::CloseRaceCards()
 
 bool TGetDataForm::ButtonCancelClick()
 {
-    if (!m_person.question(kCancelQuestion))
+    return ButtonCancelClick(m_person);
+}
+
+bool TGetDataForm::ButtonCancelClick(Person& asker)
+{
+    if (!asker.question(kCancelQuestion))
         return false;
     m_stop = true;
-    // A running phase carries the cancel out at its next step, on its own thread.
     if (m_phase == Phase::Idle)
-        carryOutCancel();
+        carryOutCancel(false);
     return true;
 }
 
-void TGetDataForm::carryOutCancel()
+void TGetDataForm::carryOutCancel(bool stopJvLink)
 {
     m_view.TimerJVStatusEnabled = false;
-    m_jvLink.JVCancel();
+    if (stopJvLink)
+        m_jvLink.JVCancel();
     m_person.beep();
     m_person.information(kCancelled);
     m_outcome = CardRunOutcome::Cancelled;

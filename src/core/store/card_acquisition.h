@@ -95,6 +95,9 @@ enum class CardRunOutcome {
 class TGetDataForm
 {
 public:
+    // Called after every visible change, on the thread of the run. ListBox1 grows by one
+    // line per stored record: a sink that hands the view to another thread passes on
+    // what changed (the label, the bars, the new lines), not the whole view.
     using ProgressSink = std::function<void(const GetDataFormView& view)>;
 
     // Keeps references to everything; `appDir` is the application folder.
@@ -112,9 +115,14 @@ public:
 
     void ButtonStartClick();
     void TimerJVStatusTimer();
-    // Asks "データ取込を中止します。実行しますか？"; on Yes sets the stop flag. When no run
-    // is in progress the cancel is carried out at once. Returns the answer.
+    // Asks "データ取込を中止します。実行しますか？" (of `asker`, or of the form's person);
+    // on Yes sets the stop flag, and the running phase carries the cancel out at its
+    // next step on its own thread. When no run is in progress the cancel's messages
+    // are shown at once; JV-Link is not called then (there is no download to stop,
+    // and another request may be using it). Returns the answer. A run queued on a
+    // worker thread asks through the owner's person, which can answer.
     bool ButtonCancelClick();
+    bool ButtonCancelClick(Person& asker);
     // "JVLink設定".
     void SpeedButton1Click();
 
@@ -133,7 +141,7 @@ private:
     void CloseRaceCards();
     void storeRecord(const std::string& record, BatchedCardWriter& writer);
     void readAndClose();
-    void carryOutCancel();
+    void carryOutCancel(bool stopJvLink);
     void saveLastTime();
     void setProgressLabel(const std::string& text);
     void notify();

@@ -424,11 +424,14 @@ TEST(CardAcquisition, CancelWhileReadingStopsAtTheNextReadAndKeepsTheStoredFiles
     EXPECT_EQ(readLinesRaw(w.app.data("2024年06月02日.jvRA")).size(), 2u);
 }
 
-TEST(CardAcquisition, CancelWhenIdleIsCarriedOutAtOnce)
+TEST(CardAcquisition, CancelWhenIdleShowsItsMessagesAtOnce)
 {
     Window w("acq-cancel-idle");
-    EXPECT_TRUE(w.form.ButtonCancelClick());
-    EXPECT_EQ(w.jv.calls, std::vector<std::string>{"JVCancel"});
+    RecordingPerson asker;
+    EXPECT_TRUE(w.form.ButtonCancelClick(asker));
+    EXPECT_EQ(asker.questions, std::vector<std::string>{"データ取込を中止します。実行しますか？"});
+    EXPECT_TRUE(w.person.questions.empty());
+    EXPECT_TRUE(w.jv.calls.empty()); // nothing to stop; JV-Link may serve another request
     EXPECT_EQ(w.person.messages, std::vector<std::string>{kCancelled});
     EXPECT_EQ(w.person.beeps, 1);
 }
