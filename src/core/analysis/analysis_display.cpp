@@ -1,0 +1,254 @@
+#include "core/analysis/analysis_display.h"
+
+#include "core/analysis/suisho_file.h"
+#include "core/store/racing_codes.h"
+#include "core/text/day_name.h"
+#include "core/text/field.h"
+#include "core/text/format.h"
+
+#include <algorithm>
+
+namespace sorvantix {
+namespace {
+
+// RA record positions of the race key parts and the runner count.
+constexpr int kVenuePos = 20;
+constexpr int kRaceNoPos = 26;
+constexpr int kRegisteredPos = 882;
+
+const std::string kFullWidthSpace = "　";
+
+std::string pairLabel(int a, int b)
+{
+    return format("%2d-", std::min(a, b)) + format("%2d", std::max(a, b));
+}
+
+std::uint32_t finishColourOr(const RaceResults& results, int horse, std::uint32_t fallback)
+{
+    if (horse < 1 || horse > 18)
+        return fallback;
+    switch (results.FinishPos[horse]) {
+    case 1:
+        return kFinishFirstColour;
+    case 2:
+        return kFinishSecondColour;
+    case 3:
+        return kFinishThirdColour;
+    default:
+        return fallback;
+    }
+}
+
+void showWinBet(int horse, const OddsArrays& odds, const RaceResults& results, FilledLabel& label,
+                std::string& oddsLabel)
+{
+    if (horse < 1 || horse > 18)
+        return;
+    label.text = format("%2d", horse);
+    oddsLabel = format("%5.1f", odds.TanOdds[horse]);
+    label.colour = finishColourOr(results, horse, label.colour);
+}
+
+template <size_t N>
+void showQuinellaBets(TextGrid& grid, const std::array<std::string, N>& slots,
+                      const OddsArrays& odds)
+{
+    std::vector<const std::string*> picks;
+    for (size_t i = 1; i < N; ++i)
+        if (!trimmed(slots[i]).empty())
+            picks.push_back(&slots[i]);
+    if (picks.empty())
+        return;
+    grid.setRowCount(static_cast<int>(picks.size()) + 1);
+    for (size_t k = 0; k < picks.size(); ++k) {
+        const int row = static_cast<int>(k) + 1;
+        grid.setCell(0, row, format("%1d", row));
+        grid.setCell(1, row, *picks[k]);
+        const int p = UmarenPairNo(*picks[k]);
+        grid.setCell(2, row, p != 0 ? format("%6.1f", odds.UmarenOdds[p]) : std::string());
+    }
+}
+
+void initBetGrid(TextGrid& grid, std::string_view caption)
+{
+    grid.resize(3, 2);
+    grid.setCell(0, 0, "No.");
+    grid.setCell(1, 0, std::string(caption));
+    grid.setCell(2, 0, "オッズ");
+}
+
+} // namespace
+
+const std::array<std::string_view, AnalysisDisplay::kTableColumns> AnalysisDisplay::kTableHeaders{
+    "枠",    "馬",   "推",     "特",       "単オッズ", "単勝ｼｪｱ", "全体ｼｪｱ", "ｼｪｱ順位",
+    "1-3PA", "全PA", "PA≧1率", "1-3PA/S1", "全/S1",    "着順",    "着差"};
+
+int registeredRunners(std::string_view raRecord)
+{
+    const int n = fieldInt(raRecord, kRegisteredPos, 2);
+    return n >= 0 && n <= 18 ? n : 0;
+}
+
+AnalysisDisplay::AnalysisDisplay()
+{
+    StringGrid1.resize(kTableColumns, 2);
+    for (int c = 0; c < kTableColumns; ++c)
+        StringGrid1.setCell(c, 0, std::string(kTableHeaders[static_cast<size_t>(c)]));
+    for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4, &StringGrid5})
+        g->resize(2, 2);
+    initBetGrid(StringGrid6, "大穴");
+    initBetGrid(StringGrid7, "中穴");
+    initBetGrid(StringGrid8, "本命");
+}
+
+void AnalysisDisplay::ClearBtnClick(std::string_view raRecord, AnalysisState& state,
+                                    OddsArrays& odds, RaceResults& results)
+{
+    const int n = registeredRunners(raRecord);
+    StringGrid1.setRowCount(n + 1);
+    StringGrid1.clearRows(1);
+    for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4, &StringGrid5}) {
+        g->resize(n + 1, n + 1);
+        g->clearRows(0);
+    }
+    for (TextGrid* g : {&StringGrid6, &StringGrid7, &StringGrid8}) {
+        g->clearRows(1);
+        g->setRowCount(2);
+    }
+
+    state.reset();
+    odds.reset();
+    results.reset();
+    resultBoxes.reset();
+
+    KaiTanHonLbl = {};
+    KaiTanOzHonLbl.clear();
+    KaiTanAanLbl1 = {};
+    KaiTanOzAanLbl1.clear();
+    KaiTanAanLbl2 = {};
+    KaiTanOzAanLbl2.clear();
+    KasenLabel = {};
+    HaranLabel.clear();
+}
+
+void AnalysisDisplay::seiBtnClick(std::span<const std::string> seRecs, std::string_view hrRecord,
+                                  RaceResults& results)
+{
+    readRaceResults(seRecs, hrRecord, results, resultBoxes, StringGrid1);
+}
+
+std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisState& state,
+                                           const OddsArrays& odds, const RaceResults& results,
+                                           const std::filesystem::path& suishoDir)
+{
+    const int n = registeredRunners(raRecord);
+    const auto& s = state;
+
+    // 1. Analysis table, and the two lists of the recommended-horse file.
+    std::string suishoList;
+    std::string tokushoList;
+    for (int r = 1; r <= n; ++r) {
+        StringGrid1.setCell(0, r, format("%1d", BracketNo(n, r)));
+        StringGrid1.setCell(1, r, format("%2d", r));
+        if (!(odds.TanOdds[r] > 0))
+            continue;
+        const std::string group = format("%2d", r) + format("%2d", s.ShareRank[r]);
+        if (s.SuishoMark[r]) {
+            StringGrid1.setCell(2, r, "★");
+            suishoList += group;
+        }
+        if (s.TokushoMark[r]) {
+            StringGrid1.setCell(3, r, "☆");
+            tokushoList += group;
+        }
+        StringGrid1.setCell(4, r, format("%5.1f", odds.TanOdds[r]));
+        StringGrid1.setCell(5, r, format("%6.2f", s.TanShare[r]));
+        StringGrid1.setCell(6, r, format("%6.3f", s.OverallShare[r] * 100));
+        StringGrid1.setCell(7, r, format("%2d", s.ShareRank[r]));
+        StringGrid1.setCell(8, r, format("%6.3f", s.PaTop3Sum[r]));
+        StringGrid1.setCell(9, r, format("%6.3f", s.PaAllSum[r]));
+        StringGrid1.setCell(10, r, format("%6.3f", s.PaOverOneRate[r]));
+        if (s.PaTop3Ratio[r] > 0)
+            StringGrid1.setCell(11, r, format("%6.2f", s.PaTop3Ratio[r]));
+        if (s.PaAllRatio[r] > 0)
+            StringGrid1.setCell(12, r, format("%6.2f", s.PaAllRatio[r]));
+    }
+
+    // 2. Recommended-horse file; a failure to read or write it ends the display here.
+    std::string notice;
+    const auto day = DayName::fromRecord(raRecord);
+    const int raceNo = fieldInt(raRecord, kRaceNoPos, 2);
+    if (!day) {
+        notice = "レースキーの日付が不正なため推奨馬ファイルに記録できません: \"" +
+                 fieldText(raRecord, 12, 8) + "\"";
+    } else {
+        const auto file = suishoFilePath(suishoDir, *day, field(raRecord, kVenuePos, 2));
+        notice = writeSuishoLines(file, raceNo, n, suishoList, tokushoList);
+    }
+
+    // 3. Headers of the square grids. A runner without a share rank (no priced pair)
+    // has no place in StringGrid5: rank 0 would land on the header row and column.
+    for (int r = 1; r <= n; ++r) {
+        const std::string number = format("%2d", r);
+        for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4}) {
+            g->setCell(0, r, number);
+            g->setCell(r, 0, number);
+        }
+        const int rank = s.ShareRank[r];
+        if (rank > 0) {
+            StringGrid5.setCell(0, rank, number);
+            StringGrid5.setCell(rank, 0, number);
+        }
+    }
+
+    // 4. Cells of the square grids (column u, row v).
+    for (int u = 1; u <= n; ++u) {
+        for (int v = 1; v <= n; ++v) {
+            if (u == v) {
+                for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4, &StringGrid5})
+                    g->setCell(u, v, "--");
+                continue;
+            }
+            const int p = UmarenPairNo(pairLabel(u, v));
+            if (p == 0 || !(odds.UmarenOdds[p] > 0))
+                continue;
+            StringGrid2.setCell(u, v, format("%6.1f", odds.UmarenOdds[p]));
+            StringGrid3.setCell(u, v, format("%7.3f", s.UmarenShare[p]));
+            const std::string pa = format("%6.3f", v > u ? s.PairPaRatio[p] : s.PairPaRatioRev[p]);
+            StringGrid4.setCell(u, v, pa);
+            if (s.ShareRank[u] > 0 && s.ShareRank[v] > 0)
+                StringGrid5.setCell(s.ShareRank[u], s.ShareRank[v], pa);
+        }
+    }
+
+    // 5. Blank cells of the sort columns read "　" so they sort after every number.
+    for (int r = 1; r <= n; ++r)
+        for (int c : {4, 7, kFinishPosColumn})
+            if (trimmed(StringGrid1.cell(c, r)).empty())
+                StringGrid1.setCell(c, r, kFullWidthSpace);
+
+    // 7. Reference win bets.
+    showWinBet(s.KaiTanHon, odds, results, KaiTanHonLbl, KaiTanOzHonLbl);
+    showWinBet(s.KaiTanAan[1], odds, results, KaiTanAanLbl1, KaiTanOzAanLbl1);
+    showWinBet(s.KaiTanAan[2], odds, results, KaiTanAanLbl2, KaiTanOzAanLbl2);
+
+    // 8. Reference quinella bets.
+    showQuinellaBets(StringGrid8, s.KaiRenHon, odds);
+    showQuinellaBets(StringGrid7, s.KaiRenChuAna, odds);
+    showQuinellaBets(StringGrid6, s.KaiRenOoAna, odds);
+
+    // 9. Top oligopoly rate and upset degree.
+    state.KasenRate *= 100;
+    if (state.KasenRate > 0) {
+        KasenLabel.text = format("%5.1f", state.KasenRate) + " %";
+        if (state.KasenRate >= 60)
+            HaranLabel = "波乱度:小";
+        else if (state.KasenRate > 40)
+            HaranLabel = "波乱度:中";
+        else
+            HaranLabel = "波乱度:大";
+    }
+    return notice;
+}
+
+} // namespace sorvantix

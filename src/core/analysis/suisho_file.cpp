@@ -1,0 +1,47 @@
+#include "core/analysis/suisho_file.h"
+
+#include "core/store/racing_codes.h"
+#include "core/text/cp932.h"
+#include "core/text/error.h"
+#include "core/text/format.h"
+#include "core/text/text_file.h"
+
+#include <system_error>
+#include <vector>
+
+namespace sorvantix {
+
+std::filesystem::path suishoFilePath(const std::filesystem::path& suishoDir, const DayName& day,
+                                     std::string_view venueCode)
+{
+    return suishoDir / (day.text() + VenueShortName(venueCode) + ".sei");
+}
+
+std::string writeSuishoLines(const std::filesystem::path& file, int raceNo, int runners,
+                             std::string_view suishoList, std::string_view tokushoList)
+{
+    if (raceNo < 1 || raceNo > kSuishoMaxRace)
+        return format("レース番号 %d は推奨馬ファイルに記録できません(1～12R のみ): ", raceNo) +
+               file.string();
+
+    // Other races' lines stay as stored, so they are kept as raw bytes.
+    std::error_code ec;
+    const bool present = std::filesystem::exists(file, ec);
+    if (ec) // never start afresh over a file that may hold other races' lines
+        throw Error("推奨馬ファイルを確認できません: " + file.string() + ": " + ec.message());
+    std::vector<std::string> lines;
+    if (present)
+        lines = readLinesRaw(file);
+    if (lines.size() < static_cast<size_t>(kSuishoFileLines))
+        lines.resize(static_cast<size_t>(kSuishoFileLines));
+
+    const size_t first = static_cast<size_t>(5 * (raceNo - 1));
+    lines[first] = toCp932(format("%2dR", raceNo));
+    lines[first + 1] = toCp932(format("%2d頭", runners));
+    lines[first + 2] = toCp932(suishoList);
+    lines[first + 3] = toCp932(tokushoList);
+    writeLinesRaw(file, lines);
+    return {};
+}
+
+} // namespace sorvantix
