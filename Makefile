@@ -7,7 +7,7 @@ SUDO    := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBS    := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            nlohmann-json3-dev libcli11-dev
 
-.PHONY: all deps configure build test bench clean
+.PHONY: all deps configure build test bench demo clean
 
 all: build
 
@@ -28,6 +28,10 @@ build: configure
 
 test: build
 	cd $(BUILD) && LANG=C.UTF-8 ctest --output-on-failure -j $(JOBS)
+
+# The demo race day in demo/app (never the user's own folder).
+demo: build
+	BUILD=$(BUILD) scripts/demo.sh
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target sorvantix_bench

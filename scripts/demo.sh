@@ -20,14 +20,15 @@ run() { echo; echo "\$ $*"; "$@"; }
 
 run "$FEED" --out "$APP/feed" --from "$FROM" --to "$TO" --seed 7
 run "$CLI" --app-dir "$APP" jvlink --feed "$APP/feed"
-run "$CLI" --app-dir "$APP" fetch-cards --setup
+echo; echo "\$ $CLI --app-dir $APP fetch-cards --setup   (one list line per record, not shown)"
+"$CLI" --app-dir "$APP" fetch-cards --setup 2>&1 | { grep -v '^作成済み' || true; }
 run "$CLI" --app-dir "$APP" days
 for day in 20261205 20261206; do
     for key in $("$CLI" --app-dir "$APP" races "$day" --keys); do
-        "$CLI" --app-dir "$APP" fetch-odds "$key" > /dev/null
+        "$CLI" --app-dir "$APP" fetch-odds "$key" > /dev/null 2>&1
     done
     echo "odds fetched for every race of $day"
-    run "$CLI" --app-dir "$APP" fetch-results "$day"
+    run "$CLI" --app-dir "$APP" fetch-results "$day" 2>&1 | head -8
 done
 run "$CLI" --app-dir "$APP" batch "$DAY"
 # The main race: the 11th race of the day's last venue.
