@@ -5,6 +5,7 @@
 #include "core/odds/odds_files.h"
 #include "core/present/clipboard_text.h"
 #include "core/recommend/suisho_params.h"
+#include "core/results/payout_acquisition.h"
 #include "core/store/racing_codes.h"
 #include "core/text/day_name.h"
 #include "core/text/error.h"
@@ -36,8 +37,88 @@ std::string raceKeyOf(std::string_view record)
 } // namespace
 
 Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
-    : m_appDir(std::move(appDir)), m_person(person), m_clock(clock), m_ini(m_appDir.iniFile())
+    : m_appDir(std::move(appDir)), m_person(person), m_clock(clock), m_ini(m_appDir.iniFile()),
+      m_errorLog(m_appDir.errorLogFile(), clock,
+                 [this](const std::string& message) {
+                     m_state.DLlabel = message;
+                     m_person.status(message);
+                 })
 {
+}
+
+// The person as the acquisitions see it: status texts also land in DLlabel.
+class Workbench::StatusPerson : public Person
+{
+public:
+    explicit StatusPerson(Workbench& wb) : m_wb(wb) {}
+    void beep() override { m_wb.m_person.beep(); }
+    void information(const std::string& text) override { m_wb.m_person.information(text); }
+    bool question(const std::string& text) override { return m_wb.m_person.question(text); }
+    void status(const std::string& text) override
+    {
+        m_wb.m_state.DLlabel = text;
+        m_wb.m_person.status(text);
+    }
+
+private:
+    Workbench& m_wb;
+};
+
+void Workbench::appendError(const std::string& message)
+{
+    m_errorLog.append(message);
+}
+
+void Workbench::SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel)
+{
+    guarded([&] {
+        if (m_state.DatListIndex < 0 || m_state.DateComboIndex < 0)
+            return;
+        StatusPerson person(*this);
+        SokuhoOddsResult result =
+            sorvantix::SokuhoOddsBtnClick(jvLink, m_appDir.root(), selectedRa(), m_state.oddsLists,
+                                          person, [this](const std::string& m) { appendError(m); },
+                                          cancel);
+        if (result.ran)
+            datListClick(m_state.DatListIndex);
+    });
+}
+
+void Workbench::KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel)
+{
+    guarded([&] {
+        if (m_state.DateComboIndex < 0)
+            return;
+        StatusPerson person(*this);
+        int selected = m_state.DatListIndex < 0 ? -1 : m_state.SelectedRace;
+        KekkaGetResult r = sorvantix::KekkaGetBtnClick(
+            jvLink, m_appDir.root(), m_state.store, selected, m_state.AutoResultMode, person,
+            [this](const std::string& m) { appendError(m); }, cancel);
+        if (!r.ran)
+            return;
+        HrReadBtnClick();
+        if (m_state.DatListIndex >= 0)
+            datListClick(m_state.DatListIndex);
+    });
+}
+
+void Workbench::HrReadBtnClick()
+{
+    guarded([&] {
+        if (m_state.DateComboIndex < 0)
+            return;
+        auto day = DayName::parse(m_state.DateCombo[static_cast<size_t>(m_state.DateComboIndex)]);
+        if (!day)
+            return;
+        PayoutImport import = sorvantix::HrReadBtnClick(m_appDir.root(), *day, m_state.store);
+        if (!import.warnings.empty()) {
+            std::string text;
+            for (const auto& w : import.warnings)
+                text += (text.empty() ? "" : "\n") + w;
+            m_state.DLlabel = text;
+            m_person.status(text);
+        }
+    });
 }
 
 // Input faults end the operation with a message, as the platform's error box would;

@@ -4,9 +4,12 @@
 #include "core/analysis/analysis_state.h"
 #include "core/app/app_dir.h"
 #include "core/app/clock.h"
+#include "core/app/error_log.h"
 #include "core/app/ini_file.h"
 #include "core/app/person.h"
+#include "core/jvlink/jv_link.h"
 #include "core/odds/odds_arrays.h"
+#include "core/odds/realtime_odds.h"
 #include "core/present/grid_sort.h"
 #include "core/results/race_results.h"
 #include "core/store/day_store.h"
@@ -56,6 +59,11 @@ struct WorkbenchState
     // Automatic result timer (the timer itself belongs to the acquisition).
     int AutoResultIntervalMinutes = 15;
     bool AutoResultTimerEnabled = false;
+    // The automatic results acquisition runs quietly (no beeps).
+    bool AutoResultMode = false;
+
+    // Records received by the odds read loops.
+    OddsRecvLists oddsLists;
 
     // Analysis run.
     OddsArrays odds;
@@ -105,6 +113,18 @@ public:
     // The clipboard text of a tab's grid (tab caption as on the window).
     std::string ClipBtn1Click(std::string_view tabCaption) const;
 
+    // "ｵｯｽﾞ取得": fetches the selected race's O1 and O2 series and selects the race
+    // again so the new time points are listed. Nothing happens without a race.
+    void SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
+    // "結果情報": fetches the loaded day's results and payouts, merges them into the
+    // day files and the day store, and shows the selected race again.
+    void KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
+    // "払戻取込": reloads the day's race cards and payouts into the day store.
+    void HrReadBtnClick();
+    // Shows a failure in the status label and appends it to the error log.
+    void appendError(const std::string& message);
+    ErrorLog& errorLog() { return m_errorLog; }
+
     // Convenience for the programs: selects the day by its name; false when it is
     // not in the day list.
     bool selectDay(const std::string& dayName);
@@ -112,6 +132,7 @@ public:
     int raceIndexOf(std::string_view raceKey) const;
 
 private:
+    class StatusPerson;
     template <class F> void guarded(F&& operation);
     void reportError(const std::string& message);
     void readOddsBtnClick();
@@ -123,6 +144,7 @@ private:
     Person& m_person;
     const Clock& m_clock;
     TIniGT m_ini;
+    ErrorLog m_errorLog;
     WorkbenchState m_state;
 };
 
