@@ -29,9 +29,8 @@ std::string writeSuishoLines(const std::filesystem::path& file, int raceNo, int 
     const bool present = std::filesystem::exists(file, ec);
     if (ec) // never start afresh over a file that may hold other races' lines
         throw Error("推奨馬ファイルを確認できません: " + file.string() + ": " + ec.message());
-    std::vector<std::string> lines;
-    if (present)
-        lines = readLinesRaw(file);
+    std::string stored = present ? readFileBytes(file) : std::string();
+    std::vector<std::string> lines = splitLines(stored);
     if (lines.size() < static_cast<size_t>(kSuishoFileLines))
         lines.resize(static_cast<size_t>(kSuishoFileLines));
 
@@ -40,7 +39,13 @@ std::string writeSuishoLines(const std::filesystem::path& file, int raceNo, int 
     lines[first + 1] = toCp932(format("%2d頭", runners));
     lines[first + 2] = toCp932(suishoList);
     lines[first + 3] = toCp932(tokushoList);
-    writeLinesRaw(file, lines);
+    // Every analysis run writes these lines, mostly unchanged while the user steps
+    // through time points: leave an identical file alone.
+    std::string bytes;
+    for (const auto& line : lines)
+        bytes += line + "\r\n";
+    if (!present || bytes != stored)
+        writeFileAtomic(file, bytes);
     return {};
 }
 
