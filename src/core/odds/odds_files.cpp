@@ -15,16 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool allDigits(std::string_view s)
-{
-    if (s.empty())
-        return false;
-    for (char c : s)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 bool runOf(std::string_view s, char c)
 {
     if (s.empty())
@@ -44,7 +34,7 @@ std::optional<long> oddsField(std::string_view record, int pos, int len, const c
     if (t.empty() || runOf(raw, '*') || runOf(raw, '-'))
         return std::nullopt;
     // Trimmed digits only: a field such as " 123" counts, "12a4" does not.
-    if (!allDigits(t))
+    if (!isDigits(t))
         throw Error(format("%s %d のオッズ欄が不正です: \"%s\" (位置 %d)", what, index,
                            raw.c_str(), pos));
     return std::stol(std::string(t));
@@ -54,7 +44,7 @@ std::optional<long> oddsField(std::string_view record, int pos, int len, const c
 
 fs::path oddsFilePath(const fs::path& appDir, std::string_view raceKey, std::string_view extension)
 {
-    if (raceKey.size() != 16 || !allDigits(raceKey))
+    if (raceKey.size() != 16 || !isDigits(raceKey))
         throw Error("レースキーが不正です: \"" + std::string(raceKey) + "\"");
     return appDir / "Data" / std::string(raceKey.substr(0, 8)) /
            (std::string(raceKey.substr(8, 8)) + std::string(extension));
@@ -115,7 +105,7 @@ std::optional<std::string> findOddsRecordAtOrBefore(const fs::path& file, std::s
     std::string bestTime;
     for (size_t at = 0; at + size <= bytes.size(); at += size) {
         std::string_view t = std::string_view(bytes).substr(at + 27, 8);
-        if (t.substr(0, 4) != timeKey.substr(0, 4) || !allDigits(t) || t > timeKey)
+        if (t.substr(0, 4) != timeKey.substr(0, 4) || !isDigits(t) || t > timeKey)
             continue;
         if (!best || t > bestTime) {
             best = bytes.substr(at, size);

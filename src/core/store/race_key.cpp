@@ -1,5 +1,7 @@
 #include "core/store/race_key.h"
 
+#include "core/text/field.h"
+
 #include "core/text/error.h"
 
 #include <algorithm>
@@ -9,27 +11,7 @@ namespace {
 
 bool sixteenDigits(std::string_view s)
 {
-    return s.size() == 16 &&
-           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Keys in messages may be damaged bytes: show them escaped so the message stays
-// readable text.
-std::string printable(std::string_view s)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : s) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7F) {
-            out += ch;
-        } else {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        }
-    }
-    return out;
+    return s.size() == 16 && isDigits(s);
 }
 
 } // namespace
@@ -45,7 +27,7 @@ RaceKey RaceKey::parse(std::string_view digits16)
 {
     if (auto key = tryParse(digits16))
         return *key;
-    throw Error("race key must be 16 digits, got \"" + printable(digits16) + "\"");
+    throw Error("race key must be 16 digits, got \"" + printableBytes(digits16) + "\"");
 }
 
 std::optional<RaceKey> RaceKey::tryFromRecord(std::string_view record)
@@ -63,8 +45,8 @@ RaceKey RaceKey::fromRecord(std::string_view record)
     std::string_view key = record.substr(11, 16);
     if (auto parsed = tryParse(key))
         return *parsed;
-    throw Error("record \"" + printable(record.substr(0, 2)) +
-                "\" has no valid race key at positions 12-27: \"" + printable(key) + "\"");
+    throw Error("record \"" + printableBytes(record.substr(0, 2)) +
+                "\" has no valid race key at positions 12-27: \"" + printableBytes(key) + "\"");
 }
 
 int RaceKey::number(size_t pos, size_t len) const

@@ -3,6 +3,7 @@
 #include "core/store/race_key.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
+#include "core/text/field.h"
 
 #include <algorithm>
 #include <array>
@@ -248,24 +249,6 @@ std::string describe(RecordType type, const RecordField& f, int index)
     return out;
 }
 
-// Values in messages may be damaged bytes: escape what is not printable ASCII.
-std::string printable(std::string_view s)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : s) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7F) {
-            out += ch;
-        } else {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 int recordLength(RecordType type)
@@ -353,7 +336,7 @@ RecordBuilder RecordBuilder::fromRecord(std::string_view record)
         b.m_bytes = std::string(record);
         return b;
     }
-    throw Error("not an RA, SE, HR, O1 or O2 record: \"" + printable(record.substr(0, 2)) + "\"");
+    throw Error("not an RA, SE, HR, O1 or O2 record: \"" + printableBytes(record.substr(0, 2)) + "\"");
 }
 
 const RecordField& RecordBuilder::lookup(std::string_view name) const
@@ -377,7 +360,7 @@ void RecordBuilder::write(const RecordField& f, int index, std::string_view byte
 {
     int pos = entryPos(f, index);
     if (static_cast<int>(bytes.size()) != f.len)
-        throw Error(describe(m_type, f, index) + ": value \"" + printable(bytes) + "\" has " +
+        throw Error(describe(m_type, f, index) + ": value \"" + printableBytes(bytes) + "\" has " +
                     std::to_string(bytes.size()) + " bytes");
     m_bytes.replace(static_cast<size_t>(pos - 1), bytes.size(), bytes);
 }

@@ -1,20 +1,11 @@
 #include "core/text/day_name.h"
 
 #include "core/text/cp932.h"
+#include "core/text/field.h"
 #include "core/text/format.h"
 
 namespace sorvantix {
 namespace {
-
-bool allDigits(std::string_view s)
-{
-    if (s.empty())
-        return false;
-    for (char c : s)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
 
 int number(std::string_view s)
 {
@@ -49,7 +40,7 @@ std::string DayName::digits() const
 
 std::optional<DayName> DayName::fromDigits(std::string_view s)
 {
-    if (s.size() != 8 || !allDigits(s))
+    if (s.size() != 8 || !isDigits(s))
         return std::nullopt;
     return DayName{number(s.substr(0, 4)), number(s.substr(4, 2)), number(s.substr(6, 2))};
 }
@@ -66,8 +57,8 @@ std::optional<DayName> DayName::parse(std::string_view t)
     // 4 digits, 年 (3 bytes), 2 digits, 月, 2 digits, 日 = 17 bytes of UTF-8.
     if (t.size() < 17)
         return std::nullopt;
-    if (!allDigits(t.substr(0, 4)) || t.substr(4, 3) != "年" || !allDigits(t.substr(7, 2)) ||
-        t.substr(9, 3) != "月" || !allDigits(t.substr(12, 2)) || t.substr(14, 3) != "日")
+    if (!isDigits(t.substr(0, 4)) || t.substr(4, 3) != "年" || !isDigits(t.substr(7, 2)) ||
+        t.substr(9, 3) != "月" || !isDigits(t.substr(12, 2)) || t.substr(14, 3) != "日")
         return std::nullopt;
     return DayName{number(t.substr(0, 4)), number(t.substr(7, 2)), number(t.substr(12, 2))};
 }

@@ -32,6 +32,13 @@ int toIntDef(std::string_view text, int fallback);
 // Real reading with the same rules (digits with an optional fraction).
 std::optional<double> parseDouble(std::string_view text);
 
+// True when the text is not empty and holds only ASCII digits.
+bool isDigits(std::string_view text);
+
+// Bytes for a message: printable ASCII as it is, anything else as \xNN, so damaged
+// record bytes stay readable.
+std::string printableBytes(std::string_view bytes);
+
 // Text with leading and trailing blanks (ASCII space, tab, CR, LF) removed.
 std::string_view trimmed(std::string_view text);
 
