@@ -330,3 +330,58 @@ TEST_F(WorkbenchTest, ArrowsNeedTwoRacesAndSortsKeepTheirButton)
     std::string copy = wb.ClipBtn1Click("分析表");
     EXPECT_EQ(std::count(copy.begin(), copy.end(), '\n'), 18); // title + header + 16 rows
 }
+
+TEST_F(WorkbenchTest, WorkedExampleThroughTheWindowsOperations)
+{
+    // Three priced pairs only: 1-2 at 2.5, 1-3 at 5.0, 2-3 at 7.5.
+    RaceSpec r{"2026112905050805", 3, 1200};
+    storeRace(r, false);
+    RecordBuilder o1(RecordType::O1);
+    o1.set("data_kind", "0").set("creation_date", 20261129).setRaceKey(r.key);
+    o1.set("announce_time", "11290915");
+    o1.set("win_odds", 1, "0020").set("win_odds", 2, "0030").set("win_odds", 3, "0060");
+    RecordBuilder o2(RecordType::O2);
+    o2.set("data_kind", "0").set("creation_date", 20261129).setRaceKey(r.key);
+    o2.set("announce_time", "11290915");
+    o2.set("quinella_odds", UmarenPairNumber(1, 2), "000025");
+    o2.set("quinella_odds", UmarenPairNumber(1, 3), "000050");
+    o2.set("quinella_odds", UmarenPairNumber(2, 3), "000075");
+    auto line = [](const RecordBuilder& b) { return b.bytes().substr(0, b.bytes().size() - 2); };
+    SaveOddsSeries(dir.path(), {line(o1)}, kO1Extension);
+    SaveOddsSeries(dir.path(), {line(o2)}, kO2Extension);
+
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto& s = wb.state();
+    const AnalysisState& a = s.analysis;
+    ASSERT_TRUE(s.Panel3Visible);
+    EXPECT_DOUBLE_EQ(a.UmarenShare[1], 30.0);
+    EXPECT_DOUBLE_EQ(a.UmarenShareSum[1], 45.0);
+    EXPECT_EQ((std::array<int, 4>{a.ShareRank[1], a.ShareRank[2], a.ShareRank[3], a.ShareRank[18]}),
+              (std::array<int, 4>{1, 2, 3, 4}));
+    EXPECT_EQ(a.ShareRank[4], 18);
+
+    // The analysis table as the window shows it.
+    const TextGrid& g = s.display.StringGrid1;
+    ASSERT_EQ(g.rowCount(), 4);
+    EXPECT_EQ(g.cell(2, 1), "★");
+    EXPECT_EQ(g.cell(3, 1), "☆");
+    EXPECT_EQ(g.cell(2, 2), "");
+    EXPECT_EQ(g.cell(6, 1), "40.909");
+    EXPECT_EQ(g.cell(6, 3), "22.727");
+    EXPECT_EQ(g.cell(8, 1), " 4.950");
+    EXPECT_EQ(g.cell(8, 2), " 4.400");
+    EXPECT_EQ(g.cell(8, 3), " 3.850");
+    EXPECT_EQ(g.cell(9, 2), " 2.933");
+    EXPECT_EQ(g.cell(10, 3), " 1.000");
+    EXPECT_EQ(g.cell(11, 2), "  0.89");
+    EXPECT_EQ(g.cell(12, 3), "  0.78");
+    EXPECT_EQ(g.cell(11, 1), "");
+    EXPECT_EQ(s.display.StringGrid4.cell(2, 1), " 1.833"); // pair 1-2 above the diagonal
+    EXPECT_EQ(s.display.KaiTanHonLbl.text, " 1");
+    EXPECT_EQ(s.display.KaiTanOzHonLbl, "  2.0");
+    EXPECT_EQ(s.display.KasenLabel.text, "100.0 %");
+    EXPECT_EQ(s.display.HaranLabel, "波乱度:小");
+    EXPECT_EQ(s.display.StringGrid8.rowCount(), 2); // no quinella pick: one empty row
+    EXPECT_EQ(s.display.StringGrid8.cell(1, 1), "");
+}
