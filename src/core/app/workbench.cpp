@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace sorvantix {
 
@@ -24,27 +25,12 @@ namespace {
 
 constexpr const char* kNoOddsNotice = "当レースはオッズが未取得です。";
 
-bool digitsOnly(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::string raceKeyOf(std::string_view record)
 {
     return field(record, 12, 16);
 }
 
 } // namespace
-
-Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
-    : m_appDir(std::move(appDir)), m_person(person), m_clock(clock), m_ini(m_appDir.iniFile()),
-      m_errorLog(m_appDir.errorLogFile(), clock,
-                 [this](const std::string& message) {
-                     m_state.DLlabel = message;
-                     m_person.status(message);
-                 })
-{
-}
 
 // The person as the acquisitions see it: status texts also land in DLlabel.
 class Workbench::StatusPerson : public Person
@@ -63,6 +49,184 @@ public:
 private:
     Workbench& m_wb;
 };
+
+// The main window as the automatic acquisition sees it.
+class Workbench::AcquisitionPort : public AutoAcquisitionPort
+{
+public:
+    explicit AcquisitionPort(Workbench& wb) : m_wb(wb) {}
+
+    std::string dayComboText() const override
+    {
+        const WorkbenchState& s = m_wb.m_state;
+        if (s.DateComboIndex < 0 || s.DateComboIndex >= static_cast<int>(s.DateCombo.size()))
+            return "";
+        return s.DateCombo[static_cast<size_t>(s.DateComboIndex)];
+    }
+    bool cardsAreFinal() const override { return CardsAreFinal(m_wb.m_state.store); }
+    DayStore& dayStore() override { return m_wb.m_state.store; }
+    std::vector<int> raceListSlots() const override
+    {
+        std::vector<int> slots;
+        for (const auto& item : m_wb.m_state.DatList)
+            slots.push_back(item.slot);
+        return slots;
+    }
+    int autoResultIntervalMinutes() const override
+    {
+        return m_wb.m_state.AutoResultIntervalMinutes;
+    }
+    void selectRace(int index) override { m_wb.DatListClick(index); }
+    void fetchOdds(int index) override { m_wb.requestOdds(index); }
+    void fetchResults(bool AutoResultMode) override { m_wb.requestResults(AutoResultMode); }
+
+private:
+    Workbench& m_wb;
+};
+
+Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
+    : m_appDir(std::move(appDir)), m_person(person), m_clock(clock), m_ini(m_appDir.iniFile()),
+      m_errorLog(m_appDir.errorLogFile(), clock,
+                 [this](const std::string& message) {
+                     m_state.DLlabel = message;
+                     m_person.status(message);
+                 }),
+      m_statusPerson(std::make_unique<StatusPerson>(*this)),
+      m_autoPort(std::make_unique<AcquisitionPort>(*this)),
+      m_auto(*m_autoPort, *m_statusPerson, clock, m_ini)
+{
+}
+
+Workbench::~Workbench()
+{
+    m_queue.reset();
+    *m_alive = false;
+}
+
+void Workbench::connectJvLink(JvLink& jvLink, PostToOwner post)
+{
+    if (m_queue)
+        throw std::logic_error("Workbench::connectJvLink called twice");
+    m_jvLink = &jvLink;
+    // Whatever a request posts runs only while this object still exists.
+    m_queue = std::make_unique<RequestQueue>(
+        [alive = m_alive, post = std::move(post)](std::function<void()> call) {
+            post([alive, call = std::move(call)] {
+                if (*alive)
+                    call();
+            });
+        });
+}
+
+// The error log is the owner's: a request's failures are appended on its thread.
+ErrorLogAppend Workbench::postedAppendError(Progress& progress)
+{
+    return [this, &progress](const std::string& message) {
+        progress.post([this, message] { appendError(message); });
+    };
+}
+
+std::uint64_t Workbench::submit(std::string name, RequestQueue::Work work, RequestEvents events)
+{
+    events.done = [this, done = std::move(events.done)](const RequestOutcome& outcome) {
+        --m_pending;
+        done(outcome);
+    };
+    ++m_pending;
+    return m_queue->submit(std::move(name), std::move(work), std::move(events));
+}
+
+void Workbench::reportFailure(const RequestOutcome& outcome, bool quiet)
+{
+    if (outcome.end != RequestOutcome::End::Failed)
+        return;
+    if (quiet)
+        appendError(outcome.error);
+    else
+        reportError(outcome.error);
+}
+
+std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
+{
+    if (!m_queue || index < 0 || index >= static_cast<int>(m_state.DatList.size()))
+        return 0;
+    std::string ra = m_state.store.RaRecs.at(
+        static_cast<size_t>(m_state.DatList[static_cast<size_t>(index)].slot));
+    auto result = std::make_shared<SokuhoOddsResult>();
+    RequestQueue::Work work = [this, ra = std::move(ra), result, root = m_appDir.root()](
+                                  Progress& progress, const std::atomic<bool>& cancel) {
+        OddsRecvLists lists;
+        RelayPerson relay(progress, *m_statusPerson);
+        *result = sorvantix::SokuhoOddsBtnClick(*m_jvLink, root, ra, lists, relay,
+                                                postedAppendError(progress), &cancel);
+    };
+    events.done = [this, result, done = std::move(events.done)](const RequestOutcome& outcome) {
+        reportFailure(outcome, false);
+        if (outcome.end != RequestOutcome::End::Failed && result->ran)
+            DatListClick(m_state.DatListIndex);
+        if (done)
+            done(outcome);
+    };
+    return submit("ｵｯｽﾞ取得", std::move(work), std::move(events));
+}
+
+std::uint64_t Workbench::requestResults(bool quiet, RequestEvents events)
+{
+    if (!m_queue || m_state.DateComboIndex < 0)
+        return 0;
+    auto store = std::make_shared<const DayStore>(m_state.store);
+    int selected = m_state.DatListIndex < 0 ? -1 : m_state.SelectedRace;
+    auto result = std::make_shared<KekkaGetResult>();
+    RequestQueue::Work work = [this, store, selected, quiet, result, root = m_appDir.root()](
+                                  Progress& progress, const std::atomic<bool>& cancel) {
+        RelayPerson relay(progress, *m_statusPerson);
+        *result = sorvantix::KekkaGetBtnClick(*m_jvLink, root, *store, selected, quiet, relay,
+                                              postedAppendError(progress), &cancel);
+    };
+    events.done = [this, result, quiet,
+                   done = std::move(events.done)](const RequestOutcome& outcome) {
+        reportFailure(outcome, quiet);
+        if (outcome.end != RequestOutcome::End::Failed && result->ran) {
+            HrReadBtnClick();
+            if (!quiet && m_state.DatListIndex >= 0)
+                DatListClick(m_state.DatListIndex);
+        }
+        if (done)
+            done(outcome);
+    };
+    return submit("結果情報", std::move(work), std::move(events));
+}
+
+std::uint64_t Workbench::requestScheduleFetch(ScheduleFetch fetch, RequestEvents events)
+{
+    if (!m_queue)
+        return 0;
+    auto shared = std::make_shared<ScheduleFetch>(std::move(fetch));
+    RequestQueue::Work work = [this, shared, root = m_appDir.root()](
+                                  Progress& progress, const std::atomic<bool>& cancel) {
+        // The day is reloaded when the window closes, on the owner's thread.
+        JvLinkOddsSchedule port(*m_jvLink, root, {});
+        RelayPerson relay(progress, *m_statusPerson);
+        shared->run(port, relay, progress, &cancel);
+    };
+    events.done = [this, done = std::move(events.done)](const RequestOutcome& outcome) {
+        reportFailure(outcome, false);
+        if (done)
+            done(outcome);
+    };
+    return submit(std::string(schedule::kFetchButton), std::move(work), std::move(events));
+}
+
+void Workbench::closeSchedule(TOddsSchejForm& form)
+{
+    auto reload = [this] { DateComboChange(m_state.DateComboIndex); };
+    if (m_jvLink == nullptr) {
+        reload();
+        return;
+    }
+    JvLinkOddsSchedule port(*m_jvLink, m_appDir.root(), reload);
+    form.FormCloseQuery(port);
+}
 
 void Workbench::appendError(const std::string& message)
 {
@@ -237,7 +401,7 @@ void Workbench::datListClick(int index)
     const std::string& ra = selectedRa();
 
     std::string key = raceKeyOf(ra);
-    bool keyOk = digitsOnly(key);
+    bool keyOk = isDigits(key);
     s.O1FilePath = keyOk ? oddsFilePath(m_appDir.root(), key, kO1Extension) : fs::path();
     s.O2FilePath = keyOk ? oddsFilePath(m_appDir.root(), key, kO2Extension) : fs::path();
     s.title = raceTitle(ra);
@@ -316,7 +480,7 @@ void Workbench::readOddsBtnClick()
     size_t r = static_cast<size_t>(s.SelectedRace);
     const std::string& ra = selectedRa();
     std::string key = raceKeyOf(ra);
-    if (!digitsOnly(key))
+    if (!isDigits(key))
         throw Error("レースキーが不正です: \"" + key + "\"");
     fs::path o1File = oddsFilePath(m_appDir.root(), key, kO1Extension);
     fs::path o2File = oddsFilePath(m_appDir.root(), key, kO2Extension);

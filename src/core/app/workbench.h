@@ -3,10 +3,12 @@
 #include "core/analysis/analysis_display.h"
 #include "core/analysis/analysis_state.h"
 #include "core/app/app_dir.h"
+#include "core/app/auto_acquisition.h"
 #include "core/app/clock.h"
 #include "core/app/error_log.h"
 #include "core/app/ini_file.h"
 #include "core/app/person.h"
+#include "core/app/request_queue.h"
 #include "core/jvlink/jv_link.h"
 #include "core/odds/odds_arrays.h"
 #include "core/odds/realtime_odds.h"
@@ -15,7 +17,9 @@
 #include "core/store/day_store.h"
 #include "core/store/race_title.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,6 +86,11 @@ class Workbench
 {
 public:
     Workbench(AppDir appDir, Person& person, const Clock& clock);
+    // Stops the request queue first: a running request is cancelled and waited for, and
+    // nothing it still reports reaches this object.
+    ~Workbench();
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
 
     const WorkbenchState& state() const { return m_state; }
     const AppDir& appDir() const { return m_appDir; }
@@ -125,6 +134,37 @@ public:
     void appendError(const std::string& message);
     ErrorLog& errorLog() { return m_errorLog; }
 
+    // Connects the program's JV-Link, which this object does not own, and starts the
+    // request queue. `post` hands a call to the thread that owns this object (the GUI's
+    // event loop, a TaskInbox). From then on the requests below use `jvLink` on the
+    // queue's worker thread only, so the owner must not use it while the queue lives.
+    // Call once. The synchronous operations above work without it.
+    void connectJvLink(JvLink& jvLink, PostToOwner post);
+    // The queue, nullptr until connectJvLink.
+    RequestQueue* queue() { return m_queue.get(); }
+    // The automatic odds and results acquisition and the schedule window's opening
+    // (OzGetBtnClick). The owner runs its timers: Timer2Timer every kTimer2IntervalMs
+    // while controls().Timer2Enabled, Timer4Timer every AutoResultIntervalMinutes while
+    // AutoResultTimerEnabled. Its fetches need connectJvLink.
+    AutoAcquisition& autoAcquisition() { return m_auto; }
+
+    // Queued "ｵｯｽﾞ取得" for the race of DatList item `index`; when it ran, the selected
+    // race is selected again so its new time points are listed. `events` reach the
+    // caller after the Workbench's own handling. Returns the request id, 0 when nothing
+    // was queued (no queue, no such item).
+    std::uint64_t requestOdds(int index, RequestEvents events = {});
+    // Queued "結果情報" for the loaded day; `quiet` is the request's AutoResultMode (no
+    // beeps, failures only logged). When it ran, the payouts are imported again (and,
+    // unless quiet, the selected race is shown again). 0 when nothing was queued.
+    std::uint64_t requestResults(bool quiet, RequestEvents events = {});
+    // Queued "ｵｯｽﾞを今すぐ取得" of the schedule window: `events` carry its label and
+    // progress bar (TOddsSchejForm::showStatus/showProgress). 0 without a queue.
+    std::uint64_t requestScheduleFetch(ScheduleFetch fetch, RequestEvents events = {});
+    // FormCloseQuery of the schedule window: the day is loaded again.
+    void closeSchedule(TOddsSchejForm& form);
+    // Requests queued here whose outcome has not been handled yet on the owner's thread.
+    int pendingRequests() const { return m_pending; }
+
     // Convenience for the programs: selects the day by its name; false when it is
     // not in the day list.
     bool selectDay(const std::string& dayName);
@@ -133,12 +173,16 @@ public:
 
 private:
     class StatusPerson;
+    class AcquisitionPort;
     template <class F> void guarded(F&& operation);
     void reportError(const std::string& message);
     void readOddsBtnClick();
     void datListClick(int index);
     void dateComboChange(int index);
     const std::string& selectedRa() const;
+    void reportFailure(const RequestOutcome& outcome, bool quiet);
+    ErrorLogAppend postedAppendError(Progress& progress);
+    std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events);
 
     AppDir m_appDir;
     Person& m_person;
@@ -146,6 +190,14 @@ private:
     TIniGT m_ini;
     ErrorLog m_errorLog;
     WorkbenchState m_state;
+    std::unique_ptr<StatusPerson> m_statusPerson;
+    std::unique_ptr<AcquisitionPort> m_autoPort;
+    AutoAcquisition m_auto;
+    JvLink* m_jvLink = nullptr;
+    int m_pending = 0;
+    // Cleared when this object goes: calls posted by requests check it before running.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::unique_ptr<RequestQueue> m_queue;
 };
 
 } // namespace sorvantix

@@ -1,0 +1,218 @@
+#include "core/app/recording_person.h"
+#include "core/app/temp_dir.h"
+#include "core/app/workbench.h"
+#include "core/jvlink/replay_jv_link.h"
+#include "core/odds/odds_files.h"
+#include "core/store/card_fixtures.h"
+#include "core/store/race_card_files.h"
+#include "core/store/racing_codes.h"
+#include "core/store/record_builder.h"
+#include "core/text/format.h"
+#include "core/text/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+using namespace sorvantix;
+using sorvantix::test::RecordingPerson;
+using sorvantix::test::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Race
+{
+    std::string key;
+    int runners;
+    int postTime;
+};
+
+const Race kFirst{"2026112905050801", 10, 1005};
+const Race kSecond{"2026112905050802", 12, 1040};
+
+std::string raRecord(const Race& r)
+{
+    RecordBuilder b(RecordType::RA);
+    b.set("data_kind", "2").set("creation_date", 20261126).setRaceKey(r.key);
+    b.set("post_time", r.postTime).set("registered", r.runners).set("distance", 1600);
+    b.set("track", "11");
+    return b.bytes();
+}
+
+std::string seRecord(const Race& r, int horse)
+{
+    RecordBuilder b(RecordType::SE);
+    b.set("data_kind", "2").set("creation_date", 20261126).setRaceKey(r.key);
+    b.set("bracket", 1).set("horse_no", horse);
+    return b.bytes();
+}
+
+// Delivered odds of one announcement, every horse and pair priced.
+std::string o1(const Race& r, const std::string& time)
+{
+    RecordBuilder b(RecordType::O1);
+    b.set("data_kind", "2").set("creation_date", 20261129).setRaceKey(r.key);
+    b.set("announce_time", time).set("registered", r.runners);
+    for (int h = 1; h <= r.runners; ++h) {
+        b.set("win_horse", h, h);
+        b.set("win_odds", h, 20 + 15 * h);
+    }
+    return b.bytes();
+}
+
+std::string o2(const Race& r, const std::string& time)
+{
+    RecordBuilder b(RecordType::O2);
+    b.set("data_kind", "2").set("creation_date", 20261129).setRaceKey(r.key);
+    b.set("announce_time", time).set("registered", r.runners);
+    for (int a = 1; a <= r.runners; ++a)
+        for (int c = a + 1; c <= r.runners; ++c) {
+            int k = UmarenPairNumber(a, c);
+            b.set("quinella_pair", k, format("%02d%02d", a, c));
+            b.set("quinella_odds", k, 30 * (a + c) + 7 * a * c);
+        }
+    return b.bytes();
+}
+
+class WorkbenchAcquisitionTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        app.createFolders();
+        for (const Race& r : {kFirst, kSecond}) {
+            storeCardRecord(dir.path(), raRecord(r), CardWriter::Bulk);
+            for (int h = 1; h <= r.runners; ++h)
+                storeCardRecord(dir.path(), seRecord(r, h), CardWriter::Bulk);
+            feed("0B41", r.key, o1(r, "11290930") + o1(r, "11290935"));
+            feed("0B42", r.key, o2(r, "11290930") + o2(r, "11290935"));
+        }
+        ASSERT_EQ(link.JVInit("SA730519/SD815207/Sorvantix/Ver.1.30"), 0);
+        bench = std::make_unique<Workbench>(app, person, clock);
+        bench->connectJvLink(link, inbox.poster());
+        bench->MakeDataListBtnClick();
+        bench->DateComboChange(0);
+        ASSERT_EQ(bench->state().DatList.size(), 2u);
+    }
+
+    void feed(const std::string& spec, const std::string& name, const std::string& records)
+    {
+        fs::create_directories(dir.path() / "feed" / spec);
+        writeFileAtomic(dir.path() / "feed" / spec / (name + ".jvd"), records);
+    }
+
+    // Runs the posted calls until every request of the bench has been handled.
+    void settle()
+    {
+        ASSERT_TRUE(inbox.runUntil([&] { return bench->pendingRequests() == 0; },
+                                   std::chrono::seconds(30)));
+    }
+
+    bool hasOddsFile(const Race& r, const char* extension) const
+    {
+        return fs::exists(oddsFilePath(dir.path(), r.key, extension));
+    }
+
+    TempDir dir;
+    AppDir app{dir.path()};
+    RecordingPerson person;
+    SettableClock clock{LocalDateTime{2026, 11, 29, 9, 40, 0}};
+    ReplayJvLink link{dir.path()};
+    TaskInbox inbox;
+    std::unique_ptr<Workbench> bench; // last: its queue stops before the link goes
+};
+
+TEST_F(WorkbenchAcquisitionTest, ARequestSubmittedWhileAnotherRunsWaitsAndThenSucceeds)
+{
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<void> started;
+    bench->queue()->submit("blocker", [&](Progress&, const std::atomic<bool>&) {
+        started.set_value();
+        released.wait();
+    });
+    started.get_future().wait();
+
+    std::vector<RequestOutcome> outcomes;
+    RequestEvents events;
+    events.done = [&](const RequestOutcome& o) { outcomes.push_back(o); };
+    bench->DatListClick(1);
+    EXPECT_NE(bench->requestOdds(1, events), 0u);
+    EXPECT_EQ(bench->queue()->waiting(), 1u);
+    EXPECT_EQ(bench->pendingRequests(), 1);
+    EXPECT_FALSE(hasOddsFile(kSecond, kO1Extension));
+
+    release.set_value();
+    settle();
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].end, RequestOutcome::End::Completed);
+    EXPECT_TRUE(hasOddsFile(kSecond, kO1Extension));
+    EXPECT_TRUE(hasOddsFile(kSecond, kO2Extension));
+    EXPECT_FALSE(hasOddsFile(kFirst, kO1Extension));
+    // The race was selected again and now lists its time points.
+    const auto& s = bench->state();
+    EXPECT_EQ(s.DatListIndex, 1);
+    EXPECT_EQ(s.TimeCombo.size(), 2u);
+    EXPECT_TRUE(s.Panel3Visible);
+}
+
+TEST_F(WorkbenchAcquisitionTest, RequestsNeedAQueueAndARace)
+{
+    Workbench unconnected(app, person, clock);
+    unconnected.MakeDataListBtnClick();
+    unconnected.DateComboChange(0);
+    EXPECT_EQ(unconnected.requestOdds(0), 0u);
+    EXPECT_EQ(unconnected.requestResults(true), 0u);
+    EXPECT_EQ(bench->requestOdds(2), 0u);
+    EXPECT_EQ(bench->requestOdds(-1), 0u);
+    EXPECT_EQ(bench->pendingRequests(), 0);
+}
+
+TEST_F(WorkbenchAcquisitionTest, Timer2FetchesTheDueRaceAndItShowsItsTimePoints)
+{
+    AutoAcquisition& automatic = bench->autoAcquisition();
+    ASSERT_TRUE(automatic.AutoOzCheckClick(true));
+    ASSERT_TRUE(automatic.controls().Timer2Enabled);
+
+    // Race 1 is due at 09:35 (post 10:05 less 30), checked 5 minutes late.
+    clock.set({2026, 11, 29, 9, 39, 0});
+    EXPECT_TRUE(automatic.Timer2Timer().empty());
+    clock.set({2026, 11, 29, 9, 40, 0});
+    EXPECT_EQ(automatic.Timer2Timer(), std::vector<int>{0});
+    settle();
+
+    const auto& s = bench->state();
+    EXPECT_TRUE(hasOddsFile(kFirst, kO1Extension));
+    EXPECT_FALSE(hasOddsFile(kSecond, kO1Extension));
+    EXPECT_EQ(s.DatListIndex, 0);
+    EXPECT_EQ(s.TimeCombo.size(), 2u);
+    EXPECT_TRUE(s.Panel3Visible);
+    EXPECT_TRUE(s.store.AutoOddsDone[static_cast<size_t>(s.DatList[0].slot)]);
+    // Done races are not fetched again within the same minute.
+    EXPECT_TRUE(automatic.Timer2Timer().empty());
+    EXPECT_EQ(bench->pendingRequests(), 0);
+}
+
+TEST_F(WorkbenchAcquisitionTest, Timer4FetchesTheResultsQuietly)
+{
+    ASSERT_TRUE(bench->state().AutoResultTimerEnabled);
+    feed("0B12", "20261129", testing_cards::hr(kFirst.key).bytes());
+    int beepsBefore = person.beeps;
+    EXPECT_TRUE(bench->autoAcquisition().Timer4Timer());
+    settle();
+    const auto& s = bench->state();
+    EXPECT_TRUE(s.store.HrMerged[static_cast<size_t>(s.DatList[0].slot)]);
+    EXPECT_FALSE(s.store.HrMerged[static_cast<size_t>(s.DatList[1].slot)]);
+    EXPECT_EQ(person.beeps, beepsBefore);
+    EXPECT_TRUE(person.messages.empty());
+
+    // A failed open is only logged, without a beep.
+    fs::remove(dir.path() / "feed" / "0B12" / "20261129.jvd");
+    EXPECT_TRUE(bench->autoAcquisition().Timer4Timer());
+    settle();
+    EXPECT_EQ(person.beeps, beepsBefore);
+}
+
+} // namespace
