@@ -1,11 +1,14 @@
 #include "cli/acquisition_commands.h"
 
 #include "core/app/app_dir.h"
+#include "core/app/auto_acquisition.h"
 #include "core/app/clock.h"
 #include "core/app/error_log.h"
 #include "core/app/ini_file.h"
 #include "core/app/person.h"
+#include "core/app/request_queue.h"
 #include "core/app/startup.h"
+#include "core/app/workbench.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/odds/odds_files.h"
 #include "core/odds/realtime_odds.h"
@@ -15,12 +18,17 @@
 #include "core/store/race_key.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
+#include "core/text/format.h"
 #include "core/text/text_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 namespace sorvantix::cli {
@@ -143,6 +151,159 @@ void printOddsFile(const AppDir& appDir, const std::string& raceKey, const char*
         std::cout << "  " << timeComboItem(line) << "\n";
 }
 
+// A clock that runs `speed` times as fast as real time from `start`, so a generated day
+// can be lived through as today.
+class SimulatedClock : public Clock
+{
+public:
+    SimulatedClock(LocalDateTime start, double speed)
+        : m_start(start), m_speed(speed), m_origin(std::chrono::steady_clock::now())
+    {
+    }
+    LocalDateTime now() const override
+    {
+        std::chrono::duration<double> real = std::chrono::steady_clock::now() - m_origin;
+        return m_start.addSeconds(static_cast<long long>(real.count() * m_speed));
+    }
+
+private:
+    LocalDateTime m_start;
+    double m_speed;
+    std::chrono::steady_clock::time_point m_origin;
+};
+
+// "yyyy-mm-dd HH:MM" (also with "/" between the date parts).
+std::optional<LocalDateTime> parseNow(const std::string& text)
+{
+    LocalDateTime t;
+    char sep1 = 0, sep2 = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d %2d:%2d%c", &t.year, &sep1, &t.month, &sep2,
+                    &t.day, &t.hour, &t.minute, &tail) != 7)
+        return std::nullopt;
+    if (sep1 != sep2 || (sep1 != '-' && sep1 != '/') || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > 31 || t.hour > 23 || t.minute > 59 || t.hour < 0 || t.minute < 0)
+        return std::nullopt;
+    if (!DayName::fromDigits(format("%04d%02d%02d", t.year, t.month, t.day)))
+        return std::nullopt;
+    return t;
+}
+
+// "HH:MM" as minutes of the day.
+std::optional<int> parseClockMinute(const std::string& text)
+{
+    int h = -1, m = -1;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%2d:%2d%c", &h, &m, &tail) != 2 || h < 0 || h > 23 || m < 0 ||
+        m > 59)
+        return std::nullopt;
+    return h * 60 + m;
+}
+
+// "1,3,5" as 1-based positions.
+std::optional<std::vector<int>> parsePositions(const std::string& text)
+{
+    std::vector<int> positions;
+    std::stringstream in(text);
+    std::string part;
+    while (std::getline(in, part, ',')) {
+        std::string t(trimmed(part));
+        if (t.empty() || t.size() > 2 || t.find_first_not_of("0123456789") != std::string::npos)
+            return std::nullopt;
+        positions.push_back(std::stoi(t));
+    }
+    if (positions.empty())
+        return std::nullopt;
+    return positions;
+}
+
+// A Workbench whose JV-Link requests run on its queue; their reports arrive in `inbox`.
+struct QueuedBench
+{
+    QueuedBench(const AppDir& appDir, Person& person, const Clock& clock, JvLink& link)
+        : bench(appDir, person, clock)
+    {
+        bench.connectJvLink(link, inbox.poster());
+    }
+
+    // Runs the posted calls until every request has been handled; Ctrl-C cancels the
+    // running request. False when interrupted.
+    bool settle()
+    {
+        bool cancelSent = false;
+        while (bench.pendingRequests() > 0) {
+            inbox.runUntil([&] { return bench.pendingRequests() == 0 || g_cancel.load(); },
+                           std::chrono::milliseconds(100));
+            if (g_cancel && !cancelSent) {
+                bench.queue()->cancelCurrent();
+                cancelSent = true;
+            }
+        }
+        return !cancelSent;
+    }
+
+    TaskInbox inbox; // first: outlives the bench's queue
+    Workbench bench;
+};
+
+// fetch-odds --day: the schedule window "オッズ手動取得" for the chosen race list items.
+int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+                         Person& person, const Clock& clock)
+{
+    auto day = dayArgument(c.oddsDay);
+    if (!day) {
+        std::cerr << "日付が不正です: " << c.oddsDay << "\n";
+        return 1;
+    }
+    auto positions = parsePositions(c.races);
+    if (!positions) {
+        std::cerr << "レース番号の並びが不正です (1,2,...): " << c.races << "\n";
+        return 1;
+    }
+    QueuedBench q(appDir, person, clock, link);
+    Workbench& wb = q.bench;
+    wb.MakeDataListBtnClick();
+    if (!wb.selectDay(day->text())) {
+        std::cerr << "データがありません: " << day->text() << "\n";
+        return 1;
+    }
+    std::optional<TOddsSchejForm> form = wb.autoAcquisition().OzGetBtnClick();
+    if (!form)
+        return 1;
+    const int items = static_cast<int>(form->CheckListBox1().size());
+    for (int p : *positions) {
+        if (p < 1 || p > items) {
+            std::cerr << "レースがありません: " << p << " (1-" << items << ")\n";
+            return 1;
+        }
+        form->setChecked(p - 1, true);
+    }
+    form->setRadioGroup1(c.flash ? 1 : 0);
+    std::optional<ScheduleFetch> fetch = form->fetchPlan(person);
+    if (!fetch)
+        return 1;
+    RequestOutcome outcome;
+    RequestEvents events;
+    events.status = [&](const std::string& text) {
+        form->showStatus(text);
+        if (!text.empty())
+            std::cerr << text << "\n";
+    };
+    events.progress = [&](int position, int maximum) { form->showProgress(position, maximum); };
+    events.done = [&](const RequestOutcome& o) { outcome = o; };
+    wb.requestScheduleFetch(std::move(*fetch), std::move(events));
+    q.settle();
+    wb.closeSchedule(*form);
+    const auto& s = wb.state();
+    for (int p : *positions) {
+        const std::string& ra =
+            s.store.RaRecs.at(static_cast<size_t>(s.DatList.at(static_cast<size_t>(p - 1)).slot));
+        printOddsFile(appDir, field(ra, 12, 16), kO1Extension);
+        printOddsFile(appDir, field(ra, 12, 16), kO2Extension);
+    }
+    return outcome.end == RequestOutcome::End::Completed ? 0 : 1;
+}
+
 int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
                      Person& person, const ErrorLogAppend& appendError)
 {
@@ -205,11 +366,132 @@ int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, Repl
     return ok ? 0 : 1;
 }
 
+// One line per odds file of the race list items fetched so far: its time points and the
+// newest of them.
+void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector<int>& fetched)
+{
+    for (int index : fetched) {
+        const size_t slot = static_cast<size_t>(s.DatList.at(static_cast<size_t>(index)).slot);
+        const std::string key = field(s.store.RaRecs.at(slot), 12, 16);
+        for (const char* extension : {kO1Extension, kO2Extension}) {
+            const fs::path path = oddsFilePath(appDir.root(), key, extension);
+            std::cout << "  " << fs::relative(path, appDir.root()).string() << "\t";
+            const auto lines = fs::exists(path) ? readLinesRaw(path) : std::vector<std::string>{};
+            if (lines.empty())
+                std::cout << "なし\n";
+            else
+                std::cout << lines.size() << "件\t" << timeComboItem(lines.back()) << "まで\n";
+        }
+    }
+    fetched.clear();
+}
+
+// auto: the "ｵｯｽﾞ自動取得" box switched on and the results timer of today's day, with
+// the window timers played by IntervalTickers, until Ctrl-C, SIGTERM or --until.
+int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+                Person& person, const Clock& systemClock)
+{
+    std::optional<SimulatedClock> simulated;
+    if (!c.now.empty()) {
+        auto start = parseNow(c.now);
+        if (!start) {
+            std::cerr << "開始日時が不正です (yyyy-mm-dd HH:MM): " << c.now << "\n";
+            return 1;
+        }
+        if (!(c.speed > 0)) {
+            std::cerr << "速度が不正です: " << c.speed << "\n";
+            return 1;
+        }
+        simulated.emplace(*start, c.speed);
+    } else if (c.speed != 1) {
+        std::cerr << "--speed は --now と共に指定してください。\n";
+        return 1;
+    }
+    const Clock& clock = simulated ? static_cast<const Clock&>(*simulated) : systemClock;
+    std::optional<LocalDateTime> stopAt;
+    if (!c.until.empty()) {
+        auto minute = parseClockMinute(c.until);
+        if (!minute) {
+            std::cerr << "終了時刻が不正です (HH:MM): " << c.until << "\n";
+            return 1;
+        }
+        LocalDateTime t = clock.now();
+        stopAt = LocalDateTime{t.year, t.month, t.day, *minute / 60, *minute % 60, 0};
+    }
+    std::signal(SIGTERM, onInterrupt);
+
+    QueuedBench q(appDir, person, clock, link);
+    Workbench& wb = q.bench;
+    AutoAcquisition& automatic = wb.autoAcquisition();
+    wb.MakeDataListBtnClick();
+    const std::string today = todayDayText(clock.now());
+    if (!wb.selectDay(today)) {
+        std::cerr << "データがありません: " << today << "\n";
+        return 1;
+    }
+    const bool odds = automatic.AutoOzCheckClick(true);
+    if (!odds && !wb.state().AutoResultTimerEnabled)
+        return 1;
+    std::cerr << today << (odds ? " ｵｯｽﾞ自動取得" : "") << " 結果情報 "
+              << wb.state().AutoResultIntervalMinutes << "分毎\n";
+
+    IntervalTicker timer2, timer4;
+    std::vector<int> fetched;
+    bool resultsAsked = false;
+    // Fine enough that a 40-second tick never skips a clock minute, even sped up.
+    const auto step = std::chrono::milliseconds(
+        std::clamp(static_cast<long long>(5000 / (simulated ? c.speed : 1.0)), 1LL, 100LL));
+    while (!g_cancel) {
+        const LocalDateTime now = clock.now();
+        if (stopAt && now > *stopAt)
+            break;
+        if (automatic.controls().Timer2Enabled) {
+            if (!timer2.enabled())
+                timer2.start(now, kTimer2IntervalMs / 1000);
+            if (timer2.poll(now)) {
+                for (int index : automatic.Timer2Timer()) {
+                    std::cout << timeText(now) << "\tｵｯｽﾞ取得\t"
+                              << wb.state().DatList.at(static_cast<size_t>(index)).text << "\n";
+                    fetched.push_back(index);
+                }
+            }
+        } else {
+            timer2.stop();
+        }
+        if (wb.state().AutoResultTimerEnabled) {
+            if (!timer4.enabled())
+                timer4.start(now, std::max(1, wb.state().AutoResultIntervalMinutes) * 60LL);
+            if (timer4.poll(now) && automatic.Timer4Timer()) {
+                std::cout << timeText(now) << "\t結果情報\n";
+                resultsAsked = true;
+            }
+        } else {
+            timer4.stop();
+        }
+        q.inbox.runUntil([] { return g_cancel.load(); }, step);
+        if (wb.pendingRequests() == 0) {
+            printFetchedOdds(appDir, wb.state(), fetched);
+            if (resultsAsked) {
+                const auto& s = wb.state();
+                int merged = 0;
+                for (const auto& item : s.DatList)
+                    merged += s.store.HrMerged.at(static_cast<size_t>(item.slot)) ? 1 : 0;
+                std::cout << "  払戻\t" << merged << "/" << s.DatList.size() << "レース\n";
+                resultsAsked = false;
+            }
+        }
+    }
+    if (wb.queue()->current().empty() == false)
+        wb.queue()->cancelCurrent();
+    std::cerr << timeText(clock.now()) << " 終了\n";
+    return 0;
+}
+
 } // namespace
 
 bool AcquisitionCommands::chosen() const
 {
-    for (const CLI::App* command : {jvlink, fetchCards, fetchOdds, fetchResults})
+    for (const CLI::App* command : {jvlink, fetchCards, fetchOdds, fetchResults, autoRun})
         if (command != nullptr && command->parsed())
             return true;
     return false;
@@ -228,8 +510,21 @@ void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& c)
     c.fetchCards->add_flag("--setup", c.setup, "set-up data instead of normal data");
 
     c.fetchOdds = app.add_subcommand(
-        "fetch-odds", "fetch the odds series of a race (ｵｯｽﾞ取得) and list the stored time points");
-    c.fetchOdds->add_option("RACEKEY", c.raceKey, "16-digit race key")->required();
+        "fetch-odds",
+        "fetch the odds series of a race (ｵｯｽﾞ取得) and list the stored time points;\n"
+        "with --day, fetch races of a day as the schedule window (オッズ手動取得) does");
+    c.fetchOdds->add_option("RACEKEY", c.raceKey, "16-digit race key");
+    auto* oddsDay = c.fetchOdds->add_option("--day", c.oddsDay, "day of the schedule window");
+    c.fetchOdds->add_option("--races", c.races, "race list positions, 1-based: 1,3,5")
+        ->needs(oddsDay);
+    c.fetchOdds->add_flag("--flash", c.flash, "flash odds (速報ｵｯｽﾞ) instead of the time series")
+        ->needs(oddsDay);
+
+    c.autoRun = app.add_subcommand(
+        "auto", "automatic odds and results acquisition for today's day until Ctrl-C or SIGTERM");
+    c.autoRun->add_option("--now", c.now, "start a simulated clock at \"yyyy-mm-dd HH:MM\"");
+    c.autoRun->add_option("--speed", c.speed, "run the simulated clock N times as fast");
+    c.autoRun->add_option("--until", c.until, "stop when the clock passes \"HH:MM\"");
 
     c.fetchResults = app.add_subcommand(
         "fetch-results", "fetch and merge the results and payouts of a day (結果情報)");
@@ -252,8 +547,21 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir, Pe
     ErrorLogAppend appendError = [&](const std::string& message) { errorLog.append(message); };
     if (c.fetchCards->parsed())
         return fetchCardsCommand(c, appDir, link, person, clock);
+    if (c.fetchOdds->parsed() && !c.oddsDay.empty()) {
+        if (c.races.empty()) {
+            std::cerr << "--races を指定してください。\n";
+            return 1;
+        }
+        return scheduleFetchCommand(c, appDir, link, person, clock);
+    }
+    if (c.fetchOdds->parsed() && c.raceKey.empty()) {
+        std::cerr << "RACEKEY か --day を指定してください。\n";
+        return 1;
+    }
     if (c.fetchOdds->parsed())
         return fetchOddsCommand(c, appDir, link, person, appendError);
+    if (c.autoRun->parsed())
+        return autoCommand(c, appDir, link, person, clock);
     return fetchResultsCommand(c, appDir, link, person, appendError);
 }
 

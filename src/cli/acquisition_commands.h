@@ -12,19 +12,28 @@ class Person;
 namespace sorvantix::cli {
 
 // The JV-Link commands of sorvantix-cli, over the replay JV-Link of the application
-// folder: jvlink, fetch-cards, fetch-odds, fetch-results.
+// folder: jvlink, fetch-cards, fetch-odds, fetch-results, auto.
 struct AcquisitionCommands
 {
     CLI::App* jvlink = nullptr;
     CLI::App* fetchCards = nullptr;
     CLI::App* fetchOdds = nullptr;
     CLI::App* fetchResults = nullptr;
+    CLI::App* autoRun = nullptr;
 
     std::string feed;
     std::string from;
     bool setup = false;
     std::string raceKey;
     std::string day;
+    // fetch-odds through the schedule window.
+    std::string oddsDay;
+    std::string races; // 1-based race list positions, "1,3,5"
+    bool flash = false;
+    // auto.
+    std::string now; // "yyyy-mm-dd HH:MM": start of a simulated clock
+    double speed = 1;
+    std::string until; // "HH:MM"
 
     // Whether one of these commands was given.
     bool chosen() const;
