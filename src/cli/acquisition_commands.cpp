@@ -481,8 +481,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
             }
         }
     }
-    if (wb.queue()->current().empty() == false)
-        wb.queue()->cancelCurrent();
+    wb.queue()->cancelCurrent();
     std::cerr << timeText(clock.now()) << " 終了\n";
     return 0;
 }
