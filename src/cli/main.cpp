@@ -76,6 +76,8 @@ void loadDay(Workbench& wb, TerminalPerson& person, const std::string& day)
     person.quiet = false;
     if (!found)
         throw Failure{"データがありません: " + day};
+    for (const auto& warning : wb.state().dayWarnings)
+        std::cerr << warning << "\n";
 }
 
 void selectRace(Workbench& wb, TerminalPerson& person, const std::string& raceKey)

@@ -351,12 +351,14 @@ void Workbench::dateComboChange(int index)
     s.AutoResultTimerEnabled = false;
     s.DatList.clear();
     s.DatListIndex = -1;
+    s.dayWarnings.clear();
 
     auto dayName = DayName::parse(day);
     if (dayName && fs::exists(s.RaFilePath)) {
         DayLoad load = loadDay(m_appDir.root(), *dayName, s.store);
         s.store = std::move(load.store);
         s.DatList = std::move(load.items);
+        s.dayWarnings = load.warnings;
         if (!load.warnings.empty()) {
             std::string text;
             for (const auto& w : load.warnings)

@@ -38,6 +38,8 @@ struct WorkbenchState
     int UpDown1Max = 35;
     int UpDown1Position = 0;
     std::string DLlabel;
+    // Damage found in the day files when the day was loaded (file, size, problem).
+    std::vector<std::string> dayWarnings;
 
     // Day and race.
     DayStore store;

@@ -385,3 +385,19 @@ TEST_F(WorkbenchTest, WorkedExampleThroughTheWindowsOperations)
     EXPECT_EQ(s.display.StringGrid8.rowCount(), 2); // no quinella pick: one empty row
     EXPECT_EQ(s.display.StringGrid8.cell(1, 1), "");
 }
+
+TEST_F(WorkbenchTest, DamagedDayFilesAreReportedAndTheWholeRacesStillLoad)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    std::filesystem::path ra = app.dataDir() / "2026年11月29日.jvRA";
+    std::filesystem::resize_file(ra, std::filesystem::file_size(ra) - 100);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto& s = wb.state();
+    ASSERT_EQ(s.DatList.size(), 1u); // the cut second race is left out
+    ASSERT_EQ(s.dayWarnings.size(), 1u);
+    EXPECT_NE(s.dayWarnings[0].find("2026年11月29日.jvRA"), std::string::npos);
+    EXPECT_NE(std::find(person.statuses.begin(), person.statuses.end(), s.dayWarnings[0]),
+              person.statuses.end());
+}
