@@ -63,7 +63,8 @@ std::string dayText(const std::string& arg)
     for (char c : arg)
         if (c != '-' && c != '/')
             digits += c;
-    if (auto d = DayName::fromDigits(digits))
+    if (auto d = DayName::fromDigits(digits); d && d->month >= 1 && d->month <= 12 &&
+                                              d->day >= 1 && d->day <= 31)
         return d->text();
     throw Failure{"日付が不正です: " + arg};
 }
