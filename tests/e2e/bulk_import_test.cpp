@@ -1,3 +1,4 @@
+#include "folder_listing.h"
 #include "core/app/clock.h"
 #include "core/app/ini_file.h"
 #include "core/app/recording_person.h"
@@ -23,20 +24,12 @@ using sorvantix::test::RecordingPerson;
 using sorvantix::test::TempDir;
 namespace fs = std::filesystem;
 
+using sorvantix::test::sortedFiles;
+
 namespace {
 
 const std::string kSid = "SA730519/SD815207/Sorvantix/Ver.1.30";
 const std::string kEarlierLastTime = "2001/01/01 00:00:00";
-
-std::vector<fs::path> sortedFiles(const fs::path& dir)
-{
-    std::vector<fs::path> files;
-    if (fs::is_directory(dir))
-        for (const auto& e : fs::directory_iterator(dir))
-            files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // Every file of a folder by name, with its bytes.
 std::map<std::string, std::string> snapshot(const fs::path& dir)

@@ -1,3 +1,4 @@
+#include "folder_listing.h"
 #include "core/app/recording_person.h"
 #include "core/app/temp_dir.h"
 #include "core/app/workbench.h"
@@ -16,17 +17,9 @@ using sorvantix::test::RecordingPerson;
 using sorvantix::test::TempDir;
 namespace fs = std::filesystem;
 
-namespace {
+using sorvantix::test::sortedFiles;
 
-std::vector<fs::path> sortedFiles(const fs::path& dir)
-{
-    std::vector<fs::path> files;
-    if (fs::is_directory(dir))
-        for (const auto& e : fs::directory_iterator(dir))
-            files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+namespace {
 
 // Stores a generated feed the way the acquisitions do: stored RACE files record by
 // record in stamp order, and each race's odds series as its snapshot files.
