@@ -2,7 +2,7 @@
 #include "core/analysis/analysis_computation.h"
 #include "core/analysis/analysis_display.h"
 #include "core/present/grid_sort.h"
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 #include "core/store/record_builder.h"
 
 #include <benchmark/benchmark.h>

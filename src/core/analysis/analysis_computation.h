@@ -2,7 +2,7 @@
 
 #include "core/analysis/analysis_state.h"
 #include "core/odds/odds_arrays.h"
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "core/app/auto_acquisition.h"
 
-#include "core/app/ini_file.h"
-#include "core/app/person.h"
+#include "core/text/ini_file.h"
+#include "core/text/person.h"
 #include "core/app/settings_keys.h"
 #include "core/odds/realtime_odds.h"
 #include "core/store/racing_codes.h"

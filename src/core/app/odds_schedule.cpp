@@ -1,6 +1,6 @@
 #include "core/app/odds_schedule.h"
 
-#include "core/app/person.h"
+#include "core/text/person.h"
 #include "core/app/request_queue.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"

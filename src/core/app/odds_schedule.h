@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/app/clock.h"
+#include "core/text/clock.h"
 #include "core/store/day_store.h"
 #include "core/text/text_grid.h"
 

@@ -1,6 +1,6 @@
 #include "core/app/settings_keys.h"
 
-#include "core/app/ini_file.h"
+#include "core/text/ini_file.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
 #include "core/text/format.h"

@@ -1,7 +1,7 @@
 #include "core/app/startup.h"
 
 #include "core/app/app_dir.h"
-#include "core/app/error_log.h"
+#include "core/text/error_log.h"
 #include "core/jvlink/jv_link.h"
 #include "core/text/error.h"
 

@@ -4,7 +4,7 @@
 #include "core/app/settings_keys.h"
 #include "core/odds/odds_files.h"
 #include "core/present/clipboard_text.h"
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 #include "core/results/payout_acquisition.h"
 #include "core/store/racing_codes.h"
 #include "core/text/day_name.h"

@@ -2,6 +2,7 @@
 
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kSettingsSection = "[JVLink]";
+constexpr std::string_view kSettingsSection = "JVLink";
 constexpr std::string_view kFeedFolderKey = "FeedFolder";
 constexpr std::string_view kAllFromTime = "00000000000000";
 constexpr std::string_view kFeedExtension = ".jvd";
@@ -148,35 +149,22 @@ void ReplayJvLink::loadSettings()
     if (ec)
         m_feedFolder = m_folders.defaultFeedFolder;
     m_settingsProblem.clear();
-    if (!fs::exists(m_folders.settingsFile, ec) && !ec)
-        return;
-    std::vector<std::string> lines;
+    std::string text;
     try {
-        lines = readLinesText(m_folders.settingsFile);
+        text = TIniGT(m_folders.settingsFile).ReadString(kSettingsSection, kFeedFolderKey, "");
     } catch (const Error& e) {
         m_settingsProblem = e.what();
         return;
     }
-    bool inSection = false;
-    for (const std::string& raw : lines) {
-        std::string_view line = trimmed(raw);
-        if (!line.empty() && line.front() == '[') {
-            inSection = line == kSettingsSection;
-            continue;
-        }
-        size_t eq = line.find('=');
-        if (!inSection || eq == std::string_view::npos ||
-            trimmed(line.substr(0, eq)) != kFeedFolderKey)
-            continue;
-        fs::path folder(std::string(trimmed(line.substr(eq + 1))));
-        if (folder.empty() || !folder.is_absolute()) {
-            m_settingsProblem = m_folders.settingsFile.string() +
-                                ": FeedFolder is not an absolute folder: " + folder.string();
-            return;
-        }
-        m_feedFolder = folder.lexically_normal();
+    if (text.empty())
+        return;
+    fs::path folder(text);
+    if (!folder.is_absolute()) {
+        m_settingsProblem = m_folders.settingsFile.string() +
+                            ": FeedFolder is not an absolute folder: " + folder.string();
         return;
     }
+    m_feedFolder = folder.lexically_normal();
 }
 
 int ReplayJvLink::JVInit(const std::string& sid)
@@ -212,8 +200,7 @@ int ReplayJvLink::JVSetUIProperties()
         fs::path parent = m_folders.settingsFile.parent_path();
         if (!parent.empty())
             fs::create_directories(parent, ec);
-        writeLinesText(m_folders.settingsFile,
-                       {std::string(kSettingsSection), std::string(kFeedFolderKey) + "=" + text});
+        TIniGT(m_folders.settingsFile).WriteString(kSettingsSection, kFeedFolderKey, text);
     } catch (const Error&) {
         return jv::kUiBadParameter;
     }

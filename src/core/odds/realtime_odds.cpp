@@ -1,6 +1,6 @@
 #include "core/odds/realtime_odds.h"
 
-#include "core/app/person.h"
+#include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/odds/odds_files.h"

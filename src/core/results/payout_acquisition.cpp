@@ -1,6 +1,6 @@
 #include "core/results/payout_acquisition.h"
 
-#include "core/app/person.h"
+#include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/store/race_card_files.h"

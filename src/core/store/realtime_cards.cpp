@@ -1,6 +1,6 @@
 #include "core/store/realtime_cards.h"
 
-#include "core/app/person.h"
+#include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/store/batched_card_writer.h"

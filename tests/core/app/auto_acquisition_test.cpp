@@ -1,5 +1,5 @@
 #include "core/app/auto_acquisition.h"
-#include "core/app/ini_file.h"
+#include "core/text/ini_file.h"
 #include "core/app/log_person.h"
 #include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"

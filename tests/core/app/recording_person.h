@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/app/person.h"
+#include "core/text/person.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "core/app/ini_file.h"
+#include "core/text/ini_file.h"
 #include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"
 #include "core/text/field.h"

@@ -1,6 +1,6 @@
 #include "core/app/app_dir.h"
-#include "core/app/clock.h"
-#include "core/app/error_log.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
 #include "core/app/startup.h"
 #include "core/app/temp_dir.h"
 #include "core/jvlink/scripted_jv_link.h"

@@ -3,7 +3,7 @@
 #include "core/analysis/analysis_computation.h"
 #include "core/app/workbench.h"
 #include "core/odds/odds_files.h"
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 #include "core/store/race_card_files.h"
 #include "core/store/racing_codes.h"
 #include "core/store/record_builder.h"

@@ -1,5 +1,5 @@
-#include "core/app/clock.h"
-#include "core/app/error_log.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
 #include "core/app/recording_person.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/jvlink/scripted_jv_link.h"

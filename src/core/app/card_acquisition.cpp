@@ -1,7 +1,7 @@
-#include "core/store/card_acquisition.h"
+#include "core/app/card_acquisition.h"
 
-#include "core/app/ini_file.h"
-#include "core/app/person.h"
+#include "core/text/ini_file.h"
+#include "core/text/person.h"
 #include "core/app/settings_keys.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"

@@ -1,4 +1,4 @@
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 
 #include "core/text/error.h"
 #include "core/text/field.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 
 #include <array>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/app/clock.h"
+#include "core/text/clock.h"
 
 #include <atomic>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "core/recommend/suisho_params.h"
+#include "core/analysis/suisho_params.h"
 #include "core/text/text_file.h"
 
 #include <filesystem>

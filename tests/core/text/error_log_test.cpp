@@ -1,5 +1,5 @@
-#include "core/app/clock.h"
-#include "core/app/error_log.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
 #include "core/app/temp_dir.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/text/error.h"

@@ -1,4 +1,4 @@
-#include "core/recommend/suisho_set_model.h"
+#include "core/app/suisho_set_model.h"
 
 #include "core/text/cp932.h"
 #include "core/text/error.h"

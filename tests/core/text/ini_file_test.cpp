@@ -1,4 +1,4 @@
-#include "core/app/ini_file.h"
+#include "core/text/ini_file.h"
 #include "core/app/temp_dir.h"
 #include "core/text/error.h"
 #include "core/text/text_file.h"

@@ -1,4 +1,4 @@
-#include "core/app/clock.h"
+#include "core/text/clock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "core/app/error_log.h"
+#include "core/text/error_log.h"
 
-#include "core/app/clock.h"
+#include "core/text/clock.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/text_file.h"

@@ -1,4 +1,4 @@
-#include "core/app/ini_file.h"
+#include "core/text/ini_file.h"
 
 #include "core/text/cp932.h"
 #include "core/text/error.h"
