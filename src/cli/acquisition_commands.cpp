@@ -224,6 +224,10 @@ struct QueuedBench
         : bench(appDir, person, clock)
     {
         bench.connectJvLink(link, inbox.poster());
+        bench.addListener([this](Parts parts) {
+            if (parts.has(Part::Status) && !bench.state().DLlabel.empty())
+                std::cerr << bench.state().DLlabel << "\n";
+        });
     }
 
     // Runs the posted calls until every request has been handled; Ctrl-C cancels the
@@ -263,8 +267,9 @@ int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, Rep
     QueuedBench q(appDir, person, clock, link);
     Workbench& wb = q.bench;
     wb.MakeDataListBtnClick();
-    if (!wb.selectDay(day->text())) {
-        std::cerr << "データがありません: " << day->text() << "\n";
+    if (Outcome loaded = wb.selectDay(day->text()); !loaded.isDone()) {
+        std::cerr << (loaded.message.empty() ? "データがありません: " + day->text() : loaded.message)
+                  << "\n";
         return 1;
     }
     std::optional<TOddsSchejForm> form = wb.autoAcquisition().OzGetBtnClick();
@@ -425,8 +430,9 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
     AutoAcquisition& automatic = wb.autoAcquisition();
     wb.MakeDataListBtnClick();
     const std::string today = todayDayText(clock.now());
-    if (!wb.selectDay(today)) {
-        std::cerr << "データがありません: " << today << "\n";
+    if (Outcome loaded = wb.selectDay(today); !loaded.isDone()) {
+        std::cerr << (loaded.message.empty() ? "データがありません: " + today : loaded.message)
+                  << "\n";
         return 1;
     }
     const bool odds = automatic.AutoOzCheckClick(true);

@@ -100,7 +100,7 @@ ordered_json analysisJson(const Workbench& wb)
     j["TokushoMark"] = flagsFromOne(a.TokushoMark);
     j["TargetGroupA"] = flagsFromOne(a.TargetGroupA);
     j["TargetGroupB"] = flagsFromOne(a.TargetGroupB);
-    j["KasenRate"] = a.KasenRate;
+    j["KasenRate"] = d.KasenRate;
     j["KaiTanHon"] = a.KaiTanHon;
     j["KaiTanAan"] = fromOne(a.KaiTanAan);
     j["KaiRenHon"] = fromOne(a.KaiRenHon);

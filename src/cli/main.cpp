@@ -8,6 +8,7 @@
 #include "core/app/workbench.h"
 #include "core/odds/odds_files.h"
 #include "core/app/suisho_set_model.h"
+#include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
 #include "core/text/day_name.h"
 #include "core/text/error.h"
@@ -69,32 +70,44 @@ std::string dayText(const std::string& arg)
     throw Failure{"日付が不正です: " + arg};
 }
 
+// The status label as the terminal shows it: each new text on standard error.
+void showStatus(Workbench& wb, TerminalPerson& person)
+{
+    wb.addListener([&wb, &person](Parts parts) {
+        if (parts.has(Part::Status) && !person.quiet && !wb.state().DLlabel.empty())
+            std::cerr << wb.state().DLlabel << "\n";
+    });
+}
+
 void loadDay(Workbench& wb, TerminalPerson& person, const std::string& day)
 {
     person.quiet = true;
     wb.MakeDataListBtnClick();
-    bool found = wb.selectDay(day);
+    Outcome loaded = wb.selectDay(day);
     person.quiet = false;
-    if (!found)
+    if (loaded.kind == Outcome::Kind::NothingToDo)
         throw Failure{"データがありません: " + day};
+    // A day file that cannot be read fails the load; its message was held back above.
+    if (loaded.failed())
+        throw Failure{loaded.message};
     for (const auto& warning : wb.state().dayWarnings)
         std::cerr << warning << "\n";
 }
 
 void selectRace(Workbench& wb, TerminalPerson& person, const std::string& raceKey)
 {
-    if (raceKey.size() != 16 || raceKey.find_first_not_of("0123456789") != std::string::npos)
+    auto key = RaceKey::tryParse(raceKey);
+    if (!key)
         throw Failure{"レースキーが不正です: " + raceKey};
-    loadDay(wb, person, DayName::fromDigits(raceKey.substr(0, 8))->text());
+    loadDay(wb, person, key->dayName().text());
     int index = wb.raceIndexOf(raceKey);
     if (index < 0)
         throw Failure{"レースがありません: " + raceKey};
     int before = person.informations;
-    wb.DatListClick(index);
-    if (!wb.state().Panel3Visible) {
-        if (person.informations == before && !wb.state().Panel1Caption.empty())
-            std::cerr << wb.state().Panel1Caption << "\n";
-        throw Failure{};
+    Outcome shown = wb.DatListClick(index);
+    if (shown.failed()) {
+        // A box has said it already; a notice in the title panel has not.
+        throw Failure{person.informations == before ? shown.message : std::string()};
     }
 }
 
@@ -103,8 +116,7 @@ void chooseTime(Workbench& wb, const std::string& timeKey)
     const auto& items = wb.state().TimeCombo;
     for (size_t i = 0; i < items.size(); ++i) {
         if (timeKeyOfItem(items[i]) == timeKey) {
-            wb.TimeComboChange(static_cast<int>(i));
-            if (!wb.state().Panel3Visible)
+            if (wb.TimeComboChange(static_cast<int>(i)).failed())
                 throw Failure{};
             return;
         }
@@ -118,23 +130,6 @@ void pressSort(Workbench& wb, const std::string& caption)
     if (button == SortButton::None)
         throw Failure{"ソートボタンがありません: " + caption};
     wb.SpeedButton1Click(button);
-}
-
-std::string hhmm(std::string_view text)
-{
-    if (text.size() < 4 || trimmed(text).empty())
-        return "";
-    return std::string(text.substr(0, 2)) + ":" + std::string(text.substr(2, 2));
-}
-
-// "推奨馬" groups of the recommended-horse file ("%2d%2d" each) as " 3(1) 9(5)".
-std::string markList(std::string_view groups)
-{
-    std::string out;
-    for (size_t i = 0; i + 4 <= groups.size(); i += 4)
-        out += " " + std::string(trimmed(groups.substr(i, 2))) + "(" +
-               std::string(trimmed(groups.substr(i + 2, 2))) + ")";
-    return out;
 }
 
 void printJson(const nlohmann::ordered_json& j)
@@ -207,6 +202,7 @@ int main(int argc, char** argv)
         TerminalPerson person;
         SystemClock clock;
         Workbench wb(appDir, person, clock);
+        showStatus(wb, person);
 
         if (acquisition.chosen())
             return cli::runAcquisitionCommand(acquisition, appDir, person, clock);
@@ -216,15 +212,11 @@ int main(int argc, char** argv)
                 std::cout << d << "\n";
         } else if (*races) {
             loadDay(wb, person, dayText(dayArg));
-            const auto& s = wb.state();
-            for (const auto& item : s.DatList) {
-                const std::string& ra = s.store.RaRecs.at(static_cast<size_t>(item.slot));
-                if (keysOnly) {
-                    std::cout << field(ra, 12, 16) << "\n";
-                    continue;
-                }
-                std::cout << item.text << "\t" << hhmm(field(ra, 874, 4)) << "\t"
-                          << hhmm(s.store.AutoOddsTime.at(static_cast<size_t>(item.slot))) << "\n";
+            for (const auto& row : wb.raceListRows()) {
+                if (keysOnly)
+                    std::cout << row.raceKey << "\n";
+                else
+                    std::cout << row.text << "\t" << row.postTime << "\t" << row.autoTime << "\n";
             }
         } else if (*analyse || *copy) {
             selectRace(wb, person, raceKey);
@@ -241,23 +233,12 @@ int main(int argc, char** argv)
         } else if (*batch) {
             std::string day = dayText(dayArg);
             loadDay(wb, person, day);
-            wb.M1Click();
-            const auto& s = wb.state();
-            for (const auto& item : s.DatList) {
-                const std::string& ra = s.store.RaRecs.at(static_cast<size_t>(item.slot));
-                std::filesystem::path sei =
-                    appDir.suishoDir() / (day + VenueShortName(field(ra, 20, 2)) + ".sei");
-                int race = fieldInt(ra, 26, 2);
-                std::vector<std::string> lines;
-                if (std::filesystem::exists(sei))
-                    lines = readLinesText(sei);
-                auto line = [&](int k) {
-                    size_t at = static_cast<size_t>(5 * (race - 1) + k);
-                    return at < lines.size() ? lines[at] : std::string();
-                };
-                std::cout << item.text << "\t★" << markList(line(2)) << "\t☆" << markList(line(3))
-                          << "\n";
-            }
+            Outcome analysed = wb.M1Click();
+            for (const auto& row : wb.batchRows())
+                std::cout << row.text << "\t★" << markListText(row.marks.suisho) << "\t☆"
+                          << markListText(row.marks.tokusho) << "\n";
+            if (analysed.failed())
+                throw Failure{analysed.message};
         } else if (*params) {
             PersonSuishoSetPort port(person, wb.ini());
             // No race is selected here: the integer boxes are capped at a full field of 18.

@@ -238,12 +238,12 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
     showQuinellaBets(StringGrid6, s.KaiRenOoAna, odds);
 
     // 9. Top oligopoly rate and upset degree.
-    state.KasenRate *= 100;
-    if (state.KasenRate > 0) {
-        KasenLabel.text = format("%5.1f", state.KasenRate) + " %";
-        if (state.KasenRate >= 60)
+    KasenRate = state.KasenRate * 100;
+    if (KasenRate > 0) {
+        KasenLabel.text = format("%5.1f", KasenRate) + " %";
+        if (KasenRate >= 60)
             HaranLabel = "波乱度:小";
-        else if (state.KasenRate > 40)
+        else if (KasenRate > 40)
             HaranLabel = "波乱度:中";
         else
             HaranLabel = "波乱度:大";

@@ -66,6 +66,12 @@ public:
 
     ResultBoxes resultBoxes; // tab "結果"
 
+    // The top oligopoly rate in percent as KasenLabel shows it: the display's own
+    // value, so showing the same analysis twice shows the same rate.
+    double KasenRate = 0;
+
+    bool operator==(const AnalysisDisplay&) const = default;
+
     // The reset. `raRecord` is the selected race's RA record (n = registered runners
     // at 882-883; anything outside 0..18 counts as 0, a blank or short record too).
     // Sizes the grids for n runners and empties them (headers of StringGrid1 and
@@ -82,7 +88,7 @@ public:
     // writes the race's lines of the recommended-horse file under `suishoDir`
     // (step 2), fills the square grids (3, 4), blank-fills columns 4, 7 and 13 (5),
     // the reference win bets (7), the reference quinella grids (8), and KasenLabel and
-    // HaranLabel (9); state.KasenRate becomes a percentage. The caller sorts
+    // HaranLabel (9) from state.KasenRate (a fraction, left as it is). The caller sorts
     // afterwards (step 6, see the class comment).
     //
     // Returns "" or a notice for the user when the file was left alone (race number

@@ -3,6 +3,7 @@
 #include "core/store/racing_codes.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
+#include "core/text/field.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
@@ -47,6 +48,39 @@ std::string writeSuishoLines(const std::filesystem::path& file, int raceNo, int 
     if (!present || bytes != stored)
         writeFileAtomic(file, bytes);
     return {};
+}
+
+SuishoMarks readSuishoMarks(const std::filesystem::path& file, int raceNo)
+{
+    SuishoMarks marks;
+    if (raceNo < 1 || raceNo > kSuishoMaxRace || !std::filesystem::exists(file))
+        return marks;
+    const std::vector<std::string> lines = readLinesText(file);
+    auto groups = [&](size_t at) {
+        std::vector<std::pair<int, int>> out;
+        if (at >= lines.size())
+            return out;
+        const std::string& line = lines[at];
+        for (size_t i = 0; i + 4 <= line.size(); i += 4) {
+            auto horse = parseInt(line.substr(i, 2));
+            auto rank = parseInt(line.substr(i + 2, 2));
+            if (horse && rank)
+                out.emplace_back(*horse, *rank);
+        }
+        return out;
+    };
+    const size_t base = static_cast<size_t>(5 * (raceNo - 1));
+    marks.suisho = groups(base + 2);
+    marks.tokusho = groups(base + 3);
+    return marks;
+}
+
+std::string markListText(const std::vector<std::pair<int, int>>& marks)
+{
+    std::string out;
+    for (const auto& [horse, rank] : marks)
+        out += " " + std::to_string(horse) + "(" + std::to_string(rank) + ")";
+    return out;
 }
 
 } // namespace sorvantix

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace sorvantix {
 
@@ -29,5 +31,20 @@ std::filesystem::path suishoFilePath(const std::filesystem::path& suishoDir, con
 // file cannot be read or written, or a list text has no CP932 form.
 std::string writeSuishoLines(const std::filesystem::path& file, int raceNo, int runners,
                              std::string_view suishoList, std::string_view tokushoList);
+
+// A race's marked runners as the file holds them: (horse number, share rank) pairs.
+struct SuishoMarks
+{
+    std::vector<std::pair<int, int>> suisho;  // ★ (推奨馬)
+    std::vector<std::pair<int, int>> tokusho; // ☆ (特奨馬)
+};
+
+// Reads race `raceNo`'s lists from the file; empty lists for a missing file, a race
+// outside 1..12 or lines the file does not have. Groups that are not numbers are
+// passed over. Throws Error when an existing file cannot be read.
+SuishoMarks readSuishoMarks(const std::filesystem::path& file, int raceNo);
+
+// " 3(1) 9(5)": each pair as horse(rank), a blank before each.
+std::string markListText(const std::vector<std::pair<int, int>>& marks);
 
 } // namespace sorvantix

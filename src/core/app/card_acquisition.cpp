@@ -20,7 +20,6 @@ namespace {
 
 constexpr const char* kNoNewData = "最新のデータがありません。";
 constexpr const char* kCancelled = "JVCancel:キャンセルされました";
-constexpr const char* kCancelQuestion = "データ取込を中止します。実行しますか？";
 constexpr long long kSecondsPerDay = 24 * 60 * 60;
 
 bool isLeapYear(int y)
@@ -164,7 +163,8 @@ void TGetDataForm::ButtonStartClick()
     // A second open inside a running one would only fail and close the running stream.
     if (m_phase != Phase::Idle)
         return;
-    m_person.information(cardStartMessage(m_view.DateTimePicker1));
+    if (m_announceStart)
+        m_person.information(cardStartMessage(m_view.DateTimePicker1));
 
     m_view.TimerJVStatusEnabled = false;
     m_stop = false;
@@ -377,7 +377,7 @@ bool TGetDataForm::ButtonCancelClick()
 
 bool TGetDataForm::ButtonCancelClick(Person& asker)
 {
-    if (!asker.question(kCancelQuestion))
+    if (!asker.question(std::string(kCardCancelQuestion)))
         return false;
     m_stop = true;
     if (m_phase == Phase::Idle)

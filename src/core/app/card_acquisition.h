@@ -28,6 +28,8 @@ std::optional<LocalDateTime> parseFromTime(std::string_view digits14);
 // "yyyymmddhhnnss".
 std::string fromTimeText(const LocalDateTime& t);
 
+inline constexpr std::string_view kCardCancelQuestion = "データ取込を中止します。実行しますか？";
+
 // The start message: the from-date as yyyy年mm月dd日hh時nn分ss秒 and the warning text.
 std::string cardStartMessage(const LocalDateTime& from);
 
@@ -112,6 +114,9 @@ public:
     // The user's choices.
     void setSetup(bool setup);
     void setFromDate(const LocalDateTime& from);
+    // Whether Start shows the start message itself (default); an owner that shows it
+    // before handing the run to a worker thread turns it off.
+    void setAnnounceStart(bool announce) { m_announceStart = announce; }
 
     void ButtonStartClick();
     void TimerJVStatusTimer();
@@ -165,6 +170,7 @@ private:
     int m_closeResult = 0;
     int m_stored = 0;
     int m_refused = 0;
+    bool m_announceStart = true;
     std::string m_firstRefusal;
     std::string m_storeError;
 };

@@ -2,11 +2,15 @@
 
 #include "core/analysis/analysis_computation.h"
 #include "core/app/settings_keys.h"
+#include "core/app/startup.h"
 #include "core/odds/odds_files.h"
 #include "core/present/clipboard_text.h"
 #include "core/analysis/suisho_params.h"
 #include "core/results/payout_acquisition.h"
+#include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
+#include "core/text/cp932.h"
 #include "core/text/day_name.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
@@ -15,7 +19,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <chrono>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace sorvantix {
 
@@ -25,14 +32,9 @@ namespace {
 
 constexpr const char* kNoOddsNotice = "当レースはオッズが未取得です。";
 
-std::string raceKeyOf(std::string_view record)
-{
-    return field(record, 12, 16);
-}
-
 } // namespace
 
-// The person as the acquisitions see it: status texts also land in DLlabel.
+// The person as the acquisitions see it: status texts land in DLlabel alone.
 class Workbench::StatusPerson : public Person
 {
 public:
@@ -40,14 +42,86 @@ public:
     void beep() override { m_wb.m_person.beep(); }
     void information(const std::string& text) override { m_wb.m_person.information(text); }
     bool question(const std::string& text) override { return m_wb.m_person.question(text); }
-    void status(const std::string& text) override
-    {
-        m_wb.m_state.DLlabel = text;
-        m_wb.m_person.status(text);
-    }
+    void status(const std::string& text) override { m_wb.setStatus(text); }
 
 private:
     Workbench& m_wb;
+};
+
+// The person of a request on the worker thread: beeps and boxes are kept, in order,
+// and shown on the owner's thread once the request's completion has been handled;
+// status texts are posted at once (they do not block). A request cannot wait for an
+// answer, so question() throws std::logic_error.
+class Workbench::CollectingPerson : public Person
+{
+public:
+    void bind(Progress& progress) { m_progress = &progress; }
+
+    void beep() override { add({true, {}}); }
+    void information(const std::string& text) override { add({false, text}); }
+    bool question(const std::string& text) override
+    {
+        throw std::logic_error("a queued request cannot ask: " + text);
+    }
+    void status(const std::string& text) override
+    {
+        if (m_progress)
+            m_progress->status(text);
+    }
+
+    // On the owner's thread, after the request's end was posted.
+    void showTo(Person& person)
+    {
+        std::vector<Message> messages;
+        {
+            std::lock_guard lock(m_mutex);
+            messages.swap(m_messages);
+        }
+        for (const auto& m : messages) {
+            if (m.beep)
+                person.beep();
+            else
+                person.information(m.text);
+        }
+    }
+
+private:
+    struct Message
+    {
+        bool beep;
+        std::string text;
+    };
+    void add(Message m)
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(std::move(m));
+    }
+
+    Progress* m_progress = nullptr;
+    std::mutex m_mutex;
+    std::vector<Message> m_messages;
+};
+
+// What the views show, to tell which parts an operation changed.
+struct Workbench::Snapshot
+{
+    std::vector<std::string> DateCombo;
+    int DateComboIndex = -1;
+    std::vector<std::pair<std::string, int>> DatList;
+    int DatListIndex = -1;
+    int UpDown1Max = 0;
+    int UpDown1Position = 0;
+    RaceTitle title;
+    std::string Panel1Caption, StaticText1, BorderLabel4;
+    std::vector<std::string> TimeCombo;
+    int TimeComboIndex = -1;
+    AnalysisDisplay display;
+    std::string DLlabel;
+    unsigned statusSerial = 0;
+    bool Panel3Visible = false;
+    bool AutoResultTimerEnabled = false;
+    AutoOddsControls controls;
+    int pending = 0;
 };
 
 // The main window as the automatic acquisition sees it.
@@ -87,20 +161,173 @@ private:
 Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
     : m_appDir(std::move(appDir)), m_person(person), m_clock(clock), m_ini(m_appDir.iniFile()),
       m_errorLog(m_appDir.errorLogFile(), clock,
-                 [this](const std::string& message) {
-                     m_state.DLlabel = message;
-                     m_person.status(message);
-                 }),
+                 [this](const std::string& message) { setStatus(message); }),
       m_statusPerson(std::make_unique<StatusPerson>(*this)),
       m_autoPort(std::make_unique<AcquisitionPort>(*this)),
       m_auto(*m_autoPort, *m_statusPerson, clock, m_ini)
 {
+    m_shown = std::make_unique<Snapshot>(snapshot());
 }
 
 Workbench::~Workbench()
 {
+    *m_cardStop = true;
     m_queue.reset();
     *m_alive = false;
+}
+
+std::string Parts::text() const
+{
+    static constexpr std::pair<Part, const char*> kNames[] = {
+        {Part::DayList, "DayList"}, {Part::RaceList, "RaceList"}, {Part::Title, "Title"},
+        {Part::TimeList, "TimeList"}, {Part::Grids, "Grids"},       {Part::Labels, "Labels"},
+        {Part::Chart, "Chart"},       {Part::Status, "Status"},     {Part::Enabled, "Enabled"}};
+    std::string out;
+    for (const auto& [part, name] : kNames)
+        if (has(part))
+            out += (out.empty() ? "" : "|") + std::string(name);
+    return out;
+}
+
+int Workbench::addListener(WorkbenchListener listener)
+{
+    m_listeners.emplace_back(m_nextListener, std::move(listener));
+    return m_nextListener++;
+}
+
+void Workbench::removeListener(int id)
+{
+    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+}
+
+Workbench::Snapshot Workbench::snapshot() const
+{
+    const WorkbenchState& s = m_state;
+    Snapshot snap;
+    snap.DateCombo = s.DateCombo;
+    snap.DateComboIndex = s.DateComboIndex;
+    for (const auto& item : s.DatList)
+        snap.DatList.emplace_back(item.text, item.slot);
+    snap.DatListIndex = s.DatListIndex;
+    snap.UpDown1Max = s.UpDown1Max;
+    snap.UpDown1Position = s.UpDown1Position;
+    snap.title = s.title;
+    snap.Panel1Caption = s.Panel1Caption;
+    snap.StaticText1 = s.StaticText1;
+    snap.BorderLabel4 = s.BorderLabel4;
+    snap.TimeCombo = s.TimeCombo;
+    snap.TimeComboIndex = s.TimeComboIndex;
+    snap.display = s.display;
+    snap.DLlabel = s.DLlabel;
+    snap.statusSerial = m_statusSerial;
+    snap.Panel3Visible = s.Panel3Visible;
+    snap.AutoResultTimerEnabled = s.AutoResultTimerEnabled;
+    snap.controls = m_auto.controls();
+    snap.pending = m_pending;
+    return snap;
+}
+
+void Workbench::notifyChanges()
+{
+    Snapshot now = snapshot();
+    const Snapshot& was = *m_shown;
+    Parts parts;
+    if (now.DateCombo != was.DateCombo || now.DateComboIndex != was.DateComboIndex)
+        parts |= Part::DayList;
+    if (now.DatList != was.DatList || now.DatListIndex != was.DatListIndex ||
+        now.UpDown1Max != was.UpDown1Max || now.UpDown1Position != was.UpDown1Position)
+        parts |= Part::RaceList;
+    if (!(now.title == was.title) || now.Panel1Caption != was.Panel1Caption ||
+        now.StaticText1 != was.StaticText1 || now.BorderLabel4 != was.BorderLabel4)
+        parts |= Part::Title;
+    if (now.TimeCombo != was.TimeCombo || now.TimeComboIndex != was.TimeComboIndex)
+        parts |= Part::TimeList;
+    const AnalysisDisplay& a = now.display;
+    const AnalysisDisplay& b = was.display;
+    const bool gridsSame = a.StringGrid1 == b.StringGrid1 && a.StringGrid2 == b.StringGrid2 &&
+                           a.StringGrid3 == b.StringGrid3 && a.StringGrid4 == b.StringGrid4 &&
+                           a.StringGrid5 == b.StringGrid5 && a.StringGrid6 == b.StringGrid6 &&
+                           a.StringGrid7 == b.StringGrid7 && a.StringGrid8 == b.StringGrid8 &&
+                           a.resultBoxes == b.resultBoxes;
+    if (!gridsSame)
+        parts |= Part::Grids;
+    // The labels are what remains of the display once the grids are equal.
+    AnalysisDisplay labelsOnly = a;
+    labelsOnly.StringGrid1 = b.StringGrid1;
+    labelsOnly.StringGrid2 = b.StringGrid2;
+    labelsOnly.StringGrid3 = b.StringGrid3;
+    labelsOnly.StringGrid4 = b.StringGrid4;
+    labelsOnly.StringGrid5 = b.StringGrid5;
+    labelsOnly.StringGrid6 = b.StringGrid6;
+    labelsOnly.StringGrid7 = b.StringGrid7;
+    labelsOnly.StringGrid8 = b.StringGrid8;
+    labelsOnly.resultBoxes = b.resultBoxes;
+    if (!(labelsOnly == b))
+        parts |= Part::Labels;
+    if (now.DLlabel != was.DLlabel || now.statusSerial != was.statusSerial)
+        parts |= Part::Status;
+    if (now.Panel3Visible != was.Panel3Visible ||
+        now.AutoResultTimerEnabled != was.AutoResultTimerEnabled ||
+        !(now.controls == was.controls) || (now.pending > 0) != (was.pending > 0))
+        parts |= Part::Enabled;
+    *m_shown = std::move(now);
+    if (parts.empty())
+        return;
+    // A copy: a listener may add or remove listeners.
+    auto listeners = m_listeners;
+    for (const auto& [id, listener] : listeners) {
+        try {
+            listener(parts);
+        } catch (const std::exception& e) {
+            // A view's fault must not take the document down with it.
+            m_person.information(std::string("画面の更新に失敗しました: ") + e.what());
+        }
+    }
+}
+
+void Workbench::setStatus(const std::string& text)
+{
+    m_state.DLlabel = text;
+    ++m_statusSerial;
+}
+
+Outcome Workbench::fail(const std::string& message)
+{
+    m_person.beep();
+    m_person.information(message);
+    return Outcome::failure(message);
+}
+
+// The one error boundary: input faults (Error) are shown as they are, since they say
+// what failed and where; anything else is our fault and says in which operation.
+template <class F> Outcome Workbench::boundary(const char* where, F&& operation)
+{
+    ++m_depth;
+    Outcome outcome;
+    try {
+        outcome = operation();
+    } catch (const Error& e) {
+        outcome = fail(e.what());
+    } catch (const std::exception& e) {
+        outcome = fail(std::string("内部エラー (") + where + "): " + e.what());
+    } catch (...) {
+        outcome = fail(std::string("内部エラー (") + where + ")");
+    }
+    if (--m_depth == 0)
+        notifyChanges();
+    return outcome;
+}
+
+void Workbench::runPosted(std::function<void()> call)
+{
+    if (m_showingMessages) {
+        m_deferred.push_back(std::move(call));
+        return;
+    }
+    boundary("posted", [&] {
+        call();
+        return Outcome::done();
+    });
 }
 
 void Workbench::connectJvLink(JvLink& jvLink, PostToOwner post)
@@ -108,14 +335,22 @@ void Workbench::connectJvLink(JvLink& jvLink, PostToOwner post)
     if (m_queue)
         throw std::logic_error("Workbench::connectJvLink called twice");
     m_jvLink = &jvLink;
-    // Whatever a request posts runs only while this object still exists.
+    // Whatever a request posts runs only while this object still exists, and inside
+    // the boundary.
     m_queue = std::make_unique<RequestQueue>(
-        [alive = m_alive, post = std::move(post)](std::function<void()> call) {
-            post([alive, call = std::move(call)] {
+        [this, alive = m_alive, post = std::move(post)](std::function<void()> call) {
+            post([this, alive, call = std::move(call)]() mutable {
                 if (*alive)
-                    call();
+                    runPosted(std::move(call));
             });
         });
+}
+
+void Workbench::requireOwnJvLink(const JvLink& jvLink, const char* operation) const
+{
+    if (m_queue && &jvLink == m_jvLink)
+        throw std::logic_error(std::string(operation) +
+                               ": the JV-Link belongs to the request queue; use its request");
 }
 
 // The error log is the owner's: a request's failures are appended on its thread.
@@ -126,14 +361,40 @@ ErrorLogAppend Workbench::postedAppendError(Progress& progress)
     };
 }
 
-std::uint64_t Workbench::submit(std::string name, RequestQueue::Work work, RequestEvents events)
+std::uint64_t Workbench::submit(std::string name, RequestQueue::Work work, RequestEvents events,
+                                std::shared_ptr<CollectingPerson> messages)
 {
-    events.done = [this, done = std::move(events.done)](const RequestOutcome& outcome) {
+    events.done = [this, messages, done = std::move(events.done)](const RequestOutcome& outcome) {
         --m_pending;
-        done(outcome);
+        // The Workbench's own handling ran before this wrapper was called (see the
+        // callers); then the caller's, then the request's messages, in their order.
+        try {
+            if (done)
+                done(outcome);
+        } catch (...) {
+            if (messages)
+                messages->showTo(m_person);
+            throw;
+        }
+        if (messages) {
+            m_showingMessages = true;
+            try {
+                messages->showTo(m_person);
+            } catch (...) {
+                m_showingMessages = false;
+                throw;
+            }
+            m_showingMessages = false;
+            auto deferred = std::move(m_deferred);
+            m_deferred.clear();
+            for (auto& call : deferred)
+                runPosted(std::move(call));
+        }
     };
     ++m_pending;
-    return m_queue->submit(std::move(name), std::move(work), std::move(events));
+    const std::uint64_t id = m_queue->submit(std::move(name), std::move(work), std::move(events));
+    notifyChanges();
+    return id;
 }
 
 void Workbench::reportFailure(const RequestOutcome& outcome, bool quiet)
@@ -143,7 +404,34 @@ void Workbench::reportFailure(const RequestOutcome& outcome, bool quiet)
     if (quiet)
         appendError(outcome.error);
     else
-        reportError(outcome.error);
+        fail(outcome.error);
+}
+
+Outcome Workbench::afterOdds(const SokuhoOddsResult& result, OddsRecvLists lists)
+{
+    m_state.oddsLists = std::move(lists);
+    if (!result.ran)
+        return Outcome::nothingToDo();
+    Outcome shown = datListClick(m_state.DatListIndex);
+    const bool stored =
+        result.o1 == OddsRequestOutcome::Stored && result.o2 == OddsRequestOutcome::Stored;
+    if (!stored)
+        return Outcome::failure("オッズを取得できませんでした");
+    return shown;
+}
+
+Outcome Workbench::afterResults(const KekkaGetResult& result, bool quiet)
+{
+    if (!result.ran)
+        return Outcome::nothingToDo();
+    Outcome imported = hrReadBtnClick();
+    if (!quiet && m_state.DatListIndex >= 0)
+        datListClick(m_state.DatListIndex);
+    if (result.openResult != 0 || result.read.readEnd != 0 || result.read.cancelled)
+        return Outcome::failure("結果情報を取得できませんでした");
+    if (result.read.stored == 0 && result.read.refused > 0)
+        return Outcome::failure("結果情報のレコードがすべて壊れています");
+    return imported;
 }
 
 std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
@@ -153,21 +441,23 @@ std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
     std::string ra = m_state.store.RaRecs.at(
         static_cast<size_t>(m_state.DatList[static_cast<size_t>(index)].slot));
     auto result = std::make_shared<SokuhoOddsResult>();
-    RequestQueue::Work work = [this, ra = std::move(ra), result, root = m_appDir.root()](
-                                  Progress& progress, const std::atomic<bool>& cancel) {
-        OddsRecvLists lists;
-        RelayPerson relay(progress, *m_statusPerson);
-        *result = sorvantix::SokuhoOddsBtnClick(*m_jvLink, root, ra, lists, relay,
+    auto lists = std::make_shared<OddsRecvLists>();
+    auto messages = std::make_shared<CollectingPerson>();
+    RequestQueue::Work work = [this, ra = std::move(ra), result, lists, messages,
+                               root = m_appDir.root()](Progress& progress,
+                                                       const std::atomic<bool>& cancel) {
+        messages->bind(progress);
+        *result = sorvantix::SokuhoOddsBtnClick(*m_jvLink, root, ra, *lists, *messages,
                                                 postedAppendError(progress), &cancel);
     };
-    events.done = [this, result, done = std::move(events.done)](const RequestOutcome& outcome) {
+    events.done = [this, result, lists, done = std::move(events.done)](const RequestOutcome& outcome) {
         reportFailure(outcome, false);
-        if (outcome.end != RequestOutcome::End::Failed && result->ran)
-            DatListClick(m_state.DatListIndex);
+        if (outcome.end != RequestOutcome::End::Failed)
+            afterOdds(*result, std::move(*lists));
         if (done)
             done(outcome);
     };
-    return submit("ｵｯｽﾞ取得", std::move(work), std::move(events));
+    return submit("ｵｯｽﾞ取得", std::move(work), std::move(events), messages);
 }
 
 std::uint64_t Workbench::requestResults(bool quiet, RequestEvents events)
@@ -177,24 +467,23 @@ std::uint64_t Workbench::requestResults(bool quiet, RequestEvents events)
     auto store = std::make_shared<const DayStore>(m_state.store);
     int selected = m_state.DatListIndex < 0 ? -1 : m_state.SelectedRace;
     auto result = std::make_shared<KekkaGetResult>();
-    RequestQueue::Work work = [this, store, selected, quiet, result, root = m_appDir.root()](
-                                  Progress& progress, const std::atomic<bool>& cancel) {
-        RelayPerson relay(progress, *m_statusPerson);
-        *result = sorvantix::KekkaGetBtnClick(*m_jvLink, root, *store, selected, quiet, relay,
+    auto messages = std::make_shared<CollectingPerson>();
+    RequestQueue::Work work = [this, store, selected, quiet, result, messages,
+                               root = m_appDir.root()](Progress& progress,
+                                                       const std::atomic<bool>& cancel) {
+        messages->bind(progress);
+        *result = sorvantix::KekkaGetBtnClick(*m_jvLink, root, *store, selected, quiet, *messages,
                                               postedAppendError(progress), &cancel);
     };
     events.done = [this, result, quiet,
                    done = std::move(events.done)](const RequestOutcome& outcome) {
         reportFailure(outcome, quiet);
-        if (outcome.end != RequestOutcome::End::Failed && result->ran) {
-            HrReadBtnClick();
-            if (!quiet && m_state.DatListIndex >= 0)
-                DatListClick(m_state.DatListIndex);
-        }
+        if (outcome.end != RequestOutcome::End::Failed)
+            afterResults(*result, quiet);
         if (done)
             done(outcome);
     };
-    return submit("結果情報", std::move(work), std::move(events));
+    return submit("結果情報", std::move(work), std::move(events), messages);
 }
 
 std::uint64_t Workbench::requestScheduleFetch(ScheduleFetch fetch, RequestEvents events)
@@ -202,106 +491,175 @@ std::uint64_t Workbench::requestScheduleFetch(ScheduleFetch fetch, RequestEvents
     if (!m_queue)
         return 0;
     auto shared = std::make_shared<ScheduleFetch>(std::move(fetch));
-    RequestQueue::Work work = [this, shared, root = m_appDir.root()](
+    auto messages = std::make_shared<CollectingPerson>();
+    RequestQueue::Work work = [this, shared, messages, root = m_appDir.root()](
                                   Progress& progress, const std::atomic<bool>& cancel) {
+        messages->bind(progress);
         // The day is reloaded when the window closes, on the owner's thread.
         JvLinkOddsSchedule port(*m_jvLink, root, {});
-        RelayPerson relay(progress, *m_statusPerson);
-        shared->run(port, relay, progress, &cancel);
+        shared->run(port, *messages, progress, &cancel);
     };
     events.done = [this, done = std::move(events.done)](const RequestOutcome& outcome) {
         reportFailure(outcome, false);
         if (done)
             done(outcome);
     };
-    return submit(std::string(schedule::kFetchButton), std::move(work), std::move(events));
+    return submit(std::string(schedule::kFetchButton), std::move(work), std::move(events),
+                  messages);
 }
 
-void Workbench::closeSchedule(TOddsSchejForm& form)
+std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
 {
-    auto reload = [this] { DateComboChange(m_state.DateComboIndex); };
-    if (m_jvLink == nullptr) {
-        reload();
-        return;
-    }
-    JvLinkOddsSchedule port(*m_jvLink, m_appDir.root(), reload);
-    form.FormCloseQuery(port);
+    if (!m_queue || m_cardsRunning)
+        return 0;
+    // The form is built here, where its from-date is chosen and the start message shown
+    // (a box must not wait for the worker), and runs on the worker from then on.
+    *m_cardStop = false;
+    auto messages = std::make_shared<CollectingPerson>();
+    auto viewSink = std::make_shared<std::function<void(const GetDataFormView&)>>();
+    auto form = std::make_shared<TGetDataForm>(
+        *m_jvLink, m_appDir.root(), m_ini, m_clock, *messages, *m_cardStop,
+        [viewSink](const GetDataFormView& view) {
+            if (*viewSink)
+                (*viewSink)(view);
+        });
+    form->FormCreate();
+    if (request.setup)
+        form->setSetup(true);
+    if (request.from)
+        form->setFromDate(*request.from);
+    m_person.information(cardStartMessage(form->view().DateTimePicker1));
+    form->setAnnounceStart(false);
+    m_cardsRunning = true;
+
+    RequestQueue::Work work = [form, messages, viewSink, stop = m_cardStop,
+                               view = std::move(events.view)](Progress& progress,
+                                                              const std::atomic<bool>& cancel) {
+        messages->bind(progress);
+        // Only what changed crosses to the owner: the list grows by one line a record.
+        auto shown = std::make_shared<GetDataFormView>();
+        *viewSink = [&progress, shown, view](const GetDataFormView& v) {
+            GetDataFormView delta = v;
+            const size_t already = std::min(shown->ListBox1.size(), v.ListBox1.size());
+            delta.ListBox1.assign(v.ListBox1.begin() + static_cast<std::ptrdiff_t>(already),
+                                  v.ListBox1.end());
+            if (v.ListBox1.size() < shown->ListBox1.size())
+                delta.ListBox1 = v.ListBox1; // a new run cleared the list
+            shown->ListBox1.resize(v.ListBox1.size());
+            if (view)
+                progress.post([view, delta, total = v.ListBox1.size()] {
+                    (void)total;
+                    view(delta);
+                });
+        };
+        runCardAcquisition(*form, [&] {
+            if (cancel)
+                *stop = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        });
+        *viewSink = nullptr;
+    };
+    RequestEvents requestEvents;
+    requestEvents.done = [this, form, done = std::move(events.done)](const RequestOutcome& outcome) {
+        m_cardsRunning = false;
+        reportFailure(outcome, false);
+        if (done)
+            done(form->outcome(), form->storedRecords());
+    };
+    return submit("ＪＶデータ取込", std::move(work), std::move(requestEvents), messages);
 }
 
-void Workbench::appendError(const std::string& message)
+Outcome Workbench::cancelCards()
 {
-    m_errorLog.append(message);
-}
-
-void Workbench::SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel)
-{
-    guarded([&] {
-        if (m_state.DatListIndex < 0 || m_state.DateComboIndex < 0)
-            return;
-        StatusPerson person(*this);
-        SokuhoOddsResult result =
-            sorvantix::SokuhoOddsBtnClick(jvLink, m_appDir.root(), selectedRa(), m_state.oddsLists,
-                                          person, [this](const std::string& m) { appendError(m); },
-                                          cancel);
-        if (result.ran)
-            datListClick(m_state.DatListIndex);
+    return boundary("cancelCards", [&] {
+        if (!m_cardsRunning)
+            return Outcome::nothingToDo();
+        if (!m_person.question(std::string(kCardCancelQuestion)))
+            return Outcome::nothingToDo();
+        *m_cardStop = true;
+        return Outcome::done();
     });
 }
 
-void Workbench::KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel)
+Outcome Workbench::closeSchedule(TOddsSchejForm& form)
 {
-    guarded([&] {
+    return boundary("closeSchedule", [&] {
+        auto reload = [this] { dateComboChange(m_state.DateComboIndex); };
+        if (m_jvLink == nullptr) {
+            reload();
+            return Outcome::done();
+        }
+        JvLinkOddsSchedule port(*m_jvLink, m_appDir.root(), reload);
+        form.FormCloseQuery(port);
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::appendError(const std::string& message)
+{
+    ++m_depth;
+    Outcome outcome;
+    try {
+        m_errorLog.append(message);
+    } catch (const std::exception& e) {
+        // The message itself is in the status label already; say the log failed too.
+        setStatus(message + "（エラーログに書き込めません: " + e.what() + "）");
+        outcome = Outcome::failure(e.what());
+    }
+    if (--m_depth == 0)
+        notifyChanges();
+    return outcome;
+}
+
+Outcome Workbench::SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel)
+{
+    requireOwnJvLink(jvLink, "SokuhoOddsBtnClick");
+    return boundary("SokuhoOddsBtnClick", [&] {
+        if (m_state.DatListIndex < 0 || m_state.DateComboIndex < 0)
+            return Outcome::nothingToDo();
+        OddsRecvLists lists;
+        SokuhoOddsResult result =
+            sorvantix::SokuhoOddsBtnClick(jvLink, m_appDir.root(), selectedRa(), lists,
+                                          *m_statusPerson,
+                                          [this](const std::string& m) { appendError(m); }, cancel);
+        return afterOdds(result, std::move(lists));
+    });
+}
+
+Outcome Workbench::KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel)
+{
+    requireOwnJvLink(jvLink, "KekkaGetBtnClick");
+    return boundary("KekkaGetBtnClick", [&] {
         if (m_state.DateComboIndex < 0)
-            return;
-        StatusPerson person(*this);
+            return Outcome::nothingToDo();
         int selected = m_state.DatListIndex < 0 ? -1 : m_state.SelectedRace;
         KekkaGetResult r = sorvantix::KekkaGetBtnClick(
-            jvLink, m_appDir.root(), m_state.store, selected, m_state.AutoResultMode, person,
-            [this](const std::string& m) { appendError(m); }, cancel);
-        if (!r.ran)
-            return;
-        HrReadBtnClick();
-        if (m_state.DatListIndex >= 0)
-            datListClick(m_state.DatListIndex);
+            jvLink, m_appDir.root(), m_state.store, selected, m_state.AutoResultMode,
+            *m_statusPerson, [this](const std::string& m) { appendError(m); }, cancel);
+        return afterResults(r, m_state.AutoResultMode);
     });
 }
 
-void Workbench::HrReadBtnClick()
+Outcome Workbench::HrReadBtnClick()
 {
-    guarded([&] {
-        if (m_state.DateComboIndex < 0)
-            return;
-        auto day = DayName::parse(m_state.DateCombo[static_cast<size_t>(m_state.DateComboIndex)]);
-        if (!day)
-            return;
-        PayoutImport import = sorvantix::HrReadBtnClick(m_appDir.root(), *day, m_state.store);
-        if (!import.warnings.empty()) {
-            std::string text;
-            for (const auto& w : import.warnings)
-                text += (text.empty() ? "" : "\n") + w;
-            m_state.DLlabel = text;
-            m_person.status(text);
-        }
-    });
+    return boundary("HrReadBtnClick", [&] { return hrReadBtnClick(); });
 }
 
-// Input faults end the operation with a message, as the platform's error box would;
-// the program and its state stay usable.
-template <class F> void Workbench::guarded(F&& operation)
+Outcome Workbench::hrReadBtnClick()
 {
-    try {
-        operation();
-    } catch (const Error& e) {
-        reportError(e.what());
-    } catch (const fs::filesystem_error& e) {
-        reportError(e.what());
+    if (m_state.DateComboIndex < 0)
+        return Outcome::nothingToDo();
+    auto day = DayName::parse(m_state.DateCombo[static_cast<size_t>(m_state.DateComboIndex)]);
+    if (!day)
+        return Outcome::nothingToDo();
+    PayoutImport import = sorvantix::HrReadBtnClick(m_appDir.root(), *day, m_state.store);
+    if (!import.warnings.empty()) {
+        std::string text;
+        for (const auto& w : import.warnings)
+            text += (text.empty() ? "" : "\n") + w;
+        setStatus(text);
     }
-}
-
-void Workbench::reportError(const std::string& message)
-{
-    m_person.beep();
-    m_person.information(message);
+    return Outcome::done();
 }
 
 const std::string& Workbench::selectedRa() const
@@ -309,15 +667,27 @@ const std::string& Workbench::selectedRa() const
     return m_state.store.RaRecs.at(static_cast<size_t>(m_state.SelectedRace));
 }
 
-void Workbench::MakeDataListBtnClick()
+Outcome Workbench::FormCreate()
 {
-    guarded([&] {
+    return boundary("FormCreate", [&] {
+        prepareAppFolder(m_appDir, m_errorLog);
+        return MakeDataListBtnClick();
+    });
+}
+
+Outcome Workbench::MakeDataListBtnClick()
+{
+    return boundary("MakeDataListBtnClick", [&] {
         std::vector<std::string> names;
         fs::path data = m_appDir.dataDir();
         if (fs::is_directory(data)) {
             for (const auto& entry : fs::directory_iterator(data)) {
-                if (entry.is_regular_file() && entry.path().extension() == ".jvRA")
-                    names.push_back(entry.path().filename().string());
+                if (!entry.is_regular_file() || entry.path().extension() != ".jvRA")
+                    continue;
+                // Only files named by a day are days: a stray notes.jvRA is not.
+                auto day = DayName::parse(entry.path().stem().string());
+                if (day && day->text() == entry.path().stem().string())
+                    names.push_back(day->text());
             }
         }
         std::sort(names.begin(), names.end());
@@ -328,32 +698,39 @@ void Workbench::MakeDataListBtnClick()
         m_state.DatListIndex = -1;
         m_state.TimeComboIndex = -1;
         for (auto it = names.rbegin(); it != names.rend(); ++it)
-            m_state.DateCombo.push_back(cp932Prefix(*it, 14));
+            m_state.DateCombo.push_back(*it);
+        return Outcome::done();
     });
 }
 
-void Workbench::DateComboChange(int index)
+Outcome Workbench::DateComboChange(int index)
 {
-    guarded([&] { dateComboChange(index); });
+    return boundary("DateComboChange", [&] { return dateComboChange(index); });
 }
 
-void Workbench::dateComboChange(int index)
+Outcome Workbench::dateComboChange(int index)
 {
     if (index < 0 || index >= static_cast<int>(m_state.DateCombo.size()))
-        return;
+        return Outcome::nothingToDo();
     WorkbenchState& s = m_state;
     s.DateComboIndex = index;
     const std::string& day = s.DateCombo[static_cast<size_t>(index)];
-    s.Since2005 = toIntDef(day.substr(0, 4), 0) >= 2005;
+    auto dayName = DayName::parse(day);
+    s.Since2005 = dayName && dayName->year >= 2005;
     s.ShowAnalysisPanel = true;
     s.RaFilePath = m_appDir.dataDir() / (day + ".jvRA");
     s.HrFilePath = m_appDir.dataDir() / (day + ".jvHR");
     s.AutoResultTimerEnabled = false;
     s.DatList.clear();
     s.DatListIndex = -1;
+    s.TimeCombo.clear();
+    s.TimeComboIndex = -1;
+    s.Panel3Visible = false;
     s.dayWarnings.clear();
+    // Whatever happens below, no race of the previous day stays behind.
+    s.store.clearRecords();
 
-    auto dayName = DayName::parse(day);
+    Outcome outcome = Outcome::done();
     if (dayName && fs::exists(s.RaFilePath)) {
         DayLoad load = loadDay(m_appDir.root(), *dayName, s.store);
         s.store = std::move(load.store);
@@ -363,9 +740,12 @@ void Workbench::dateComboChange(int index)
             std::string text;
             for (const auto& w : load.warnings)
                 text += (text.empty() ? "" : "\n") + w;
-            m_person.status(text);
-            s.DLlabel = text;
+            setStatus(text);
         }
+    } else {
+        const std::string text = "データがありません: " + s.RaFilePath.string();
+        setStatus(text);
+        outcome = Outcome::failure(text);
     }
     s.UpDown1Max = static_cast<int>(s.DatList.size()) - 1;
     s.UpDown1Position = 0;
@@ -382,36 +762,37 @@ void Workbench::dateComboChange(int index)
     s.AutoResultTimerEnabled = day == DayName{now.year, now.month, now.day}.text();
 
     if (s.DatList.empty())
-        return;
+        return outcome;
     int target = std::min(s.LastRaceIndex, static_cast<int>(s.DatList.size()) - 1);
+    // The day is loaded whether or not its race can be shown.
     datListClick(target);
+    return outcome;
 }
 
-void Workbench::DatListClick(int index)
+Outcome Workbench::DatListClick(int index)
 {
-    guarded([&] { datListClick(index); });
+    return boundary("DatListClick", [&] { return datListClick(index); });
 }
 
-void Workbench::datListClick(int index)
+Outcome Workbench::datListClick(int index)
 {
     WorkbenchState& s = m_state;
     if (index < 0 || index >= static_cast<int>(s.DatList.size()))
-        return;
+        return Outcome::nothingToDo();
     s.Panel3Visible = false;
     s.DatListIndex = index;
     s.SelectedRace = s.DatList[static_cast<size_t>(index)].slot;
-    const std::string& ra = selectedRa();
+    const RaView ra(selectedRa());
 
-    std::string key = raceKeyOf(ra);
-    bool keyOk = isDigits(key);
-    s.O1FilePath = keyOk ? oddsFilePath(m_appDir.root(), key, kO1Extension) : fs::path();
-    s.O2FilePath = keyOk ? oddsFilePath(m_appDir.root(), key, kO2Extension) : fs::path();
-    s.title = raceTitle(ra);
+    std::optional<RaceKey> key = RaceKey::tryParse(ra.raceKeyText());
+    s.O1FilePath = key ? oddsFilePath(m_appDir.root(), key->text(), kO1Extension) : fs::path();
+    s.O2FilePath = key ? oddsFilePath(m_appDir.root(), key->text(), kO2Extension) : fs::path();
+    s.title = raceTitle(selectedRa());
 
-    if (!keyOk || !fs::exists(s.O1FilePath)) {
+    if (!key || !fs::exists(s.O1FilePath)) {
         m_person.beep();
         s.Panel1Caption = kNoOddsNotice;
-        return;
+        return Outcome::failure(kNoOddsNotice);
     }
     s.LastRaceIndex = index;
     s.TimeCombo.clear();
@@ -419,14 +800,13 @@ void Workbench::datListClick(int index)
     std::string first = readSetting(m_ini, settings::kFirstTimeInRaceList);
     int target = toIntDef(field(first, 1, 2), 0) * 60 + toIntDef(field(first, 3, 2), 0);
 
-    int runners = fieldInt(ra, 882, 2);
-    s.UseUmaren = runners > 8 || s.Since2005;
+    s.UseUmaren = ra.registered() > 8 || s.Since2005;
     const std::vector<std::string>* lines = nullptr;
     if (s.UseUmaren) {
         if (!fs::exists(s.O2FilePath)) {
             m_person.beep();
             s.Panel1Caption = kNoOddsNotice;
-            return;
+            return Outcome::failure(kNoOddsNotice);
         }
         s.O2Lines = readLinesRaw(s.O2FilePath);
         lines = &s.O2Lines;
@@ -435,55 +815,58 @@ void Workbench::datListClick(int index)
         lines = &s.O1Lines;
     }
 
-    std::string monthDay = field(ra, 16, 4);
+    const std::string monthDay = key->text().substr(4, 4);
     int best = 10000;
     int chosen = 0;
     for (size_t i = 0; i < lines->size(); ++i) {
-        const std::string& line = (*lines)[i];
-        s.TimeCombo.push_back(timeComboItem(line));
-        int minutes = fieldInt(line, 32, 2) * 60 + fieldInt(line, 34, 2);
-        int distance = std::abs(target - minutes);
-        if (distance < best && field(line, 28, 4) == monthDay) {
+        const OddsView line((*lines)[i]);
+        s.TimeCombo.push_back(timeComboItem((*lines)[i]));
+        int distance = std::abs(target - line.announceMinuteOfDay());
+        if (distance < best && line.announceMonthDay() == monthDay) {
             best = distance;
             chosen = static_cast<int>(i);
         }
     }
     s.TimeComboIndex = s.TimeCombo.empty() ? -1 : chosen;
-    readOddsBtnClick();
+    Outcome outcome = readOddsBtnClick();
     // The chart's horse list is filled here once the chart exists.
     s.UpDown1Position = index;
+    return outcome;
 }
 
-void Workbench::UpDown1Click(int position)
+Outcome Workbench::UpDown1Click(int position)
 {
     if (m_state.DatList.size() < 2)
-        return;
-    DatListClick(position);
+        return boundary("UpDown1Click", [] { return Outcome::nothingToDo(); });
+    return DatListClick(position);
 }
 
-void Workbench::TimeComboChange(int index)
+Outcome Workbench::TimeComboChange(int index)
 {
-    if (index < 0 || index >= static_cast<int>(m_state.TimeCombo.size()))
-        return;
-    m_state.TimeComboIndex = index;
-    ReadOddsBtnClick();
+    return boundary("TimeComboChange", [&] {
+        if (index < 0 || index >= static_cast<int>(m_state.TimeCombo.size()))
+            return Outcome::nothingToDo();
+        m_state.TimeComboIndex = index;
+        return readOddsBtnClick();
+    });
 }
 
-void Workbench::ReadOddsBtnClick()
+Outcome Workbench::ReadOddsBtnClick()
 {
-    guarded([&] { readOddsBtnClick(); });
+    return boundary("ReadOddsBtnClick", [&] { return readOddsBtnClick(); });
 }
 
-void Workbench::readOddsBtnClick()
+Outcome Workbench::readOddsBtnClick()
 {
     WorkbenchState& s = m_state;
     if (s.DatList.empty())
-        return;
+        return Outcome::nothingToDo();
     size_t r = static_cast<size_t>(s.SelectedRace);
-    const std::string& ra = selectedRa();
-    std::string key = raceKeyOf(ra);
-    if (!isDigits(key))
-        throw Error("レースキーが不正です: \"" + key + "\"");
+    const RaView ra(selectedRa());
+    std::optional<RaceKey> raceKey = RaceKey::tryParse(ra.raceKeyText());
+    if (!raceKey)
+        throw Error("レースキーが不正です: \"" + fromCp932(ra.raceKeyText()) + "\"");
+    const std::string key = raceKey->text();
     fs::path o1File = oddsFilePath(m_appDir.root(), key, kO1Extension);
     fs::path o2File = oddsFilePath(m_appDir.root(), key, kO2Extension);
     std::string item = s.TimeComboIndex >= 0 && s.TimeComboIndex < static_cast<int>(s.TimeCombo.size())
@@ -491,11 +874,8 @@ void Workbench::readOddsBtnClick()
                            : std::string();
     std::string timeKey = timeKeyOfItem(item);
 
-    if (!fs::exists(o1File)) {
-        m_person.beep();
-        m_person.information("該当レースの単複枠オッズが見つかりません。");
-        return;
-    }
+    if (!fs::exists(o1File))
+        return fail("該当レースの単複枠オッズが見つかりません。");
     if (auto rec = findOddsRecord(o1File, kO1RecordSize, timeKey)) {
         s.store.O1Recs[r] = *rec;
     } else if (s.UseUmaren && timeKey.size() == 8) {
@@ -503,104 +883,137 @@ void Workbench::readOddsBtnClick()
         // before the chosen time, never whatever the slot held before.
         if (auto earlier = findOddsRecordAtOrBefore(o1File, timeKey)) {
             s.store.O1Recs[r] = *earlier;
-            std::string note = "単勝オッズは " + field(*earlier, 32, 2) + ":" +
-                               field(*earlier, 34, 2) + " 発表のものです。";
-            s.DLlabel = note;
-            m_person.status(note);
+            const OddsView view(*earlier);
+            setStatus("単勝オッズは " + view.announceHour() + ":" + view.announceMinute() +
+                      " 発表のものです。");
         } else {
             s.store.O1Recs[r] = std::string(kO1RecordSize, ' ');
-            std::string note = "単勝オッズがありません（" + item.substr(std::min<size_t>(6, item.size())) +
-                               " 以前の発表なし）。";
-            s.DLlabel = note;
-            m_person.status(note);
+            setStatus("単勝オッズがありません（" + item.substr(std::min<size_t>(6, item.size())) +
+                      " 以前の発表なし）。");
         }
     }
     if (fs::exists(o2File)) {
-        if (auto rec = findOddsRecord(o2File, kO2RecordSize, timeKey))
+        if (auto rec = findOddsRecord(o2File, kO2RecordSize, timeKey)) {
             s.store.O2Recs[r] = *rec;
+        } else if (s.UseUmaren && timeKey.size() == 8) {
+            // A damaged quinella line at the chosen time: never keep another time's
+            // quinella odds in the slot, which would mix two announcements.
+            s.store.O2Recs[r] = std::string(kO2RecordSize, ' ');
+            return fail("馬連オッズを読めません: レース " + key + " 時刻 " + item +
+                        "（" + o2File.filename().string() + " の該当行が壊れています）");
+        }
     } else if (s.UseUmaren) {
-        m_person.beep();
-        m_person.information("該当レースの馬連オッズが見つかりません。");
-        return;
+        return fail("該当レースの馬連オッズが見つかりません。");
     }
+    return analysisRun(key, item);
+}
 
+Outcome Workbench::analysisRun(const std::string& key, const std::string& item)
+{
+    WorkbenchState& s = m_state;
+    size_t r = static_cast<size_t>(s.SelectedRace);
+    const RaView ra(selectedRa());
     ClearBtnClick();
     seiBtnClick();
 
-    int runners = fieldInt(ra, 882, 2);
-    s.StaticText1 = field(ra, 12, 4) + "年" + field(ra, 16, 2) + "月" + field(ra, 18, 2) + "日" +
-                    VenueShortName(field(ra, 20, 2)) + PadNumber(field(ra, 22, 2)) + "回" +
-                    PadNumber(field(ra, 24, 2)) + "日" + PadNumber(field(ra, 26, 2)) + "R  " +
-                    format("%2d頭", runners);
-    s.BorderLabel4 = field(s.store.O2Recs[r], 32, 2) + ":" + field(s.store.O2Recs[r], 34, 2);
+    s.StaticText1 = fromCp932(ra.yearText()) + "年" + key.substr(4, 2) + "月" + key.substr(6, 2) +
+                    "日" + VenueShortName(key.substr(8, 2)) + PadNumber(key.substr(10, 2)) +
+                    "回" + PadNumber(key.substr(12, 2)) + "日" + PadNumber(key.substr(14, 2)) +
+                    "R  " + format("%2d頭", ra.registered());
+    const OddsView o2(s.store.O2Recs[r]);
+    s.BorderLabel4 = o2.announceHour() + ":" + o2.announceMinute();
 
     try {
-        fillOddsArrays(s.store.O1Recs[r], s.store.O2Recs[r], runners > 8 || s.Since2005, s.odds);
+        fillOddsArrays(s.store.O1Recs[r], s.store.O2Recs[r], ra.registered() > 8 || s.Since2005,
+                       s.odds);
     } catch (const Error& e) {
         // The state stays reset: no analysis on half-filled arrays.
         throw Error("オッズを読み込めません: レース " + key + " 時刻 " + item + ": " + e.what());
     }
-    CalcBtnClick();
-    HyojiBtnClick();
+    Outcome computed = CalcBtnClick();
+    if (computed.failed())
+        return computed;
+    Outcome shown = HyojiBtnClick();
+    if (shown.failed())
+        return shown;
     if (s.ShowAnalysisPanel)
         s.Panel3Visible = true;
+    return Outcome::done();
 }
 
-void Workbench::ClearBtnClick()
+Outcome Workbench::ClearBtnClick()
 {
-    m_state.display.ClearBtnClick(selectedRa(), m_state.analysis, m_state.odds, m_state.results);
+    return boundary("ClearBtnClick", [&] {
+        m_state.display.ClearBtnClick(selectedRa(), m_state.analysis, m_state.odds,
+                                      m_state.results);
+        return Outcome::done();
+    });
 }
 
-void Workbench::seiBtnClick()
+Outcome Workbench::seiBtnClick()
 {
-    const auto& se = m_state.store.SeRecs.at(static_cast<size_t>(m_state.SelectedRace));
-    m_state.display.seiBtnClick(se, m_state.store.HrRecs.at(static_cast<size_t>(m_state.SelectedRace)),
-                                m_state.results);
+    return boundary("seiBtnClick", [&] {
+        const auto& se = m_state.store.SeRecs.at(static_cast<size_t>(m_state.SelectedRace));
+        m_state.display.seiBtnClick(
+            se, m_state.store.HrRecs.at(static_cast<size_t>(m_state.SelectedRace)),
+            m_state.results);
+        return Outcome::done();
+    });
 }
 
-void Workbench::CalcBtnClick()
+Outcome Workbench::CalcBtnClick()
 {
-    int setId = readSetting(m_ini, settings::kSetID);
-    ActiveParams active = loadActiveParams(setId, m_appDir.userSetFile());
-    if (active.warning) {
-        m_state.DLlabel = *active.warning;
-        m_person.status(*active.warning);
-    }
-    computeAnalysis(m_state.odds, active.params, m_state.analysis);
+    return boundary("CalcBtnClick", [&] {
+        int setId = readSetting(m_ini, settings::kSetID);
+        ActiveParams active = loadActiveParams(setId, m_appDir.userSetFile());
+        if (active.warning)
+            setStatus(*active.warning);
+        computeAnalysis(m_state.odds, active.params, m_state.analysis);
+        return Outcome::done();
+    });
 }
 
-void Workbench::HyojiBtnClick()
+Outcome Workbench::HyojiBtnClick()
 {
-    WorkbenchState& s = m_state;
-    std::string notice =
-        s.display.HyojiBtnClick(selectedRa(), s.analysis, s.odds, s.results, m_appDir.suishoDir());
-    sortAnalysisTable(s.display.StringGrid1, s.pressedSort);
-    if (!notice.empty()) {
-        s.DLlabel = notice;
-        m_person.status(notice);
-    }
+    return boundary("HyojiBtnClick", [&] {
+        WorkbenchState& s = m_state;
+        std::string notice = s.display.HyojiBtnClick(selectedRa(), s.analysis, s.odds, s.results,
+                                                     m_appDir.suishoDir());
+        sortAnalysisTable(s.display.StringGrid1, s.pressedSort);
+        if (!notice.empty())
+            setStatus(notice);
+        return Outcome::done();
+    });
 }
 
-void Workbench::M1Click()
+Outcome Workbench::M1Click()
 {
-    WorkbenchState& s = m_state;
-    std::string day = s.DateComboIndex >= 0 ? s.DateCombo[static_cast<size_t>(s.DateComboIndex)] : "";
-    if (trimmed(day).empty()) {
-        m_person.beep();
-        m_person.information("データを読み込んでください。");
-        return;
-    }
-    s.ShowAnalysisPanel = false;
-    for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i)
-        DatListClick(i);
-    s.ShowAnalysisPanel = true;
-    DatListClick(0);
+    return boundary("M1Click", [&] {
+        WorkbenchState& s = m_state;
+        std::string day =
+            s.DateComboIndex >= 0 ? s.DateCombo[static_cast<size_t>(s.DateComboIndex)] : "";
+        if (trimmed(day).empty())
+            return fail("データを読み込んでください。");
+        s.ShowAnalysisPanel = false;
+        int failed = 0;
+        const int races = static_cast<int>(s.DatList.size());
+        for (int i = 0; i < races; ++i)
+            failed += DatListClick(i).isDone() ? 0 : 1;
+        s.ShowAnalysisPanel = true;
+        DatListClick(0);
+        if (races > 0 && failed == races)
+            return Outcome::failure(format("%dレースのどれも分析できませんでした", races));
+        return Outcome::done();
+    });
 }
 
-void Workbench::SpeedButton1Click(SortButton button)
+Outcome Workbench::SpeedButton1Click(SortButton button)
 {
-    m_state.pressedSort = button;
-    sortAnalysisTable(m_state.display.StringGrid1, button);
+    return boundary("SpeedButton1Click", [&] {
+        m_state.pressedSort = button;
+        sortAnalysisTable(m_state.display.StringGrid1, button);
+        return Outcome::done();
+    });
 }
 
 std::string Workbench::ClipBtn1Click(std::string_view tabCaption) const
@@ -613,23 +1026,54 @@ std::string Workbench::ClipBtn1Click(std::string_view tabCaption) const
     return clipboardText(m_state.title.TitleLabel1, *grid);
 }
 
-bool Workbench::selectDay(const std::string& dayName)
+Outcome Workbench::selectDay(const std::string& dayName)
 {
     auto it = std::find(m_state.DateCombo.begin(), m_state.DateCombo.end(), dayName);
     if (it == m_state.DateCombo.end())
-        return false;
-    DateComboChange(static_cast<int>(it - m_state.DateCombo.begin()));
-    return true;
+        return Outcome::nothingToDo("データがありません: " + dayName);
+    return DateComboChange(static_cast<int>(it - m_state.DateCombo.begin()));
 }
 
 int Workbench::raceIndexOf(std::string_view raceKey) const
 {
     for (size_t i = 0; i < m_state.DatList.size(); ++i) {
-        const std::string& ra = m_state.store.RaRecs.at(static_cast<size_t>(m_state.DatList[i].slot));
-        if (raceKeyOf(ra) == raceKey)
+        const RaView ra(m_state.store.RaRecs.at(static_cast<size_t>(m_state.DatList[i].slot)));
+        if (ra.raceKeyText() == raceKey)
             return static_cast<int>(i);
     }
     return -1;
+}
+
+std::vector<RaceListRow> Workbench::raceListRows() const
+{
+    auto hhmm = [](std::string_view text) -> std::string {
+        if (text.size() < 4 || trimmed(text).empty())
+            return "";
+        return std::string(text.substr(0, 2)) + ":" + std::string(text.substr(2, 2));
+    };
+    std::vector<RaceListRow> rows;
+    for (const auto& item : m_state.DatList) {
+        const size_t slot = static_cast<size_t>(item.slot);
+        const RaView ra(m_state.store.RaRecs.at(slot));
+        rows.push_back({item.text, fromCp932(ra.raceKeyText()), hhmm(ra.postTime()),
+                        hhmm(m_state.store.AutoOddsTime.at(slot)), item.slot});
+    }
+    return rows;
+}
+
+std::vector<Workbench::BatchRow> Workbench::batchRows() const
+{
+    std::vector<BatchRow> rows;
+    for (const auto& item : m_state.DatList) {
+        const RaView ra(m_state.store.RaRecs.at(static_cast<size_t>(item.slot)));
+        BatchRow row{item.text, {}};
+        if (auto key = ra.raceKey())
+            row.marks = readSuishoMarks(
+                suishoFilePath(m_appDir.suishoDir(), key->dayName(), key->venue()),
+                key->raceNo());
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 } // namespace sorvantix

@@ -2,28 +2,84 @@
 
 #include "core/analysis/analysis_display.h"
 #include "core/analysis/analysis_state.h"
+#include "core/analysis/suisho_file.h"
 #include "core/app/app_dir.h"
 #include "core/app/auto_acquisition.h"
+#include "core/app/card_acquisition.h"
 #include "core/text/clock.h"
 #include "core/text/error_log.h"
 #include "core/text/ini_file.h"
+#include "core/text/outcome.h"
 #include "core/text/person.h"
 #include "core/app/request_queue.h"
 #include "core/jvlink/jv_link.h"
 #include "core/odds/odds_arrays.h"
 #include "core/odds/realtime_odds.h"
 #include "core/present/grid_sort.h"
+#include "core/results/payout_acquisition.h"
 #include "core/results/race_results.h"
 #include "core/store/day_store.h"
 #include "core/store/race_title.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace sorvantix {
+
+// What a change of the Workbench touched, for its views to repaint.
+enum class Part : unsigned {
+    DayList = 1u << 0,  // DateCombo and its choice
+    RaceList = 1u << 1, // DatList, its choice and the arrows
+    Title = 1u << 2,    // the title panel, Panel1Caption, StaticText1, BorderLabel4
+    TimeList = 1u << 3, // TimeCombo and its choice
+    Grids = 1u << 4,    // StringGrid1..8 and the result boxes
+    Labels = 1u << 5,   // the labels of the analysis tabs
+    Chart = 1u << 6,    // the PA ratio chart
+    Status = 1u << 7,   // DLlabel (also when the same text is shown again)
+    Enabled = 1u << 8,  // Panel3Visible, the timers, requests running
+};
+
+// A set of parts.
+class Parts
+{
+public:
+    constexpr Parts() = default;
+    constexpr Parts(Part part) : m_bits(static_cast<unsigned>(part)) {}
+    constexpr Parts operator|(Parts other) const { return Parts(m_bits | other.m_bits); }
+    Parts& operator|=(Parts other)
+    {
+        m_bits |= other.m_bits;
+        return *this;
+    }
+    constexpr bool has(Part part) const { return (m_bits & static_cast<unsigned>(part)) != 0; }
+    constexpr bool empty() const { return m_bits == 0; }
+    constexpr bool operator==(const Parts&) const = default;
+    // "DayList|RaceList|Status": the parts in declaration order, "" for none.
+    std::string text() const;
+
+private:
+    constexpr explicit Parts(unsigned bits) : m_bits(bits) {}
+    unsigned m_bits = 0;
+};
+
+// Called on the owner's thread after an operation or a request's completion changed
+// what the views show. A listener must not throw.
+using WorkbenchListener = std::function<void(Parts parts)>;
+
+// One row of the race list as the programs show it.
+struct RaceListRow
+{
+    std::string text;     // DatList item text
+    std::string raceKey;  // positions 12-27
+    std::string postTime; // "hh:mm", "" without one
+    std::string autoTime; // AutoOddsTime as "hh:mm", "" without one
+    int slot = 0;
+};
 
 // The main window's working state, under the names the window uses.
 struct WorkbenchState
@@ -80,10 +136,15 @@ struct WorkbenchState
 };
 
 // The main window's operations without a window: day list, day loading, race and
-// time-point selection, odds loading and the analysis run, the batch, sorting and
-// the copy text. Messages reach the person through `Person` with their exact texts;
-// input faults of files (damaged, unreadable, unwritable) are reported the same way
-// and end the current operation, never the program.
+// time-point selection, odds loading and the analysis run, the batch, sorting, the
+// copy text and the JV-Link requests. Messages reach the person through `Person`
+// with their exact texts; the status label is state().DLlabel alone.
+//
+// Every public operation, and every call a request posts back, ends at one boundary:
+// whatever it throws (an Error for an input fault, any std::exception for our own)
+// becomes a beep and an information box, the operation returns Outcome::Failed with
+// the message, and the program and its state stay usable. After the outermost
+// operation the listeners hear which parts changed.
 class Workbench
 {
 public:
@@ -98,43 +159,68 @@ public:
     const AppDir& appDir() const { return m_appDir; }
     const TIniGT& ini() const { return m_ini; }
 
-    // Rebuilds the day list from the .jvRA files in Data (newest first); nothing is
-    // selected afterwards.
-    void MakeDataListBtnClick();
-    // Loads the day of DateCombo item `index` and selects a race.
-    void DateComboChange(int index);
+    // Adds a listener; returns its id for removeListener.
+    int addListener(WorkbenchListener listener);
+    void removeListener(int id);
+
+    // The start-up of the main window: the application folder, the error log's start
+    // entry, the Data and Suisho folders, then the day list. Failed when a folder or
+    // the log cannot be written (the person has been told).
+    Outcome FormCreate();
+
+    // Rebuilds the day list from the .jvRA files in Data whose names are day names
+    // (newest first); nothing is selected afterwards.
+    Outcome MakeDataListBtnClick();
+    // Loads the day of DateCombo item `index` and selects a race. A day whose files
+    // vanished leaves an empty race list and store, and fails.
+    Outcome DateComboChange(int index);
     // Selects the race of DatList item `index`: title, time points, default time
-    // point, odds loading and the analysis run.
-    void DatListClick(int index);
+    // point, odds loading and the analysis run. Failed when the race has no odds.
+    Outcome DatListClick(int index);
     // The arrows beside the race list.
-    void UpDown1Click(int position);
+    Outcome UpDown1Click(int position);
     // Chooses time point `index` of TimeCombo and loads it.
-    void TimeComboChange(int index);
+    Outcome TimeComboChange(int index);
     // Loads the odds of the chosen time point and runs the analysis.
-    void ReadOddsBtnClick();
-    // The analysis run's steps.
-    void ClearBtnClick();
-    void seiBtnClick();
-    void CalcBtnClick();
-    void HyojiBtnClick();
-    // Analyses every race of the day at its default time point.
-    void M1Click();
+    Outcome ReadOddsBtnClick();
+    // The analysis run's steps (NothingToDo without a race).
+    Outcome ClearBtnClick();
+    Outcome seiBtnClick();
+    Outcome CalcBtnClick();
+    Outcome HyojiBtnClick();
+    // Analyses every race of the day at its default time point. Failed when no race
+    // could be analysed.
+    Outcome M1Click();
     // Sorts the analysis table by a sort button.
-    void SpeedButton1Click(SortButton button);
+    Outcome SpeedButton1Click(SortButton button);
     // The clipboard text of a tab's grid (tab caption as on the window).
     std::string ClipBtn1Click(std::string_view tabCaption) const;
 
-    // "ｵｯｽﾞ取得": fetches the selected race's O1 and O2 series and selects the race
-    // again so the new time points are listed. Nothing happens without a race.
-    void SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
-    // "結果情報": fetches the loaded day's results and payouts, merges them into the
-    // day files and the day store, and shows the selected race again.
-    void KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
+    // "ｵｯｽﾞ取得": fetches the selected race's O1 and O2 series on the calling thread and
+    // selects the race again so the new time points are listed. NothingToDo without a
+    // race. `jvLink` must not be the one connected to the queue (std::logic_error).
+    Outcome SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
+    // "結果情報": fetches the loaded day's results and payouts on the calling thread,
+    // merges them into the day files and the day store, and shows the selected race
+    // again. Same rule for `jvLink`.
+    Outcome KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
     // "払戻取込": reloads the day's race cards and payouts into the day store.
-    void HrReadBtnClick();
-    // Shows a failure in the status label and appends it to the error log.
-    void appendError(const std::string& message);
+    Outcome HrReadBtnClick();
+    // Shows a failure in the status label and appends it to the error log. A log that
+    // cannot be written is said in the status label; this never throws.
+    Outcome appendError(const std::string& message);
     ErrorLog& errorLog() { return m_errorLog; }
+
+    // The race list with post and acquisition times.
+    std::vector<RaceListRow> raceListRows() const;
+    // Per race list item the marks its recommended-horse file holds (after M1Click:
+    // the batch's summary). Throws Error when a file cannot be read.
+    struct BatchRow
+    {
+        std::string text; // DatList item text
+        SuishoMarks marks;
+    };
+    std::vector<BatchRow> batchRows() const;
 
     // Connects the program's JV-Link, which this object does not own, and starts the
     // request queue. `post` hands a call to the thread that owns this object (the GUI's
@@ -152,8 +238,9 @@ public:
 
     // Queued "ｵｯｽﾞ取得" for the race of DatList item `index`; when it ran, the selected
     // race is selected again so its new time points are listed. `events` reach the
-    // caller after the Workbench's own handling. Returns the request id, 0 when nothing
-    // was queued (no queue, no such item).
+    // caller after the Workbench's own handling; messages the request raised are shown
+    // after that. Returns the request id, 0 when nothing was queued (no queue, no such
+    // item).
     std::uint64_t requestOdds(int index, RequestEvents events = {});
     // Queued "結果情報" for the loaded day; `quiet` is the request's AutoResultMode (no
     // beeps, failures only logged). When it ran, the payouts are imported again (and,
@@ -162,29 +249,59 @@ public:
     // Queued "ｵｯｽﾞを今すぐ取得" of the schedule window: `events` carry its label and
     // progress bar (TOddsSchejForm::showStatus/showProgress). 0 without a queue.
     std::uint64_t requestScheduleFetch(ScheduleFetch fetch, RequestEvents events = {});
+    // Queued race card acquisition (the acquisition window's Start): shows the start
+    // message here, then downloads and stores on the worker. `view` receives the
+    // window's view after every change, on the owner's thread; `done` the run's end.
+    // 0 without a queue.
+    struct CardRequest
+    {
+        bool setup = false;
+        std::optional<LocalDateTime> from; // default: the window's own from-date
+    };
+    struct CardEvents
+    {
+        std::function<void(const GetDataFormView& view)> view;
+        std::function<void(CardRunOutcome outcome, int stored)> done;
+    };
+    std::uint64_t requestCards(CardRequest request, CardEvents events = {});
+    // The acquisition window's Cancel: asks "データ取込を中止します。実行しますか？"; on
+    // Yes the running card request stops at its next step. NothingToDo when none runs.
+    Outcome cancelCards();
     // FormCloseQuery of the schedule window: the day is loaded again.
-    void closeSchedule(TOddsSchejForm& form);
+    Outcome closeSchedule(TOddsSchejForm& form);
     // Requests queued here whose outcome has not been handled yet on the owner's thread.
     int pendingRequests() const { return m_pending; }
 
-    // Convenience for the programs: selects the day by its name; false when it is
-    // not in the day list.
-    bool selectDay(const std::string& dayName);
+    // Convenience for the programs: selects the day by its name; NothingToDo when it
+    // is not in the day list.
+    Outcome selectDay(const std::string& dayName);
     // The DatList index of a race key, -1 when the loaded day has no such race.
     int raceIndexOf(std::string_view raceKey) const;
 
 private:
     class StatusPerson;
+    class CollectingPerson;
     class AcquisitionPort;
-    template <class F> void guarded(F&& operation);
-    void reportError(const std::string& message);
-    void readOddsBtnClick();
-    void datListClick(int index);
-    void dateComboChange(int index);
+    struct Snapshot;
+    template <class F> Outcome boundary(const char* where, F&& operation);
+    Outcome fail(const std::string& message);
+    void setStatus(const std::string& text);
+    void notifyChanges();
+    Snapshot snapshot() const;
+    Outcome readOddsBtnClick();
+    Outcome datListClick(int index);
+    Outcome dateComboChange(int index);
+    Outcome analysisRun(const std::string& key, const std::string& item);
+    Outcome hrReadBtnClick();
     const std::string& selectedRa() const;
     void reportFailure(const RequestOutcome& outcome, bool quiet);
     ErrorLogAppend postedAppendError(Progress& progress);
-    std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events);
+    std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events,
+                         std::shared_ptr<CollectingPerson> messages);
+    void runPosted(std::function<void()> call);
+    void requireOwnJvLink(const JvLink& jvLink, const char* operation) const;
+    Outcome afterOdds(const SokuhoOddsResult& result, OddsRecvLists lists);
+    Outcome afterResults(const KekkaGetResult& result, bool quiet);
 
     AppDir m_appDir;
     Person& m_person;
@@ -197,6 +314,17 @@ private:
     AutoAcquisition m_auto;
     JvLink* m_jvLink = nullptr;
     int m_pending = 0;
+    int m_depth = 0;            // nesting of operations inside the boundary
+    unsigned m_statusSerial = 0; // counts status texts, so a repeated text is heard
+    std::unique_ptr<Snapshot> m_shown;
+    std::vector<std::pair<int, WorkbenchListener>> m_listeners;
+    int m_nextListener = 1;
+    // While collected messages are shown, later posted calls wait here, so a modal
+    // box's nested event loop cannot run them out of order.
+    bool m_showingMessages = false;
+    std::vector<std::function<void()>> m_deferred;
+    std::shared_ptr<std::atomic<bool>> m_cardStop = std::make_shared<std::atomic<bool>>(false);
+    bool m_cardsRunning = false;
     // Cleared when this object goes: calls posted by requests check it before running.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::unique_ptr<RequestQueue> m_queue;

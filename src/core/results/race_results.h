@@ -80,6 +80,8 @@ struct ResultBoxes
 
     ResultBoxes() { reset(); }
 
+    bool operator==(const ResultBoxes&) const = default;
+
     // Every box empty.
     void reset();
 

@@ -17,6 +17,8 @@ struct RaceTitle
     std::string BashoLabel;  // two-character venue name
     std::string RaceLabel;   // race number without blanks
     std::uint32_t Panel2Colour = 0; // 0xRRGGBB: maroon for track codes 23 and 24, else green
+
+    bool operator==(const RaceTitle&) const = default;
 };
 
 RaceTitle raceTitle(std::string_view raRecord);

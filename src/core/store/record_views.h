@@ -171,6 +171,14 @@ public:
     using RecordView::RecordView;
 
     std::string announceTime() const { return field(28, 8); } // MMDDhhmm
+    std::string announceMonthDay() const { return field(28, 4); } // MMDD
+    std::string announceHour() const { return field(32, 2); }
+    std::string announceMinute() const { return field(34, 2); }
+    // hh * 60 + mm; a field that is not a number counts as 0.
+    int announceMinuteOfDay() const
+    {
+        return number(32, 2).value_or(0) * 60 + number(34, 2).value_or(0);
+    }
     int registered() const { return runners().clamped; }
     std::string registeredRaw() const { return field(36, 2); }
     bool registeredOutOfRange() const { return runners().outOfRange; }

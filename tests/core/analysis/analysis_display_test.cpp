@@ -281,7 +281,11 @@ TEST(AnalysisDisplay, TopOligopolyRateAndUpsetDegree)
         EXPECT_EQ(run.display.KasenLabel.text, c.label) << c.fraction;
         EXPECT_EQ(run.display.KasenLabel.colour, kLabelLightYellow);
         EXPECT_EQ(run.display.HaranLabel, c.degree) << c.fraction;
-        EXPECT_DOUBLE_EQ(run.state.KasenRate, c.fraction * 100);
+        EXPECT_DOUBLE_EQ(run.display.KasenRate, c.fraction * 100);
+        // The state keeps its fraction, so a second display shows the same rate.
+        EXPECT_DOUBLE_EQ(run.state.KasenRate, c.fraction);
+        run.show(dir.path());
+        EXPECT_EQ(run.display.KasenLabel.text, c.label) << c.fraction;
     }
 }
 
