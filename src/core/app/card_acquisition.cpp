@@ -321,6 +321,13 @@ void TGetDataForm::ReadRaceCards()
         m_person.beep();
         m_person.information(refusedRecordsText(m_refused, m_firstRefusal));
     }
+    if (!writer.damage().empty()) {
+        std::string text;
+        for (const auto& d : writer.damage())
+            text += (text.empty() ? "" : "\n") + d;
+        m_person.beep();
+        m_person.information(text);
+    }
 }
 
 void TGetDataForm::storeRecord(const std::string& record, BatchedCardWriter& writer)

@@ -49,7 +49,7 @@ BatchedCardWriter::CachedFile& BatchedCardWriter::file(const CardStorePlan& plan
     CachedFile f;
     f.exists = cardFileExists(plan.path);
     if (f.exists)
-        f.lines = readLinesRaw(plan.path);
+        f.lines = readCardFileLines(plan.path, plan.kind, m_damage);
     return m_files.emplace(plan.path, std::move(f)).first->second;
 }
 

@@ -44,6 +44,10 @@ public:
     // Whether changes wait for flush().
     bool hasPendingChanges() const;
 
+    // Damage found in the existing files this writer read (one message per problem,
+    // naming the file). Damaged records keep their place; nothing is shifted.
+    const std::vector<std::string>& damage() const { return m_damage; }
+
 private:
     struct CachedFile
     {
@@ -60,6 +64,7 @@ private:
     CardWriter m_writer;
     std::optional<DayName> m_day;
     std::map<std::filesystem::path, CachedFile> m_files;
+    std::vector<std::string> m_damage;
 };
 
 } // namespace sorvantix

@@ -23,28 +23,14 @@ std::string blanks(int length)
     return std::string(static_cast<size_t>(length), ' ');
 }
 
-// A file read as consecutive fixed-size records; a cut-off last record is dropped
-// and reported.
-struct FixedRecords
-{
-    std::string bytes;
-    size_t size = 0;
-    size_t count = 0;
-
-    std::string record(size_t i) const { return bytes.substr(i * size, size); }
-};
+using FixedRecords = FixedRecordFile;
 
 FixedRecords readFixedRecords(const fs::path& path, int recordLength,
                               std::vector<std::string>& warnings)
 {
-    FixedRecords f;
-    f.size = static_cast<size_t>(recordLength);
-    f.bytes = readFileBytes(path);
-    f.count = f.bytes.size() / f.size;
-    if (f.bytes.size() % f.size != 0)
-        warnings.push_back(format("%s: %zuバイトは%dバイトのレコードの整数倍ではありません"
-                                  "（壊れています）。%zu件目までを読み込みました",
-                                  path.filename().c_str(), f.bytes.size(), recordLength, f.count));
+    FixedRecords f = readFixedRecordFile(path, recordLength);
+    if (!f.damage.empty())
+        warnings.push_back(f.damage);
     return f;
 }
 

@@ -41,6 +41,42 @@ int recordLengthOf(CardFileKind kind)
 
 } // namespace
 
+FixedRecordFile readFixedRecordFile(const fs::path& path, int recordLength)
+{
+    FixedRecordFile f;
+    f.size = static_cast<size_t>(recordLength);
+    f.bytes = readFileBytes(path);
+    f.count = f.bytes.size() / f.size;
+    if (f.bytes.size() % f.size != 0)
+        f.damage = format("%s: %zuバイトは%dバイトのレコードの整数倍ではありません"
+                          "（壊れています）。%zu件目までを読み込みました",
+                          path.filename().c_str(), f.bytes.size(), recordLength, f.count);
+    return f;
+}
+
+std::vector<std::string> readCardFileLines(const fs::path& path, CardFileKind kind,
+                                           std::vector<std::string>& damage)
+{
+    const FixedRecordFile f = readFixedRecordFile(path, recordLengthOf(kind));
+    if (!f.damage.empty())
+        damage.push_back(f.damage);
+    std::vector<std::string> lines;
+    lines.reserve(f.count);
+    size_t broken = 0;
+    for (size_t i = 0; i < f.count; ++i) {
+        std::string line = f.bytes.substr(i * f.size, f.size - 2);
+        if (line.find_first_of("\r\n") != std::string::npos ||
+            f.bytes.compare(i * f.size + f.size - 2, 2, "\r\n") != 0)
+            ++broken;
+        lines.push_back(std::move(line));
+    }
+    if (broken > 0)
+        damage.push_back(format("%s: %zu件のレコードが壊れています（改行の位置が違います）。"
+                                "位置を変えずに残しました",
+                                path.filename().c_str(), broken));
+    return lines;
+}
+
 bool cardFileExists(const fs::path& path)
 {
     std::error_code ec;
@@ -123,13 +159,19 @@ CardStorePlan planCardStore(const fs::path& appDir, std::string_view record, Car
         throw Error(describe(type, record) + "の途中に改行があります");
     std::optional<RaceKey> key = RaceKey::tryFromRecord(body);
     if (!key)
-        throw Error(describe(type, record) + "のレースキー(12-27桁目)が16桁の数字ではありません");
+        throw Error(describe(type, record) +
+                    "のレースキー(12-27桁目)が16桁の数字でないか、日付がありえません");
 
     const int race = key->raceNo();
     if (race <= 0) {
         plan.outcome = StoreOutcome::NoRaceNumber;
         return plan;
     }
+    // A 13th race has no place in a day's 36 slots: stored, it would push another
+    // venue's last race out of the day for good.
+    if (plan.kind != CardFileKind::Se && race > kSeMaxRace)
+        throw Error(describe(type, record) +
+                    format("のレース番号%dは1〜%dRの範囲外です", race, kSeMaxRace));
     if (plan.kind == CardFileKind::Se) {
         const int horse = fieldInt(body, 29, 2);
         if (horse <= 0) {
@@ -205,8 +247,9 @@ StoreOutcome storeCardRecord(const fs::path& appDir, std::string_view record, Ca
         return StoreOutcome::NoFile;
 
     std::vector<std::string> lines;
+    std::vector<std::string> damage;
     if (exists)
-        lines = readLinesRaw(plan.path);
+        lines = readCardFileLines(plan.path, plan.kind, damage);
     if (plan.kind == CardFileKind::Se)
         applySeLine(lines, plan);
     else

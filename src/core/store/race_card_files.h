@@ -98,6 +98,28 @@ void applyKeyedLine(std::vector<std::string>& lines, const CardStorePlan& plan, 
 // SE: pad to 216 lines with blank lines, then replace the plan's line.
 void applySeLine(std::vector<std::string>& lines, const CardStorePlan& plan);
 
+// A day file read as consecutive fixed-size records, the way the day loader and the
+// writers both read it: a file cut in the middle of a record gives its whole records
+// and `damage` says so; a stray byte inside a record stays in that record.
+struct FixedRecordFile
+{
+    std::string bytes;
+    size_t size = 0;  // record length, CR LF included
+    size_t count = 0; // whole records
+    std::string damage; // "" or what is wrong with the file (naming it)
+
+    std::string record(size_t i) const { return bytes.substr(i * size, size); }
+};
+// Throws Error when the file cannot be read.
+FixedRecordFile readFixedRecordFile(const std::filesystem::path& path, int recordLength);
+
+// The stored lines of an existing day file for a writer: each whole record without its
+// last two bytes (its CR LF), so rewriting the file keeps every record at its place,
+// damaged ones included. Damage (a cut-off end, a line break inside a record) is added
+// to `damage`, one message per problem naming the file.
+std::vector<std::string> readCardFileLines(const std::filesystem::path& path, CardFileKind kind,
+                                           std::vector<std::string>& damage);
+
 // File existence and creation of the file's folder, failures thrown as Error.
 bool cardFileExists(const std::filesystem::path& path);
 void ensureCardDataDir(const std::filesystem::path& file);

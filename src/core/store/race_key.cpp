@@ -18,7 +18,9 @@ bool sixteenDigits(std::string_view s)
 
 std::optional<RaceKey> RaceKey::tryParse(std::string_view digits16)
 {
-    if (!sixteenDigits(digits16))
+    // The date part must be a calendar day: a key of 2026-02-31 would make a day file
+    // that no day can have.
+    if (!sixteenDigits(digits16) || !DayName::fromDigits(digits16.substr(0, 8)))
         return std::nullopt;
     return RaceKey(std::string(digits16));
 }
@@ -27,7 +29,7 @@ RaceKey RaceKey::parse(std::string_view digits16)
 {
     if (auto key = tryParse(digits16))
         return *key;
-    throw Error("race key must be 16 digits, got \"" + printableBytes(digits16) + "\"");
+    throw Error("race key must be 16 digits of a possible date, got \"" + printableBytes(digits16) + "\"");
 }
 
 std::optional<RaceKey> RaceKey::tryFromRecord(std::string_view record)

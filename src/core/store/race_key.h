@@ -20,6 +20,7 @@ public:
     static RaceKey parse(std::string_view digits16);
 
     // The same, nullopt instead of an error.
+    // nullopt unless 16 digits whose first eight are a possible date.
     static std::optional<RaceKey> tryParse(std::string_view digits16);
 
     // From positions 12-27 of a record; throws Error when the record is too short or

@@ -71,6 +71,8 @@ RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::pat
         appendError(JvResultText("JVRead", result.readEnd));
     if (result.refused > 0)
         appendError(refusedRecordsText(result.refused, firstRefusal));
+    for (const auto& damage : writer.damage())
+        appendError(damage);
     return result;
 }
 

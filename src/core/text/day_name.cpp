@@ -28,6 +28,15 @@ size_t utf8Length(unsigned char c)
 
 } // namespace
 
+bool DayName::isPossible(int year, int month, int day)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
 std::string DayName::text() const
 {
     return format("%04d年%02d月%02d日", year, month, day);
@@ -42,7 +51,10 @@ std::optional<DayName> DayName::fromDigits(std::string_view s)
 {
     if (s.size() != 8 || !isDigits(s))
         return std::nullopt;
-    return DayName{number(s.substr(0, 4)), number(s.substr(4, 2)), number(s.substr(6, 2))};
+    DayName d{number(s.substr(0, 4)), number(s.substr(4, 2)), number(s.substr(6, 2))};
+    if (!isPossible(d.year, d.month, d.day))
+        return std::nullopt;
+    return d;
 }
 
 std::optional<DayName> DayName::fromRecord(std::string_view record)
@@ -60,7 +72,10 @@ std::optional<DayName> DayName::parse(std::string_view t)
     if (!isDigits(t.substr(0, 4)) || t.substr(4, 3) != "年" || !isDigits(t.substr(7, 2)) ||
         t.substr(9, 3) != "月" || !isDigits(t.substr(12, 2)) || t.substr(14, 3) != "日")
         return std::nullopt;
-    return DayName{number(t.substr(0, 4)), number(t.substr(7, 2)), number(t.substr(12, 2))};
+    DayName d{number(t.substr(0, 4)), number(t.substr(7, 2)), number(t.substr(12, 2))};
+    if (!isPossible(d.year, d.month, d.day))
+        return std::nullopt;
+    return d;
 }
 
 std::string cp932Prefix(std::string_view utf8, int bytes)

@@ -18,15 +18,19 @@ struct DayName
     // "yyyy年mm月dd日" with zero-padded fields.
     std::string text() const;
 
+    // Every constructor below refuses an impossible date (2026年13月45日, 2026年02月31日,
+    // year 0): a day name is always a calendar day.
+    static bool isPossible(int year, int month, int day);
+
     // From positions 12-19 of a record ("yyyy" "mmdd"); nullopt when they are not
-    // eight digits.
+    // eight digits of a possible date.
     static std::optional<DayName> fromRecord(std::string_view record);
 
-    // From "yyyymmdd"; nullopt when not eight digits.
+    // From "yyyymmdd"; nullopt when not eight digits of a possible date.
     static std::optional<DayName> fromDigits(std::string_view yyyymmdd);
 
     // Parses the day name at the start of a text (a file name or a day list item);
-    // nullopt when the text does not begin with one.
+    // nullopt when the text does not begin with one of a possible date.
     static std::optional<DayName> parse(std::string_view text);
 
     // "yyyymmdd".

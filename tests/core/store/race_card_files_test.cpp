@@ -1,5 +1,7 @@
 #include "core/store/card_fixtures.h"
 #include "core/store/race_card_files.h"
+#include "core/store/batched_card_writer.h"
+#include "core/store/day_store.h"
 #include "core/text/error.h"
 #include "core/text/text_file.h"
 
@@ -97,16 +99,21 @@ TEST(RaceCardFiles, SeIsStoredUnchangedAndAShortFileIsPaddedKeepingItsLines)
 {
     ScratchAppDir app("se-short");
     std::string kept = std::string(553, 'x');
-    writeLinesRaw(app.data(kTokyoSe), {kept, blankSeLine(), "short line"});
+    // A damaged record (a stray LF inside) keeps its place: the file is read as
+    // fixed-size records, as the day loader reads it.
+    std::string damaged = std::string(553, 'y');
+    damaged[100] = '\n';
+    writeLinesRaw(app.data(kTokyoSe), {kept, blankSeLine(), damaged});
     std::string rec = se(raceKey(kDate, 5, 2, 4, 2), 3, "5").bytes();
     storeCardRecord(app.path(), rec, CardWriter::Realtime);
 
-    auto lines = readLinesRaw(app.data(kTokyoSe));
-    ASSERT_EQ(lines.size(), 216u);
-    EXPECT_EQ(lines[0], kept);
-    EXPECT_EQ(lines[2], "short line");
-    EXPECT_EQ(lines[20], body(rec)); // data kind and creation date kept
-    EXPECT_EQ(lines[215], blankSeLine());
+    const std::string bytes = readFileBytes(app.data(kTokyoSe));
+    ASSERT_EQ(bytes.size(), 216u * 555u);
+    auto line = [&](size_t i) { return bytes.substr(i * 555, 553); };
+    EXPECT_EQ(line(0), kept);
+    EXPECT_EQ(line(2), damaged);
+    EXPECT_EQ(line(20), body(rec)); // data kind and creation date kept
+    EXPECT_EQ(line(215), blankSeLine());
 }
 
 TEST(RaceCardFiles, HrCreatesItsFileWithOneLineZeroedByBulkUnchangedByRealtime)
@@ -138,12 +145,13 @@ TEST(RaceCardFiles, RealtimeRaDropsABlankFirstLineBulkKeepsIt)
     std::string other = zeroedLine(ra(raceKey(kDate, 6, 2, 4, 1)).bytes());
     for (CardWriter writer : {CardWriter::Bulk, CardWriter::Realtime}) {
         ScratchAppDir app("rt-blank");
-        // Unsorted on disk, with a blank line that sorts first.
-        writeLinesRaw(app.data(kRaFile), {other, "   "});
+        // Unsorted on disk, with a blank record that sorts first.
+        const std::string blank(other.size(), ' ');
+        writeLinesRaw(app.data(kRaFile), {other, blank});
         storeCardRecord(app.path(), rec, writer);
         std::vector<std::string> expected{zeroedLine(rec), other};
         if (writer == CardWriter::Bulk)
-            expected.insert(expected.begin(), "   ");
+            expected.insert(expected.begin(), blank);
         EXPECT_EQ(readLinesRaw(app.data(kRaFile)), expected);
     }
 }
@@ -257,14 +265,110 @@ TEST(RaceCardFiles, BulkSkipsLocalAndOverseasCardsOnly)
         EXPECT_EQ(bulkSkipsDataKind(c.record), c.skipped) << c.record.substr(0, 3);
 }
 
-TEST(RaceCardFiles, ExistingLfFileIsRewrittenWithCrLf)
+TEST(RaceCardFiles, ADamagedFileKeepsEveryWholeRecordInPlace)
 {
-    ScratchAppDir app("lf");
-    std::string other = zeroedLine(hr(raceKey(kDate, 6, 2, 4, 1)).bytes());
-    writeFileAtomic(app.data(kHrFile), other + "\n");
+    // Records as the readers see them: fixed 719-byte blocks. A file cut in the middle
+    // of its last record keeps the whole ones; nothing after the damage is shifted.
+    ScratchAppDir app("cut");
+    std::string first = zeroedLine(hr(raceKey(kDate, 6, 2, 4, 1)).bytes());
+    std::string cut = zeroedLine(hr(raceKey(kDate, 6, 2, 4, 2)).bytes());
+    writeFileAtomic(app.data(kHrFile), first + "\r\n" + cut.substr(0, 300));
     std::string rec = hr(raceKey(kDate, 5, 2, 4, 1)).bytes();
     storeCardRecord(app.path(), rec, CardWriter::Bulk);
-    EXPECT_EQ(readFileBytes(app.data(kHrFile)), zeroedLine(rec) + "\r\n" + other + "\r\n");
+    EXPECT_EQ(readFileBytes(app.data(kHrFile)), zeroedLine(rec) + "\r\n" + first + "\r\n");
+
+    std::vector<std::string> damage;
+    writeFileAtomic(app.data(kHrFile), first + "\r\n" + cut.substr(0, 300));
+    auto lines = readCardFileLines(app.data(kHrFile), CardFileKind::Hr, damage);
+    EXPECT_EQ(lines, std::vector<std::string>{first});
+    ASSERT_EQ(damage.size(), 1u);
+    EXPECT_NE(damage[0].find("壊れています"), std::string::npos);
+}
+
+} // namespace
+} // namespace sorvantix
+
+namespace sorvantix {
+namespace {
+
+using namespace testing_cards;
+
+// Local damage in a day file must stay local: a stray LF replacing one byte of a race
+// card, then a results fetch that rewrites the file, used to leave a file from which
+// no race could be listed.
+TEST(DamagedDayFiles, AStrayLineBreakInARaceCardDoesNotShiftTheRacesAfterIt)
+{
+    const std::string date = "20261206";
+    for (bool batched : {false, true}) {
+        ScratchAppDir app(batched ? "stray-lf-batched" : "stray-lf");
+        for (int race = 1; race <= 3; ++race)
+            storeCardRecord(app.path(), ra(raceKey(date, 5, 5, 2, race)).bytes(), CardWriter::Bulk);
+        const fs::path file = app.data("2026年12月06日.jvRA");
+        std::string bytes = readFileBytes(file);
+        ASSERT_EQ(bytes.size(), 3u * 1272u);
+        bytes[600] = '\n'; // inside the first race's card, past its key
+        writeFileAtomic(file, bytes);
+
+        // The results fetch's writer: a changed card of the third race.
+        const std::string update = ra(raceKey(date, 5, 5, 2, 3), "7").bytes();
+        std::vector<std::string> damage;
+        if (batched) {
+            BatchedCardWriter writer(app.path(), CardWriter::Realtime);
+            writer.store(update);
+            writer.flush();
+            damage = writer.damage();
+        } else {
+            storeCardRecord(app.path(), update, CardWriter::Realtime);
+        }
+
+        const std::string after = readFileBytes(file);
+        ASSERT_EQ(after.size(), 3u * 1272u) << "batched " << batched;
+        EXPECT_EQ(after.substr(0, 1272), bytes.substr(0, 1272)); // damage left in place
+        for (int race = 1; race <= 3; ++race)
+            EXPECT_EQ(after.substr(static_cast<size_t>(race - 1) * 1272 + 11, 16),
+                      raceKey(date, 5, 5, 2, race));
+        DayLoad load = loadDay(app.path(), DayName{2026, 12, 6}, DayStore());
+        EXPECT_EQ(load.items.size(), 3u) << "batched " << batched;
+        if (batched) {
+            ASSERT_EQ(damage.size(), 1u);
+            EXPECT_NE(damage[0].find("2026年12月06日.jvRA"), std::string::npos);
+        }
+    }
+}
+
+// The record with another date at 12-19 (the builder only makes possible ones).
+std::string withDate(std::string record, const std::string& yyyymmdd)
+{
+    record.replace(11, 8, yyyymmdd);
+    return record;
+}
+
+TEST(DamagedDayFiles, CardsBeyondTheTwelfthRaceOrOfImpossibleDaysAreRefused)
+{
+    ScratchAppDir app("refused");
+    struct Case
+    {
+        std::string record;
+        const char* why;
+    };
+    const std::vector<Case> cases{
+        {ra(raceKey("20261206", 5, 5, 2, 13)).bytes(), "レース番号13"},
+        {ra(raceKey("20261206", 5, 5, 2, 99)).bytes(), "レース番号99"},
+        {hr(raceKey("20261206", 5, 5, 2, 13)).bytes(), "レース番号13"},
+        {withDate(ra(raceKey("20261206", 5, 5, 2, 1)).bytes(), "20260231"), "日付"},
+        {withDate(se(raceKey("20261206", 5, 5, 2, 1), 1).bytes(), "20261345"), "日付"},
+    };
+    for (const Case& c : cases) {
+        for (CardWriter writer : {CardWriter::Bulk, CardWriter::Realtime}) {
+            try {
+                storeCardRecord(app.path(), c.record, writer);
+                ADD_FAILURE() << "stored " << c.record.substr(11, 16);
+            } catch (const Error& e) {
+                EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+            }
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(app.path() / "Data"));
 }
 
 } // namespace
