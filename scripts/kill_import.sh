@@ -25,6 +25,7 @@ while [ $# -gt 0 ]; do
         --rounds) rounds=$2; shift 2 ;;
         --seed) seed=$2; shift 2 ;;
         --keep) keep=1; shift ;;
+        -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "unknown argument: $1" >&2; exit 2 ;;
     esac
 done

@@ -37,6 +37,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A simulated day per real second at most.
+constexpr double kMaxSpeed = 86400;
+
 // Set by Ctrl-C; the acquisitions check it between reads and ticks.
 std::atomic<bool> g_cancel{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -132,8 +135,13 @@ int fetchCardsCommand(const AcquisitionCommands& c, const AppDir& appDir, Replay
         form.setSetup(true);
     const CardRunOutcome outcome = runCardAcquisition(
         form, [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
-    std::cerr << form.storedRecords() << "件のレコードを保存しました\n";
     const bool ok = outcome == CardRunOutcome::Completed || outcome == CardRunOutcome::NoNewData;
+    // Only a run whose records reached the files may say they were saved.
+    if (ok)
+        std::cerr << form.storedRecords() << "件のレコードを保存しました\n";
+    else
+        std::cerr << "データ取込は完了していません（" << form.storedRecords()
+                  << "件を処理しました）\n";
     return ok && form.closeResult() == 0 ? 0 : 1;
 }
 
@@ -331,9 +339,8 @@ int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJ
         SokuhoOddsBtnClick(link, appDir.root(), *slot, lists, person, appendError, &g_cancel);
     printOddsFile(appDir, key->text(), kO1Extension);
     printOddsFile(appDir, key->text(), kO2Extension);
-    const bool ok =
-        result.o1 == OddsRequestOutcome::Stored && result.o2 == OddsRequestOutcome::Stored;
-    return ok ? 0 : 1;
+    // A record lost to damage is a failure too, though the rest was stored.
+    return result.complete() ? 0 : 1;
 }
 
 int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
@@ -367,8 +374,9 @@ int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, Repl
         }
         std::cout << "\n";
     }
-    const bool ok = result.openResult == 0 && result.read.readEnd == 0 && !result.read.cancelled;
-    return ok ? 0 : 1;
+    if (result.read.stored == 0 && result.read.refused > 0)
+        std::cerr << "結果情報のレコードがすべて壊れています\n";
+    return result.complete() ? 0 : 1;
 }
 
 // One line per odds file of the race list items fetched so far: its time points and the
@@ -403,7 +411,8 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
             std::cerr << "開始日時が不正です (yyyy-mm-dd HH:MM): " << c.now << "\n";
             return 1;
         }
-        if (!(c.speed > 0)) {
+        // Bounded so that the simulated clock's arithmetic cannot overflow.
+        if (!(c.speed > 0) || c.speed > kMaxSpeed) {
             std::cerr << "速度が不正です: " << c.speed << "\n";
             return 1;
         }
@@ -542,6 +551,18 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir, Pe
 {
     CommandPerson person(terminal);
     ReplayJvLink link(appDir.root());
+    // What the replay could not use of its feed is said on every way out.
+    struct WarningsAtExit
+    {
+        ReplayJvLink& link;
+        ~WarningsAtExit()
+        {
+            for (const auto& w : link.feedWarnings())
+                std::cerr << w << "\n";
+            for (const auto& w : link.faultWarnings())
+                std::cerr << w << "\n";
+        }
+    } warnings{link};
     if (c.jvlink->parsed())
         return jvlinkCommand(c, link, person);
     if (!initialise(link))

@@ -196,8 +196,12 @@ int main(int argc, char** argv)
     CLI11_PARSE(app, argc, argv);
 
     try {
-        AppDir appDir(resolveAppDir(appDirOption.empty() ? std::nullopt
-                                                         : std::optional<std::string>(appDirOption)));
+        // An empty folder name would quietly mean the default folder.
+        if (app.count("--app-dir") > 0 && appDirOption.empty())
+            throw Failure{"--app-dir: 空のフォルダ名は使えません"};
+        AppDir appDir(resolveAppDir(app.count("--app-dir") == 0
+                                        ? std::nullopt
+                                        : std::optional<std::string>(appDirOption)));
         appDir.createFolders();
         TerminalPerson person;
         SystemClock clock;

@@ -114,6 +114,17 @@ ScheduleRead JvLinkOddsSchedule::read(std::string_view spec, std::string_view ra
         result.firstRefusal = std::move(read.firstRefusal);
         result.o1Lines = std::move(lists.O1RecvList);
         result.o2Lines = std::move(lists.O2RecvList);
+        // Lines of another race are refused here, so no store can name a file by them.
+        int other = 0;
+        for (auto* lines : {&result.o1Lines, &result.o2Lines})
+            other += static_cast<int>(std::erase_if(*lines, [&](const std::string& line) {
+                return field(line, 12, 16) != raceKey;
+            }));
+        if (other > 0) {
+            if (result.refused == 0)
+                result.firstRefusal = otherRaceLinesText(raceKey, other);
+            result.refused += other;
+        }
     }
     result.close = m_jvLink.JVClose();
     return result;
@@ -122,7 +133,8 @@ ScheduleRead JvLinkOddsSchedule::read(std::string_view spec, std::string_view ra
 void JvLinkOddsSchedule::store(const std::vector<std::string>& lines, std::string_view extension,
                                bool complete)
 {
-    storeOddsSeries(m_appDir, lines, extension, complete);
+    if (!lines.empty())
+        storeOddsSeries(m_appDir, field(lines.front(), 12, 16), lines, extension, complete);
 }
 
 void JvLinkOddsSchedule::reloadDay()

@@ -113,7 +113,9 @@ void SuishoSetModel::select(int index)
             texts[k] = fields[k];
     }
     m_selected = index;
-    m_port.writeSetId(index);
+    // Only a change is written: looking at the sets must not rewrite the settings file.
+    if (m_port.readSetId() != index)
+        m_port.writeSetId(index);
     for (size_t k = 0; k < texts.size(); ++k)
         putBox(kFieldBoxes[k], texts[k]);
     refreshCopies();
@@ -219,6 +221,12 @@ void SuishoSetModel::registerSet()
     if (!parseSuishoFields(std::vector<std::string>(texts.begin(), texts.end()), &bad)) {
         m_port.information("設定値の " + std::to_string(bad) + " 番目 \"" +
                            texts[static_cast<size_t>(bad - 1)] + "\" が数値ではありません。");
+        return;
+    }
+    // UserSet.usd holds one set per line with comma-separated values: a name with a
+    // comma or a line break would split into several sets.
+    if (m_name.find_first_of(",\r\n") != std::string::npos) {
+        m_port.information("設定名[" + m_name + "]に「,」や改行は使えません。");
         return;
     }
     if (!fitsCp932(m_name)) {

@@ -413,9 +413,7 @@ Outcome Workbench::afterOdds(const SokuhoOddsResult& result, OddsRecvLists lists
     if (!result.ran)
         return Outcome::nothingToDo();
     Outcome shown = datListClick(m_state.DatListIndex);
-    const bool stored =
-        result.o1 == OddsRequestOutcome::Stored && result.o2 == OddsRequestOutcome::Stored;
-    if (!stored)
+    if (!result.complete())
         return Outcome::failure("オッズを取得できませんでした");
     return shown;
 }
@@ -427,10 +425,8 @@ Outcome Workbench::afterResults(const KekkaGetResult& result, bool quiet)
     Outcome imported = hrReadBtnClick();
     if (!quiet && m_state.DatListIndex >= 0)
         datListClick(m_state.DatListIndex);
-    if (result.openResult != 0 || result.read.readEnd != 0 || result.read.cancelled)
+    if (!result.complete())
         return Outcome::failure("結果情報を取得できませんでした");
-    if (result.read.stored == 0 && result.read.refused > 0)
-        return Outcome::failure("結果情報のレコードがすべて壊れています");
     return imported;
 }
 
@@ -827,7 +823,16 @@ Outcome Workbench::datListClick(int index)
             chosen = static_cast<int>(i);
         }
     }
-    s.TimeComboIndex = s.TimeCombo.empty() ? -1 : chosen;
+    if (s.TimeCombo.empty()) {
+        // An empty series has no time point: analysing it would use whatever the slots
+        // held before.
+        m_person.beep();
+        s.Panel1Caption = kNoOddsNotice;
+        return Outcome::failure(std::string(kNoOddsNotice) + "（" +
+                                (s.UseUmaren ? s.O2FilePath : s.O1FilePath).filename().string() +
+                                " に発表がありません）");
+    }
+    s.TimeComboIndex = chosen;
     Outcome outcome = readOddsBtnClick();
     // The chart's horse list is filled here once the chart exists.
     s.UpDown1Position = index;
@@ -899,6 +904,7 @@ Outcome Workbench::readOddsBtnClick()
             // A damaged quinella line at the chosen time: never keep another time's
             // quinella odds in the slot, which would mix two announcements.
             s.store.O2Recs[r] = std::string(kO2RecordSize, ' ');
+            s.Panel3Visible = false; // what it shows is another time's analysis
             return fail("馬連オッズを読めません: レース " + key + " 時刻 " + item +
                         "（" + o2File.filename().string() + " の該当行が壊れています）");
         }

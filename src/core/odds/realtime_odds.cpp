@@ -76,18 +76,28 @@ OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
     }
 }
 
-void storeOddsSeries(const fs::path& appDir, const std::vector<std::string>& lines,
-                     std::string_view extension, bool complete)
+std::string otherRaceLinesText(std::string_view raceKey, int count)
 {
+    return format("レース %s の取得で他のレースのオッズ%d件を受け取りました。保存していません",
+                  std::string(raceKey).c_str(), count);
+}
+
+int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
+                    std::vector<std::string> lines, std::string_view extension, bool complete)
+{
+    // A record of another race must never replace that race's series, nor name a file.
+    const size_t delivered = lines.size();
+    std::erase_if(lines, [&](const std::string& line) { return field(line, 12, 16) != raceKey; });
+    const int dropped = static_cast<int>(delivered - lines.size());
     if (lines.empty())
-        return;
+        return dropped;
     if (complete) {
         SaveOddsSeries(appDir, lines, extension);
-        return;
+        return dropped;
     }
     // The new lines come first, so the first line still names the file.
     std::vector<std::string> merged = lines;
-    const fs::path file = oddsFilePath(appDir, field(lines.front(), 12, 16), extension);
+    const fs::path file = oddsFilePath(appDir, raceKey, extension);
     if (fs::exists(file)) {
         std::set<std::string> readTimes;
         for (const auto& line : lines)
@@ -97,6 +107,7 @@ void storeOddsSeries(const fs::path& appDir, const std::vector<std::string>& lin
                 merged.push_back(std::move(stored));
     }
     SaveOddsSeries(appDir, std::move(merged), extension);
+    return dropped;
 }
 
 int closeOdds(JvLink& jvLink, Person& person, const ErrorLogAppend& appendError)
@@ -134,7 +145,8 @@ struct OddsRequest
 
 OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const std::string& key,
                                   const std::string& place, const OddsRequest& request,
-                                  OddsRecvLists& lists, int& lineCount, Person& person,
+                                  OddsRecvLists& lists, int& lineCount, int& refused,
+                                  Person& person,
                                   const ErrorLogAppend& appendError,
                                   const std::atomic<bool>* cancel)
 {
@@ -161,9 +173,16 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
             }
             if (read.refused > 0)
                 appendError(refusedRecordsText(read.refused, read.firstRefusal));
+            refused += read.refused;
             closeOdds(jvLink, person, appendError);
+            const int dropped =
+                storeOddsSeries(appDir, key, list, request.extension, read.complete());
+            if (dropped > 0) {
+                std::erase_if(list, [&](const std::string& l) { return field(l, 12, 16) != key; });
+                appendError(otherRaceLinesText(key, dropped));
+                refused += dropped;
+            }
             lineCount = static_cast<int>(list.size());
-            storeOddsSeries(appDir, list, request.extension, read.complete());
             outcome = read.cancelled  ? OddsRequestOutcome::Cancelled
                       : read.end != 0 ? OddsRequestOutcome::ReadFailed
                                       : OddsRequestOutcome::Stored;
@@ -195,11 +214,11 @@ SokuhoOddsResult SokuhoOddsBtnClick(JvLink& jvLink, const fs::path& appDir,
     static const OddsRequest kO1{jv::kSpecTanOdds, kO1Extension, &OddsRecvLists::O1RecvList};
     static const OddsRequest kO2{jv::kSpecUmarenOdds, kO2Extension, &OddsRecvLists::O2RecvList};
     result.o1 = runOddsRequest(jvLink, appDir, key->text(), place, kO1, lists, result.linesO1,
-                               person, appendError, cancel);
+                               result.refused, person, appendError, cancel);
     if (result.o1 == OddsRequestOutcome::Cancelled)
         return result;
     result.o2 = runOddsRequest(jvLink, appDir, key->text(), place, kO2, lists, result.linesO2,
-                               person, appendError, cancel);
+                               result.refused, person, appendError, cancel);
     return result;
 }
 

@@ -63,9 +63,14 @@ OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
 // a cancel, and are merged into the stored series: a time point (positions 28-35) read
 // now replaces the stored line of that time point, every other stored line is kept, and
 // the whole is sorted, so no stored time point is lost. No lines: nothing is written.
+// Only lines of `raceKey`, the race requested, are stored: the file is named by it, and
+// lines of any other race (or day) are dropped and counted in the return value.
 // Throws Error as SaveOddsSeries does, and when the stored file cannot be read.
-void storeOddsSeries(const std::filesystem::path& appDir, const std::vector<std::string>& lines,
-                     std::string_view extension, bool complete);
+int storeOddsSeries(const std::filesystem::path& appDir, std::string_view raceKey,
+                    std::vector<std::string> lines, std::string_view extension, bool complete);
+
+// The message for lines of other races a request delivered and did not store.
+std::string otherRaceLinesText(std::string_view raceKey, int count);
 
 // The main window's odds close: JVClose; a non-zero result beeps and goes through
 // `appendError` as JvResultText("JVClose", code). Returns the result.
@@ -96,6 +101,14 @@ struct SokuhoOddsResult
     OddsRequestOutcome o2 = OddsRequestOutcome::NotRun;
     int linesO1 = 0; // lines collected by each request
     int linesO2 = 0;
+    // Records not stored: damaged ones and those of another race, in both requests.
+    int refused = 0;
+
+    // Both requests read to the end and stored every record they received.
+    bool complete() const
+    {
+        return o1 == OddsRequestOutcome::Stored && o2 == OddsRequestOutcome::Stored && refused == 0;
+    }
 };
 
 // The acquisition of SokuhoOddsBtnClick ("ｵｯｽﾞ取得") for the race whose RA record is

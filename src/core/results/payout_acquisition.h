@@ -20,6 +20,14 @@ struct KekkaGetResult
     bool ran = false;         // a day is loaded: the caller runs the payout import next
     int openResult = 0;       // JVRTOpen("0B12") result
     RealtimeCardsResult read; // the merge, when the open succeeded
+
+    // The request opened, read to the end, was not cancelled and did not deliver only
+    // damaged records.
+    bool complete() const
+    {
+        return openResult == 0 && read.readEnd == 0 && !read.cancelled &&
+               !(read.stored == 0 && read.refused > 0);
+    }
 };
 
 // The request of KekkaGetBtnClick ("結果情報"): the results of the loaded day, "0B12"

@@ -306,3 +306,36 @@ TEST_F(SuishoSetModelTest, AFailedWriteKeepsTheStoredLines)
     EXPECT_EQ(model.lines().size(), 1u);
     EXPECT_EQ(model.setList(), (Texts{"既定値", "A"}));
 }
+
+namespace sorvantix {
+namespace {
+
+TEST_F(SuishoSetModelTest, NamesThatWouldSplitTheFileAreRefused)
+{
+    writeSets({"A"});
+    for (const char* name : {"a,b", "line\r\nbreak", "lf\nonly"}) {
+        SuishoSetModel model(m_port, m_file, 16);
+        model.open();
+        m_port.messages.clear();
+        model.setNameText(name);
+        model.registerSet();
+        ASSERT_EQ(m_port.messages.size(), 1u) << name;
+        EXPECT_NE(m_port.messages[0].find("使えません"), std::string::npos);
+        EXPECT_EQ(readUserSetLines(m_file).size(), 1u) << name;
+    }
+}
+
+TEST_F(SuishoSetModelTest, OpeningOnTheStoredSetWritesNothing)
+{
+    writeSets({"A", "B"});
+    m_port.setId = 2;
+    SuishoSetModel model(m_port, m_file, 16);
+    model.open();
+    EXPECT_EQ(model.selectedIndex(), 2);
+    EXPECT_TRUE(m_port.writes.empty());
+    model.select(1);
+    EXPECT_EQ(m_port.writes, std::vector<int>{1});
+}
+
+} // namespace
+} // namespace sorvantix

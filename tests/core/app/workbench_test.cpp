@@ -401,3 +401,56 @@ TEST_F(WorkbenchTest, DamagedDayFilesAreReportedAndTheWholeRacesStillLoad)
     EXPECT_NE(s.dayWarnings[0].find("2026年11月29日.jvRA"), std::string::npos);
     EXPECT_EQ(s.DLlabel, s.dayWarnings[0]);
 }
+
+namespace sorvantix {
+namespace {
+
+TEST_F(WorkbenchTest, ADamagedQuinellaLineAtTheChosenTimeIsRefusedNotMixed)
+{
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290900"), o1Line(kRace11, "11290914")},
+                   kO1Extension);
+    // The 09:14 line lost ten bytes: read as fixed records, no whole record of 09:14 is
+    // left, and the slot must not keep the 09:00 quinella odds of the race's first load.
+    std::string cut = o2Line(kRace11, "11290914");
+    cut.erase(500, 10);
+    SaveOddsSeries(dir.path(), {o2Line(kRace11, "11290900"), cut}, kO2Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    ASSERT_EQ(wb.state().TimeCombo.size(), 2u);
+    ASSERT_TRUE(wb.TimeComboChange(0).isDone());
+    EXPECT_TRUE(wb.state().Panel3Visible);
+
+    person.messages.clear();
+    Outcome outcome = wb.TimeComboChange(1);
+    EXPECT_TRUE(outcome.failed());
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_NE(person.messages[0].find("馬連オッズを読めません"), std::string::npos);
+    EXPECT_FALSE(wb.state().Panel3Visible);
+    EXPECT_TRUE(trimmed(wb.state().store.O2Recs[0]).empty());
+}
+
+TEST_F(WorkbenchTest, OnlyDayNamesAreDaysAndAVanishedDayLeavesNothingBehind)
+{
+    storeRace(kRace1);
+    storeRace(RaceSpec{"2026112805050701", 12, 1005});
+    writeFileAtomic(app.dataDir() / "notes.jvRA", "x");
+    writeFileAtomic(app.dataDir() / "2026年02月31日.jvRA", "x");
+    writeFileAtomic(app.dataDir() / "2026年11月29日 copy.jvRA", "x");
+    Workbench& wb = open();
+    EXPECT_EQ(wb.state().DateCombo,
+              (std::vector<std::string>{"2026年11月29日", "2026年11月28日"}));
+    ASSERT_TRUE(wb.DateComboChange(0).isDone());
+    ASSERT_EQ(wb.state().DatList.size(), 1u);
+
+    std::filesystem::remove(app.dataDir() / "2026年11月28日.jvRA");
+    Outcome outcome = wb.DateComboChange(1);
+    EXPECT_TRUE(outcome.failed());
+    EXPECT_TRUE(wb.state().DatList.empty());
+    for (const auto& ra : wb.state().store.RaRecs)
+        EXPECT_TRUE(trimmed(ra).empty());
+    EXPECT_NE(wb.state().DLlabel.find("2026年11月28日.jvRA"), std::string::npos);
+}
+
+} // namespace
+} // namespace sorvantix

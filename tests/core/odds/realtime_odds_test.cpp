@@ -129,6 +129,33 @@ INSTANTIATE_TEST_SUITE_P(
                     CollectCase{o1("06021510", "2", "20240602060308x1"), OddsCollect::Ignored, 0},
                     CollectCase{o1("06021510", "2", "2024O60206030811"), OddsCollect::Refused, 0}));
 
+TEST(SokuhoOdds, RecordsOfAnotherRaceNeverReplaceItsSeries)
+{
+    // The stream's first record carries another race's key (another day too): before,
+    // it named the file, replaced that race's series and the requested race lost its
+    // good lines.
+    OddsRun r("odds-other-race");
+    const std::string other = "2024060906030811";
+    const fs::path otherFile = oddsFilePath(r.app.path(), other, ".jvO1");
+    fs::create_directories(otherFile.parent_path());
+    const std::string otherSeries =
+        storedLine(o1("06090900", "2", other)) + storedLine(o1("06090930", "2", other));
+    writeFileAtomic(otherFile, otherSeries);
+    r.jv.queueRecord(o1("06021500", "2", other));
+    r.jv.queueRecord(o1("06021500"));
+    r.jv.queueRecord(o1("06021510"));
+    r.jv.queueRead(jv::kReadEnd);
+    r.jv.queueRecord(o2("06021510"));
+
+    auto result = r.run();
+    EXPECT_EQ(result.o1, OddsRequestOutcome::Stored);
+    EXPECT_EQ(result.linesO1, 2);
+    EXPECT_EQ(r.file(".jvO1"), storedLine(o1("06021500")) + storedLine(o1("06021510")));
+    EXPECT_EQ(readFileBytes(otherFile), otherSeries);
+    ASSERT_EQ(r.logLines().size(), 1u);
+    EXPECT_NE(r.logLines()[0].find(otherRaceLinesText(kKey, 1)), std::string::npos);
+}
+
 TEST(SokuhoOdds, BlankSlotDoesNothing)
 {
     OddsRun r("odds-blank");
