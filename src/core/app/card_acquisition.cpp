@@ -19,7 +19,7 @@ namespace sorvantix {
 namespace {
 
 constexpr const char* kNoNewData = "最新のデータがありません。";
-constexpr const char* kCancelled = "JVCancel:キャンセルされました";
+const std::string kCancelled(kCardCancelledText);
 constexpr long long kSecondsPerDay = 24 * 60 * 60;
 
 bool isLeapYear(int y)

@@ -28,6 +28,7 @@ std::optional<LocalDateTime> parseFromTime(std::string_view digits14);
 // "yyyymmddhhnnss".
 std::string fromTimeText(const LocalDateTime& t);
 
+inline constexpr std::string_view kCardCancelledText = "JVCancel:キャンセルされました";
 inline constexpr std::string_view kCardCancelQuestion = "データ取込を中止します。実行しますか？";
 
 // The start message: the from-date as yyyy年mm月dd日hh時nn分ss秒 and the warning text.

@@ -528,7 +528,8 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
     form->setAnnounceStart(false);
     m_cardsRunning = true;
 
-    RequestQueue::Work work = [form, messages, viewSink, stop = m_cardStop,
+    auto cancelledEarly = std::make_shared<bool>(false);
+    RequestQueue::Work work = [form, messages, viewSink, cancelledEarly, stop = m_cardStop,
                                view = std::move(events.view)](Progress& progress,
                                                               const std::atomic<bool>& cancel) {
         messages->bind(progress);
@@ -543,11 +544,14 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
                 delta.ListBox1 = v.ListBox1; // a new run cleared the list
             shown->ListBox1.resize(v.ListBox1.size());
             if (view)
-                progress.post([view, delta, total = v.ListBox1.size()] {
-                    (void)total;
-                    view(delta);
-                });
+                progress.post([view, delta] { view(delta); });
         };
+        // Cancelled while it waited for its turn: it never opens JV-Link.
+        if (stop->load() || cancel) {
+            *viewSink = nullptr;
+            *cancelledEarly = true;
+            return;
+        }
         runCardAcquisition(*form, [&] {
             if (cancel)
                 *stop = true;
@@ -556,11 +560,15 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
         *viewSink = nullptr;
     };
     RequestEvents requestEvents;
-    requestEvents.done = [this, form, done = std::move(events.done)](const RequestOutcome& outcome) {
+    requestEvents.done = [this, form, cancelledEarly,
+                          done = std::move(events.done)](const RequestOutcome& outcome) {
         m_cardsRunning = false;
         reportFailure(outcome, false);
+        if (*cancelledEarly)
+            setStatus(std::string(kCardCancelledText));
         if (done)
-            done(form->outcome(), form->storedRecords());
+            done(*cancelledEarly ? CardRunOutcome::Cancelled : form->outcome(),
+                 form->storedRecords());
     };
     return submit("ＪＶデータ取込", std::move(work), std::move(requestEvents), messages);
 }

@@ -216,3 +216,126 @@ TEST_F(WorkbenchAcquisitionTest, Timer4FetchesTheResultsQuietly)
 }
 
 } // namespace
+
+namespace {
+
+// What the listeners heard, one entry per notification.
+struct Heard
+{
+    explicit Heard(Workbench& wb)
+    {
+        wb.addListener([this](Parts parts) { parts_.push_back(parts.text()); });
+    }
+    bool any(Part part) const
+    {
+        for (const auto& p : parts_)
+            if (Parts(part).text().empty() ? false : p.find(Parts(part).text()) != std::string::npos)
+                return true;
+        return false;
+    }
+    std::vector<std::string> take() { return std::exchange(parts_, {}); }
+    std::vector<std::string> parts_;
+};
+
+TEST_F(WorkbenchAcquisitionTest, AnUnwritableErrorLogDuringAQueuedRequestIsAStatusText)
+{
+    // ErrorLog.txt cannot be written: a folder stands in its place.
+    fs::remove(app.errorLogFile());
+    fs::create_directories(app.errorLogFile());
+    ASSERT_NE(bench->requestResults(true), 0u); // no 0B12 feed: the open fails, quietly
+    settle();
+    EXPECT_NE(bench->state().DLlabel.find("エラーログに書き込めません"), std::string::npos)
+        << bench->state().DLlabel;
+    EXPECT_TRUE(person.messages.empty());
+    // The program goes on.
+    ASSERT_NE(bench->requestOdds(0), 0u);
+    settle();
+    EXPECT_TRUE(bench->state().Panel3Visible);
+}
+
+TEST_F(WorkbenchAcquisitionTest, AnExceptionInAPostedCallbackIsShownAndTheProgramGoesOn)
+{
+    RequestEvents events;
+    events.done = [](const RequestOutcome&) { throw std::runtime_error("view went away"); };
+    ASSERT_NE(bench->requestOdds(0, events), 0u);
+    settle();
+    ASSERT_FALSE(person.messages.empty());
+    EXPECT_NE(person.messages.back().find("view went away"), std::string::npos);
+    EXPECT_EQ(bench->pendingRequests(), 0);
+    // The Workbench's own handling ran before the caller's callback threw.
+    EXPECT_TRUE(bench->state().Panel3Visible);
+    bench->DatListClick(1);
+    ASSERT_NE(bench->requestOdds(1), 0u);
+    settle();
+    EXPECT_EQ(bench->state().DatListIndex, 1);
+    EXPECT_EQ(bench->state().TimeCombo.size(), 2u);
+}
+
+TEST_F(WorkbenchAcquisitionTest, AQueuedRequestsMessagesComeAfterItsCompletion)
+{
+    // The schedule fetch ends with a beep and "データ作成が完了しました。" raised on the
+    // worker: they are shown once the completion has been handled, never before.
+    std::optional<TOddsSchejForm> form = bench->autoAcquisition().OzGetBtnClick();
+    ASSERT_TRUE(form);
+    form->setChecked(0, true);
+    std::optional<ScheduleFetch> fetch = form->fetchPlan(person);
+    ASSERT_TRUE(fetch);
+    std::vector<std::string> seenAtDone;
+    RequestEvents events;
+    events.done = [&](const RequestOutcome&) { seenAtDone = person.messages; };
+    person.messages.clear();
+    ASSERT_NE(bench->requestScheduleFetch(std::move(*fetch), events), 0u);
+    settle();
+    EXPECT_TRUE(seenAtDone.empty());
+    EXPECT_EQ(person.messages, std::vector<std::string>{"データ作成が完了しました。"});
+}
+
+TEST_F(WorkbenchAcquisitionTest, ARaceDayFlowIsHeardByTheListeners)
+{
+    Heard heard(*bench);
+    bench->MakeDataListBtnClick();
+    EXPECT_EQ(heard.take(), std::vector<std::string>{"DayList|RaceList"});
+
+    bench->DateComboChange(0);
+    auto loaded = heard.take();
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_NE(loaded[0].find("DayList|RaceList"), std::string::npos) << loaded[0];
+
+    // Nothing changes: nothing is said.
+    bench->SpeedButton1Click(SortButton::HorseNumber);
+    EXPECT_TRUE(heard.take().empty());
+
+    // A request: its start is heard (a request runs), then its completion, which
+    // selects the race again with its new time points and grids.
+    ASSERT_NE(bench->requestOdds(0), 0u);
+    auto submitted = heard.take();
+    ASSERT_EQ(submitted.size(), 1u);
+    EXPECT_EQ(submitted[0], "Enabled");
+    settle();
+    auto completed = heard.take();
+    ASSERT_FALSE(completed.empty());
+    EXPECT_NE(completed.back().find("TimeList"), std::string::npos) << completed.back();
+    EXPECT_NE(completed.back().find("Grids"), std::string::npos) << completed.back();
+    EXPECT_NE(completed.back().find("Enabled"), std::string::npos) << completed.back();
+
+    ASSERT_EQ(bench->state().TimeComboIndex, 0);
+    bench->TimeComboChange(1);
+    auto chosen = heard.take();
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_NE(chosen[0].find("TimeList"), std::string::npos);
+
+    // The timer-driven fetch is heard like the button's.
+    AutoAcquisition& automatic = bench->autoAcquisition();
+    ASSERT_TRUE(automatic.AutoOzCheckClick(true));
+    clock.set({2026, 11, 29, 10, 10, 0}); // race 2 is due at 10:10 (post 10:40 less 30)
+    clock.set({2026, 11, 29, 10, 15, 0});
+    ASSERT_EQ(automatic.Timer2Timer(), std::vector<int>{1});
+    settle();
+    auto timed = heard.take();
+    ASSERT_FALSE(timed.empty());
+    EXPECT_NE(timed.back().find("RaceList"), std::string::npos) << timed.back();
+    EXPECT_TRUE(bench->state().Panel3Visible);
+    EXPECT_EQ(bench->state().DatListIndex, 1);
+}
+
+} // namespace

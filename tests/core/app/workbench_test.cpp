@@ -2,6 +2,7 @@
 #include "core/app/temp_dir.h"
 #include "core/analysis/analysis_computation.h"
 #include "core/app/workbench.h"
+#include "core/jvlink/scripted_jv_link.h"
 #include "core/odds/odds_files.h"
 #include "core/analysis/suisho_params.h"
 #include "core/store/race_card_files.h"
@@ -450,6 +451,154 @@ TEST_F(WorkbenchTest, OnlyDayNamesAreDaysAndAVanishedDayLeavesNothingBehind)
     for (const auto& ra : wb.state().store.RaRecs)
         EXPECT_TRUE(trimmed(ra).empty());
     EXPECT_NE(wb.state().DLlabel.find("2026年11月28日.jvRA"), std::string::npos);
+}
+
+} // namespace
+} // namespace sorvantix
+
+
+namespace sorvantix {
+namespace {
+
+TEST_F(WorkbenchTest, ADamagedFileDuringEachHandlerEndsAsAMessage)
+{
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290914")}, kO1Extension);
+    SaveOddsSeries(dir.path(), {o2Line(kRace11, "11290914")}, kO2Extension);
+    const auto o2File = oddsFilePath(dir.path(), kRace11.key, kO2Extension);
+    const auto hrFile = app.dataDir() / "2026年11月29日.jvHR";
+    const auto seiFile = app.suishoDir() / "2026年11月29日東京.sei";
+    // A folder where a file should be: reading or replacing it fails.
+    auto spoil = [](const std::filesystem::path& p) {
+        std::filesystem::remove_all(p);
+        std::filesystem::create_directories(p);
+    };
+    auto heal = [](const std::filesystem::path& p) { std::filesystem::remove_all(p); };
+    struct Case
+    {
+        const char* name;
+        std::filesystem::path file;
+        std::function<Outcome(Workbench&)> handler;
+    };
+    const std::vector<Case> cases{
+        {"DateComboChange", hrFile, [](Workbench& wb) { return wb.DateComboChange(0); }},
+        {"HrReadBtnClick", hrFile, [](Workbench& wb) { return wb.HrReadBtnClick(); }},
+        {"DatListClick", o2File, [](Workbench& wb) { return wb.DatListClick(0); }},
+        {"HyojiBtnClick", seiFile, [](Workbench& wb) { return wb.HyojiBtnClick(); }},
+        {"ReadOddsBtnClick", seiFile, [](Workbench& wb) { return wb.ReadOddsBtnClick(); }},
+        {"M1Click", seiFile, [](Workbench& wb) { return wb.M1Click(); }},
+    };
+    for (const Case& c : cases) {
+        Workbench& wb = open();
+        ASSERT_TRUE(wb.DateComboChange(0).isDone()) << c.name;
+        ASSERT_TRUE(wb.state().Panel3Visible) << c.name;
+        person.messages.clear();
+        spoil(c.file);
+        Outcome outcome = c.handler(wb);
+        EXPECT_TRUE(outcome.failed()) << c.name;
+        EXPECT_FALSE(person.messages.empty()) << c.name;
+        EXPECT_FALSE(outcome.message.empty()) << c.name;
+        heal(c.file);
+        if (c.file == o2File)
+            SaveOddsSeries(dir.path(), {o2Line(kRace11, "11290914")}, kO2Extension);
+        // The same Workbench goes on with the file whole again.
+        EXPECT_TRUE(wb.DateComboChange(0).isDone()) << c.name;
+        EXPECT_TRUE(wb.state().Panel3Visible) << c.name;
+    }
+}
+
+TEST_F(WorkbenchTest, DisplayingTheSameAnalysisTwiceShowsTheSameRate)
+{
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290914")}, kO1Extension);
+    SaveOddsSeries(dir.path(), {o2Line(kRace11, "11290914")}, kO2Extension);
+    Workbench& wb = open();
+    ASSERT_TRUE(wb.DateComboChange(0).isDone());
+    const std::string once = wb.state().display.KasenLabel.text;
+    ASSERT_FALSE(once.empty());
+    wb.HyojiBtnClick();
+    EXPECT_EQ(wb.state().display.KasenLabel.text, once);
+    EXPECT_LE(wb.state().display.KasenRate, 100.0);
+}
+
+// The race card acquisition queued like the odds: progress arrives on the owner's
+// thread, and Cancel stops it in its download phase.
+class QueuedCardsTest : public WorkbenchTest
+{
+protected:
+    void connect()
+    {
+        Workbench& wb = open();
+        wb.connectJvLink(jv, inbox.poster());
+    }
+    void settle()
+    {
+        ASSERT_TRUE(inbox.runUntil([&] { return bench->pendingRequests() == 0; },
+                                   std::chrono::seconds(30)));
+    }
+    test::ScriptedJvLink jv;
+    TaskInbox inbox;
+};
+
+TEST_F(QueuedCardsTest, StoresTheCardsAndReportsTheListAsItGrows)
+{
+    jv.openResults.push_back({0, 1, 0, "20261129090000"});
+    jv.queueRecord(raRecord(kRace11));
+    jv.queueRead(jv::kReadEnd);
+    connect();
+    std::vector<std::string> lines;
+    std::optional<CardRunOutcome> end;
+    int stored = -1;
+    Workbench::CardEvents events;
+    events.view = [&](const GetDataFormView& v) {
+        lines.insert(lines.end(), v.ListBox1.begin(), v.ListBox1.end());
+    };
+    events.done = [&](CardRunOutcome o, int n) {
+        end = o;
+        stored = n;
+    };
+    ASSERT_NE(bench->requestCards({true, std::nullopt}, events), 0u);
+    // The start message is shown on this thread before the run.
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_NE(person.messages[0].find("データ取込を開始します"), std::string::npos);
+    settle();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(*end, CardRunOutcome::Completed);
+    EXPECT_EQ(stored, 1);
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(app.dataDir() / "2026年11月29日.jvRA"));
+    EXPECT_EQ(jv.calls.front().substr(0, 11), "JVOpen RACE");
+    EXPECT_EQ(jv.calls.front().substr(jv.calls.front().size() - 2), " 3"); // set-up data
+}
+
+TEST_F(QueuedCardsTest, CancelStopsTheDownloadAndClosesTheStream)
+{
+    jv.openResults.push_back({0, 3, 3, "20261129090000"});
+    for (int i = 0; i < 3000; ++i)
+        jv.statusResults.push_back(0); // the download never moves on by itself
+    connect();
+    std::optional<CardRunOutcome> end;
+    bool asked = false;
+    Workbench::CardEvents events;
+    events.view = [&](const GetDataFormView& v) {
+        if (v.TimerJVStatusEnabled && !asked) {
+            asked = true;
+            EXPECT_TRUE(bench->cancelCards().isDone());
+        }
+    };
+    events.done = [&](CardRunOutcome o, int) { end = o; };
+    ASSERT_NE(bench->requestCards({}, events), 0u);
+    settle();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(*end, CardRunOutcome::Cancelled);
+    EXPECT_EQ(person.questions, std::vector<std::string>{std::string(kCardCancelQuestion)});
+    EXPECT_NE(std::find(jv.calls.begin(), jv.calls.end(), "JVCancel"), jv.calls.end());
+    EXPECT_EQ(jv.calls.back(), "JVClose");
+    EXPECT_NE(std::find(person.messages.begin(), person.messages.end(),
+                        std::string(kCardCancelledText)),
+              person.messages.end());
+    // Nothing runs any more: a second cancel has nothing to do.
+    EXPECT_EQ(bench->cancelCards().kind, Outcome::Kind::NothingToDo);
 }
 
 } // namespace
