@@ -16,6 +16,7 @@
 #include "core/app/card_acquisition.h"
 #include "core/store/day_store.h"
 #include "core/store/race_key.h"
+#include "core/store/record_views.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
@@ -72,13 +73,7 @@ private:
 
 std::optional<DayName> dayArgument(const std::string& arg)
 {
-    if (auto d = DayName::parse(arg))
-        return d;
-    std::string digits;
-    for (char c : arg)
-        if (c != '-' && c != '/')
-            digits += c;
-    return DayName::fromDigits(digits);
+    return DayName::fromArgument(arg);
 }
 
 // Every acquisition but the settings needs an initialised JV-Link.
@@ -189,10 +184,8 @@ std::optional<LocalDateTime> parseNow(const std::string& text)
     if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d %2d:%2d%c", &t.year, &sep1, &t.month, &sep2,
                     &t.day, &t.hour, &t.minute, &tail) != 7)
         return std::nullopt;
-    if (sep1 != sep2 || (sep1 != '-' && sep1 != '/') || t.month < 1 || t.month > 12 || t.day < 1 ||
-        t.day > 31 || t.hour > 23 || t.minute > 59 || t.hour < 0 || t.minute < 0)
-        return std::nullopt;
-    if (!DayName::fromDigits(format("%04d%02d%02d", t.year, t.month, t.day)))
+    if (sep1 != sep2 || (sep1 != '-' && sep1 != '/') || t.hour > 23 || t.minute > 59 ||
+        t.hour < 0 || t.minute < 0 || !DayName::isPossible(t.year, t.month, t.day))
         return std::nullopt;
     return t;
 }
@@ -311,8 +304,8 @@ int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, Rep
     for (int p : *positions) {
         const std::string& ra =
             s.store.RaRecs.at(static_cast<size_t>(s.DatList.at(static_cast<size_t>(p - 1)).slot));
-        printOddsFile(appDir, field(ra, 12, 16), kO1Extension);
-        printOddsFile(appDir, field(ra, 12, 16), kO2Extension);
+        printOddsFile(appDir, RaView(ra).raceKeyText(), kO1Extension);
+        printOddsFile(appDir, RaView(ra).raceKeyText(), kO2Extension);
     }
     return outcome.end == RequestOutcome::End::Completed ? 0 : 1;
 }
@@ -328,7 +321,7 @@ int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJ
     DayLoad load = loadDay(appDir.root(), key->dayName(), DayStore());
     const auto& slots = load.store.RaRecs;
     auto slot = std::find_if(slots.begin(), slots.end(), [&](const std::string& ra) {
-        return field(ra, 12, 16) == key->text();
+        return RaView(ra).raceKeyText() == key->text();
     });
     if (slot == slots.end()) {
         std::cerr << "レースがありません: " << key->text() << "\n";
@@ -367,7 +360,8 @@ int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, Repl
         std::cout << item.text;
         if (load.store.HrMerged[s]) {
             const std::string& hr = load.store.HrRecs[s];
-            std::cout << "\t単勝 " << field(hr, 103, 2) << " " << toIntDef(field(hr, 105, 9), 0)
+            const PayoutEntry win = HrView(hr).win(1);
+            std::cout << "\t単勝 " << win.combination << " " << win.payoutYen().value_or(0)
                       << "円";
         } else {
             std::cout << "\t払戻なし";
@@ -385,7 +379,7 @@ void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector
 {
     for (int index : fetched) {
         const size_t slot = static_cast<size_t>(s.DatList.at(static_cast<size_t>(index)).slot);
-        const std::string key = field(s.store.RaRecs.at(slot), 12, 16);
+        const std::string key = RaView(s.store.RaRecs.at(slot)).raceKeyText();
         for (const char* extension : {kO1Extension, kO2Extension}) {
             const fs::path path = oddsFilePath(appDir.root(), key, extension);
             std::cout << "  " << fs::relative(path, appDir.root()).string() << "\t";

@@ -58,14 +58,7 @@ struct Failure
 // A day given as 2026年11月29日, 20261129 or 2026-11-29.
 std::string dayText(const std::string& arg)
 {
-    if (auto d = DayName::parse(arg))
-        return d->text();
-    std::string digits;
-    for (char c : arg)
-        if (c != '-' && c != '/')
-            digits += c;
-    if (auto d = DayName::fromDigits(digits); d && d->month >= 1 && d->month <= 12 &&
-                                              d->day >= 1 && d->day <= 31)
+    if (auto d = DayName::fromArgument(arg))
         return d->text();
     throw Failure{"日付が不正です: " + arg};
 }

@@ -2,6 +2,8 @@
 
 #include "core/analysis/suisho_file.h"
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
+#include "core/text/cp932.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
@@ -10,11 +12,6 @@
 
 namespace sorvantix {
 namespace {
-
-// RA record positions of the race key parts and the runner count.
-constexpr int kVenuePos = 20;
-constexpr int kRaceNoPos = 26;
-constexpr int kRegisteredPos = 882;
 
 const std::string kFullWidthSpace = "　";
 
@@ -85,8 +82,8 @@ const std::array<std::string_view, AnalysisDisplay::kTableColumns> AnalysisDispl
 
 int registeredRunners(std::string_view raRecord)
 {
-    const int n = fieldInt(raRecord, kRegisteredPos, 2);
-    return n >= 0 && n <= 18 ? n : 0;
+    // The one rule of the runner count, the record view's.
+    return RaView(raRecord).registered();
 }
 
 AnalysisDisplay::AnalysisDisplay()
@@ -176,13 +173,14 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
 
     // 2. Recommended-horse file; a failure to read or write it ends the display here.
     std::string notice;
+    const RaView ra(raRecord);
     const auto day = DayName::fromRecord(raRecord);
-    const int raceNo = fieldInt(raRecord, kRaceNoPos, 2);
+    const int raceNo = ra.raceNo().value_or(0);
     if (!day) {
         notice = "レースキーの日付が不正なため推奨馬ファイルに記録できません: \"" +
-                 fieldText(raRecord, 12, 8) + "\"";
+                 fromCp932(ra.yearText() + ra.monthDayText()) + "\"";
     } else {
-        const auto file = suishoFilePath(suishoDir, *day, field(raRecord, kVenuePos, 2));
+        const auto file = suishoFilePath(suishoDir, *day, ra.venue());
         notice = writeSuishoLines(file, raceNo, n, suishoList, tokushoList);
     }
 

@@ -73,7 +73,7 @@ public:
     bool operator==(const AnalysisDisplay&) const = default;
 
     // The reset. `raRecord` is the selected race's RA record (n = registered runners
-    // at 882-883; anything outside 0..18 counts as 0, a blank or short record too).
+    // at 882-883 by registeredRunners).
     // Sizes the grids for n runners and empties them (headers of StringGrid1 and
     // StringGrid6..8 stay), resets the analysis state (KasenRate kept), the odds
     // arrays to -1.0, the results and the result boxes, and the labels.
@@ -100,7 +100,8 @@ public:
                               const std::filesystem::path& suishoDir);
 };
 
-// Registered runner count of an RA record (882-883), 0 when not a number in 0..18.
+// Registered runner count of an RA record (882-883) by RaView::registered: 18 above
+// 18, 0 for a blank or non-numeric field.
 int registeredRunners(std::string_view raRecord);
 
 } // namespace sorvantix

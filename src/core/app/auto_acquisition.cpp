@@ -1,4 +1,5 @@
 #include "core/app/auto_acquisition.h"
+#include "core/store/record_views.h"
 
 #include "core/text/ini_file.h"
 #include "core/text/person.h"
@@ -98,7 +99,7 @@ bool AutoAcquisition::Timer4Timer()
     std::string now = clockMinuteText(m_clock.now());
     if (now > kAutoResultLastTime)
         return false;
-    std::string postTime = field(m_port.dayStore().RaRecs[0], 874, 4);
+    std::string postTime = RaView(m_port.dayStore().RaRecs[0]).postTime();
     std::string start = ShiftClock(postTime, -(m_port.autoResultIntervalMinutes() + 30));
     if (!(now > start))
         return false;

@@ -1,4 +1,5 @@
 #include "core/app/card_acquisition.h"
+#include "core/store/record_views.h"
 
 #include "core/text/ini_file.h"
 #include "core/text/person.h"
@@ -332,13 +333,15 @@ void TGetDataForm::ReadRaceCards()
 
 void TGetDataForm::storeRecord(const std::string& record, BatchedCardWriter& writer)
 {
-    const std::string type = field(record, 1, 2);
-    const bool dateOk = fieldInt(record, 12, 8) >= m_fromDate - 10;
-    const int race = fieldInt(record, 26, 2);
+    const RecordView view(record);
+    const std::string type = view.recordType();
+    const bool dateOk =
+        parseInt(view.yearText() + view.monthDayText()).value_or(0) >= m_fromDate - 10;
+    const int race = view.raceNo().value_or(0);
     if (type == "RA" || type == "SE") {
         if (bulkSkipsDataKind(record) || !dateOk || race <= 0)
             return;
-        if (type == "SE" && fieldInt(record, 29, 2) <= 0)
+        if (type == "SE" && SeView(record).horseNo().value_or(0) <= 0)
             return;
     } else if (type == "HR") {
         if (!dateOk || race <= 0)
@@ -359,9 +362,9 @@ void TGetDataForm::storeRecord(const std::string& record, BatchedCardWriter& wri
         return;
     writer.store(record);
     ++m_stored;
-    std::string line = "作成済み:" + field(record, 26, 2) + "R/";
+    std::string line = "作成済み:" + RecordView(record).raceNoText() + "R/";
     if (type == "SE")
-        line += field(record, 29, 2) + "番/";
+        line += SeView(record).horseNoText() + "番/";
     line += plan.path.filename().string();
     m_view.ListBox1.push_back(std::move(line));
     notify();

@@ -1,4 +1,5 @@
 #include "core/app/odds_schedule.h"
+#include "core/store/record_views.h"
 
 #include "core/text/person.h"
 #include "core/app/request_queue.h"
@@ -80,8 +81,9 @@ std::string scheduleDefaultTimeText(int first)
 
 std::string scheduleRaceText(std::string_view raRecord)
 {
-    return VenueShortName(field(raRecord, 20, 2)) + PadNumber(field(raRecord, 22, 2)) + "回" +
-           PadNumber(field(raRecord, 24, 2)) + "日" + PadNumber(field(raRecord, 26, 2)) + "R";
+    const RaView ra(raRecord);
+    return VenueShortName(ra.venue()) + PadNumber(ra.meetingText()) + "回" +
+           PadNumber(ra.meetingDayText()) + "日" + PadNumber(ra.raceNoText()) + "R";
 }
 
 ScheduleCellColour StringGrid1CellColour(int column, int row)
@@ -118,7 +120,7 @@ ScheduleRead JvLinkOddsSchedule::read(std::string_view spec, std::string_view ra
         int other = 0;
         for (auto* lines : {&result.o1Lines, &result.o2Lines})
             other += static_cast<int>(std::erase_if(*lines, [&](const std::string& line) {
-                return field(line, 12, 16) != raceKey;
+                return RecordView(line).raceKeyText() != raceKey;
             }));
         if (other > 0) {
             if (result.refused == 0)
@@ -134,7 +136,8 @@ void JvLinkOddsSchedule::store(const std::vector<std::string>& lines, std::strin
                                bool complete)
 {
     if (!lines.empty())
-        storeOddsSeries(m_appDir, field(lines.front(), 12, 16), lines, extension, complete);
+        storeOddsSeries(m_appDir, RecordView(lines.front()).raceKeyText(), lines, extension,
+                        complete);
 }
 
 void JvLinkOddsSchedule::reloadDay()
@@ -216,7 +219,7 @@ TOddsSchejForm::TOddsSchejForm(std::string dayComboText, const DayStore& store,
         m_items.push_back({text, slot, false});
         m_raRecords.push_back(ra);
         m_grid.setCell(0, row, text);
-        m_grid.setCell(1, row, withColon(field(ra, 874, 4)));
+        m_grid.setCell(1, row, withColon(RaView(ra).postTime()));
         m_grid.setCell(2, row, defaultTime);
         m_grid.setCell(3, row, withColon(store.AutoOddsTime[static_cast<std::size_t>(slot)]));
         ++row;
@@ -266,9 +269,10 @@ std::optional<ScheduleFetch> TOddsSchejForm::fetchPlan(Person& person)
         if (!m_items[static_cast<std::size_t>(i)].checked)
             continue;
         const std::string& ra = m_raRecords[static_cast<std::size_t>(i)];
-        std::string key = field(ra, 12, 16);
-        std::string venue = VenueShortName(field(ra, 20, 2));
-        std::string race = PadNumber(field(ra, 26, 2));
+        const RaView view(ra);
+        std::string key = view.raceKeyText();
+        std::string venue = VenueShortName(view.venue());
+        std::string race = PadNumber(view.raceNoText());
         if (m_kind == 0) {
             requests.push_back({i, race + "R単複枠オッズ読込み中:" + venue + race + "R",
                                 std::string(jv::kSpecTanOdds), key, kO1Extension});

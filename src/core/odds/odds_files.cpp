@@ -1,4 +1,5 @@
 #include "core/odds/odds_files.h"
+#include "core/store/record_views.h"
 
 #include "core/store/racing_codes.h"
 #include "core/text/error.h"
@@ -55,10 +56,10 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
 {
     if (lines.empty())
         return 0;
-    std::string key = field(lines.front(), 12, 16);
+    std::string key = RecordView(lines.front()).raceKeyText();
     fs::path file = oddsFilePath(appDir, key, extension);
     size_t before = lines.size();
-    std::erase_if(lines, [&](const std::string& line) { return field(line, 12, 16) != key; });
+    std::erase_if(lines, [&](const std::string& line) { return RecordView(line).raceKeyText() != key; });
     fs::create_directories(file.parent_path());
     sortLines(lines);
     writeLinesRaw(file, lines);
@@ -67,8 +68,10 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
 
 std::string timeComboItem(std::string_view line)
 {
-    return field(line, 28, 2) + "/" + field(line, 30, 2) + " " + field(line, 32, 2) + ":" +
-           field(line, 34, 2);
+    const OddsView view(line);
+    const std::string monthDay = view.announceMonthDay();
+    return monthDay.substr(0, 2) + "/" + monthDay.substr(2, 2) + " " + view.announceHour() + ":" +
+           view.announceMinute();
 }
 
 std::string timeKeyOfItem(std::string_view item)

@@ -1,4 +1,5 @@
 #include "core/odds/realtime_odds.h"
+#include "core/store/record_views.h"
 
 #include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
@@ -20,17 +21,18 @@ namespace fs = std::filesystem;
 
 OddsCollect CollectOddsRecord(std::string_view record, OddsRecvLists& lists, std::string* reason)
 {
-    const std::string type = field(record, 1, 2);
+    const RecordView view(record);
+    const std::string type = view.recordType();
     if (type != "O1" && type != "O2")
         return OddsCollect::Ignored;
-    const std::string kind = field(record, 3, 1);
-    if (kind == "0" || kind == "9" || fieldInt(record, 26, 2) <= 0)
+    const std::string kind = view.dataKind();
+    if (kind == "0" || kind == "9" || view.raceNo().value_or(0) <= 0)
         return OddsCollect::Ignored;
 
     const size_t length = static_cast<size_t>(type == "O1" ? kO1RecordSize : kO2RecordSize);
     auto refuse = [&](const std::string& why) {
         if (reason != nullptr)
-            *reason = type + "レコード(キー " + fromCp932(field(record, 12, 16)) + ")" + why;
+            *reason = type + "レコード(キー " + fromCp932(view.raceKeyText()) + ")" + why;
         return OddsCollect::Refused;
     };
     if (record.size() != length || record.substr(length - 2) != "\r\n")
@@ -87,7 +89,7 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
 {
     // A record of another race must never replace that race's series, nor name a file.
     const size_t delivered = lines.size();
-    std::erase_if(lines, [&](const std::string& line) { return field(line, 12, 16) != raceKey; });
+    std::erase_if(lines, [&](const std::string& line) { return RecordView(line).raceKeyText() != raceKey; });
     const int dropped = static_cast<int>(delivered - lines.size());
     if (lines.empty())
         return dropped;
@@ -101,9 +103,9 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
     if (fs::exists(file)) {
         std::set<std::string> readTimes;
         for (const auto& line : lines)
-            readTimes.insert(field(line, 28, 8));
+            readTimes.insert(OddsView(line).announceTime());
         for (auto& stored : readLinesRaw(file))
-            if (!readTimes.contains(field(stored, 28, 8)))
+            if (!readTimes.contains(OddsView(stored).announceTime()))
                 merged.push_back(std::move(stored));
     }
     SaveOddsSeries(appDir, std::move(merged), extension);
@@ -122,7 +124,7 @@ int closeOdds(JvLink& jvLink, Person& person, const ErrorLogAppend& appendError)
 
 bool CardsAreFinal(const DayStore& store)
 {
-    auto isKindOne = [](const std::string& record) { return field(record, 3, 1) == "1"; };
+    auto isKindOne = [](const std::string& record) { return RecordView(record).dataKind() == "1"; };
     for (int slot = 0; slot < kRaceSlots; ++slot) {
         const size_t s = static_cast<size_t>(slot);
         if (isKindOne(store.RaRecs[s]))
@@ -178,7 +180,7 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
             const int dropped =
                 storeOddsSeries(appDir, key, list, request.extension, read.complete());
             if (dropped > 0) {
-                std::erase_if(list, [&](const std::string& l) { return field(l, 12, 16) != key; });
+                std::erase_if(list, [&](const std::string& l) { return RecordView(l).raceKeyText() != key; });
                 appendError(otherRaceLinesText(key, dropped));
                 refused += dropped;
             }
@@ -209,7 +211,7 @@ SokuhoOddsResult SokuhoOddsBtnClick(JvLink& jvLink, const fs::path& appDir,
         return result;
     result.ran = true;
     const std::string place =
-        VenueShortName(field(raRecord, 20, 2)) + PadNumber(field(raRecord, 26, 2));
+        VenueShortName(RaView(raRecord).venue()) + PadNumber(RaView(raRecord).raceNoText());
 
     static const OddsRequest kO1{jv::kSpecTanOdds, kO1Extension, &OddsRecvLists::O1RecvList};
     static const OddsRequest kO2{jv::kSpecUmarenOdds, kO2Extension, &OddsRecvLists::O2RecvList};

@@ -21,7 +21,8 @@ KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const Da
                                 const ErrorLogAppend& appendError, const std::atomic<bool>* cancel)
 {
     KekkaGetResult result;
-    const std::string key = field(store.RaRecs[0], 12, 8);
+    const RaView first(store.RaRecs[0]);
+    const std::string key = first.yearText() + first.monthDayText();
     if (!DayName::fromDigits(key) || key == "00000000")
         return result;
     result.ran = true;
@@ -40,7 +41,7 @@ KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const Da
             const std::string selected = selectedRace >= 0 && selectedRace < kRaceSlots
                                              ? store.RaRecs[static_cast<size_t>(selectedRace)]
                                              : std::string();
-            appendError(VenueShortName(field(selected, 20, 2)) + PadNumber(field(selected, 26, 2)) +
+            appendError(VenueShortName(RaView(selected).venue()) + PadNumber(RaView(selected).raceNoText()) +
                         "R:払戻データ取得エラー：" + JvResultText("JVRTOpen", result.openResult));
             CloseRealtimeCards(jvLink, AutoResultMode, person, appendError);
         } else {
@@ -97,7 +98,7 @@ PayoutImport HrReadBtnClick(const fs::path& appDir, const DayName& day, DayStore
         if (!key)
             continue;
         auto slot = std::find_if(store.RaRecs.begin(), store.RaRecs.end(),
-                                 [&](const auto& ra) { return field(ra, 12, 16) == key->text(); });
+                                 [&](const auto& ra) { return RaView(ra).raceKeyText() == key->text(); });
         if (slot == store.RaRecs.end())
             continue;
         const size_t s = static_cast<size_t>(slot - store.RaRecs.begin());

@@ -1,4 +1,5 @@
 #include "core/store/race_card_files.h"
+#include "core/store/record_views.h"
 
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
@@ -23,7 +24,7 @@ constexpr std::string_view kZeroedKindAndDate = "000000000"; // positions 3-11
 // decoded leniently.
 std::string describe(std::string_view type, std::string_view record)
 {
-    return std::string(type) + "レコード(キー " + fromCp932(field(record, 12, 16)) + ")";
+    return std::string(type) + "レコード(キー " + fromCp932(RecordView(record).raceKeyText()) + ")";
 }
 
 int recordLengthOf(CardFileKind kind)
@@ -120,7 +121,7 @@ bool bulkSkipsDataKind(std::string_view record)
     std::string_view type = record.substr(0, 2);
     if (type != "RA" && type != "SE")
         return false;
-    std::string kind = field(record, 3, 1);
+    std::string kind = RecordView(record).dataKind();
     return kind == "A" || kind == "B";
 }
 
@@ -173,7 +174,7 @@ CardStorePlan planCardStore(const fs::path& appDir, std::string_view record, Car
         throw Error(describe(type, record) +
                     format("のレース番号%dは1〜%dRの範囲外です", race, kSeMaxRace));
     if (plan.kind == CardFileKind::Se) {
-        const int horse = fieldInt(body, 29, 2);
+        const int horse = SeView(body).horseNo().value_or(0);
         if (horse <= 0) {
             plan.outcome = StoreOutcome::NoRaceNumber;
             return plan;

@@ -1,6 +1,7 @@
 #include "core/store/race_title.h"
 
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
 #include "core/text/cp932.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
@@ -9,26 +10,21 @@ namespace sorvantix {
 
 namespace {
 
-std::string raw(std::string_view rec, int pos, int len)
+int numberOr0(std::string_view text)
 {
-    return field(rec, pos, len);
-}
-
-// Registered runners as the title shows them; the record's own value, 0 for garbage.
-int registered(std::string_view rec)
-{
-    return fieldInt(rec, 882, 2);
+    return parseInt(text).value_or(0);
 }
 
 } // namespace
 
 std::string raceConditionOfTitle(std::string_view rec)
 {
-    int type = fieldInt(rec, 617, 2);
-    std::string c2 = raw(rec, 623, 3);
-    std::string c3 = raw(rec, 626, 3);
-    std::string c4 = raw(rec, 629, 3);
-    std::string c5 = raw(rec, 632, 3);
+    const RaView ra(rec);
+    int type = numberOr0(ra.raceType());
+    std::string c2 = ra.condition2yo();
+    std::string c3 = ra.condition3yo();
+    std::string c4 = ra.condition4yo();
+    std::string c5 = ra.condition5yoUp();
     switch (type) {
     case 11:
     case 21:
@@ -60,38 +56,39 @@ std::string raceConditionOfTitle(std::string_view rec)
 
 RaceTitle raceTitle(std::string_view rec)
 {
+    const RaView ra(rec);
     RaceTitle t;
-    std::string venue = raw(rec, 20, 2);
-    std::string post = raw(rec, 874, 4);
-    t.TitleLabel1 = raw(rec, 12, 4) + "年" + PadNumber(raw(rec, 16, 2)) + "月" +
-                    PadNumber(raw(rec, 18, 2)) + "日(" + WeekdayText(raw(rec, 28, 1), 1) + ")" +
-                    VenueGroupName(venue) + PadNumber(raw(rec, 22, 2)) + "回" +
-                    PadNumber(raw(rec, 24, 2)) + "日" + PadNumber(raw(rec, 26, 2)) + "R   " +
+    const std::string venue = ra.venue();
+    const std::string post = ra.postTime();
+    const std::string monthDay = ra.monthDayText();
+    t.TitleLabel1 = ra.yearText() + "年" + PadNumber(monthDay.substr(0, 2)) + "月" +
+                    PadNumber(monthDay.substr(2, 2)) + "日(" + WeekdayText(ra.weekday(), 1) + ")" +
+                    VenueGroupName(venue) + PadNumber(ra.meetingText()) + "回" +
+                    PadNumber(ra.meetingDayText()) + "日" + PadNumber(ra.raceNoText()) + "R   " +
                     post.substr(0, 2) + "." + post.substr(2, 2) + "発走  ";
 
-    int edition = fieldInt(rec, 612, 3);
+    int edition = ra.edition().value_or(0);
     if (edition >= 1)
         t.TitleLabel2 = "第" + std::to_string(edition) + "回 ";
-    t.TitleLabel2 += fieldText(rec, 33, 60);
+    t.TitleLabel2 += fromCp932(ra.raceNameRaw());
 
-    t.TitleLabel3 = format("%2d", registered(rec)) + "頭  " + format("%4d", fieldInt(rec, 698, 4)) +
-                    "ﾒｰﾄﾙ " + TrackText(raw(rec, 706, 2)) + " " + GradeText(raw(rec, 615, 1), 1) +
-                    " " + RaceTypeText(raw(rec, 617, 2), 6) + " " +
-                    RaceSymbolText(raw(rec, 619, 3));
-    t.TitleLabel4 = raceConditionOfTitle(rec) + " " + WeightTypeText(raw(rec, 622, 1));
+    t.TitleLabel3 = format("%2d", ra.registered()) + "頭  " +
+                    format("%4d", ra.distance().value_or(0)) + "ﾒｰﾄﾙ " + TrackText(ra.track()) +
+                    " " + GradeText(ra.grade(), 1) + " " + RaceTypeText(ra.raceType(), 6) + " " +
+                    RaceSymbolText(ra.raceSymbol());
+    t.TitleLabel4 = raceConditionOfTitle(rec) + " " + WeightTypeText(ra.weightRule());
 
     t.BashoLabel = VenueShortName(venue);
-    t.RaceLabel = std::to_string(fieldInt(rec, 26, 2));
-    int track = fieldInt(rec, 706, 2);
+    t.RaceLabel = std::to_string(ra.raceNo().value_or(0));
+    int track = numberOr0(ra.track());
     t.Panel2Colour = (track == 23 || track == 24) ? kMaroon : kGreen;
     return t;
 }
 
 std::string autoOddsTimeOf(std::string_view rec, int leadMinutes)
 {
-    int hours = fieldInt(rec, 874, 2);
-    int minutes = fieldInt(rec, 876, 2);
-    int post = hours * 60 + minutes;
+    const std::string postTime = RaView(rec).postTime();
+    int post = numberOr0(postTime.substr(0, 2)) * 60 + numberOr0(postTime.substr(2, 2));
     if (post <= 0 || leadMinutes <= 0)
         return {};
     int at = post - leadMinutes;

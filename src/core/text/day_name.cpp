@@ -78,6 +78,22 @@ std::optional<DayName> DayName::parse(std::string_view t)
     return d;
 }
 
+std::optional<DayName> DayName::fromArgument(std::string_view text)
+{
+    if (auto d = parse(text); d && text.size() == 17)
+        return d;
+    std::string digits;
+    for (char c : text)
+        if (c != '-' && c != '/')
+            digits += c;
+    // "2026-11-29" and "2026/11/29", not "2026-1129" or "2-0261129".
+    const bool separated = text.size() == 10 && text[4] == text[7] &&
+                           (text[4] == '-' || text[4] == '/');
+    if (text.size() != 8 && !separated)
+        return std::nullopt;
+    return fromDigits(digits);
+}
+
 std::string cp932Prefix(std::string_view utf8, int bytes)
 {
     std::string out;

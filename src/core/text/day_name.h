@@ -33,6 +33,10 @@ struct DayName
     // nullopt when the text does not begin with one of a possible date.
     static std::optional<DayName> parse(std::string_view text);
 
+    // A day as a person types it: "2026年11月29日", "20261129", "2026-11-29" or
+    // "2026/11/29"; nullopt for anything else or an impossible date.
+    static std::optional<DayName> fromArgument(std::string_view text);
+
     // "yyyymmdd".
     std::string digits() const;
 

@@ -53,3 +53,19 @@ TEST(DayNameDates, ImpossibleDatesAreNoDayNames)
 
 } // namespace
 } // namespace sorvantix
+
+namespace sorvantix {
+namespace {
+
+TEST(DayNameDates, ArgumentsInEachWrittenForm)
+{
+    const DayName d{2026, 11, 29};
+    for (const char* text : {"2026年11月29日", "20261129", "2026-11-29", "2026/11/29"})
+        EXPECT_EQ(DayName::fromArgument(text), d) << text;
+    for (const char* text : {"2026年11月29日x", "2026-1129", "2026-11/29", "2026112", "",
+                             "2026-02-31", "2026年13月01日", "20261345"})
+        EXPECT_EQ(DayName::fromArgument(text), std::nullopt) << text;
+}
+
+} // namespace
+} // namespace sorvantix
