@@ -276,37 +276,29 @@ void TGetDataForm::ReadRaceCards()
 
     BatchedCardWriter writer(m_appDir, CardWriter::Bulk);
     try {
-        for (;;) {
-            if (m_stop) {
-                carryOutCancel(true);
-                break;
-            }
-            std::string buffer;
-            std::string fileName;
-            int size = jv::kReadBufferSize;
-            const int code = m_jvLink.JVRead(buffer, size, fileName);
-            if (code > 0) {
-                storeRecord(buffer, writer);
-            } else if (code == jv::kReadFileSwitch) {
+        const JvReadEnd end = readJvStream(
+            m_jvLink, [this] { return m_stop.load(); },
+            [&](const std::string& record) { storeRecord(record, writer); },
+            [&] {
                 ++m_fileCounter;
                 m_view.ProgressBar2Position = std::min(m_fileCounter, m_readCount);
                 setProgressLabel(format("データ読込み中．．．(%d/%d)", m_fileCounter, m_readCount));
-            } else if (code == jv::kReadEnd) {
-                // Written before the end is announced, so "完了" means on disk.
-                writer.flush();
-                setProgressLabel("JVRead EndOfFile :0");
-                m_view.ProgressBar1Position = 0;
-                m_view.ProgressBar2Position = 0;
-                setProgressLabel(format("データ読込み完了(%d/%d)", m_fileCounter, m_readCount));
-                m_person.beep();
-                m_outcome = CardRunOutcome::Completed;
-                break;
-            } else if (jv::isReadError(code)) {
-                m_person.beep();
-                m_person.information("JVReadエラー:" + JvResultText("JVRead", code));
-                m_outcome = CardRunOutcome::ReadFailed;
-                break;
-            }
+            });
+        if (end.cancelled) {
+            carryOutCancel(true);
+        } else if (end.code == jv::kReadEnd) {
+            // Written before the end is announced, so "完了" means on disk.
+            writer.flush();
+            setProgressLabel("JVRead EndOfFile :0");
+            m_view.ProgressBar1Position = 0;
+            m_view.ProgressBar2Position = 0;
+            setProgressLabel(format("データ読込み完了(%d/%d)", m_fileCounter, m_readCount));
+            m_person.beep();
+            m_outcome = CardRunOutcome::Completed;
+        } else {
+            m_person.beep();
+            m_person.information("JVReadエラー:" + JvResultText("JVRead", end.code));
+            m_outcome = CardRunOutcome::ReadFailed;
         }
         writer.flush();
     } catch (const std::exception& e) {

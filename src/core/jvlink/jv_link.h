@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -145,5 +146,22 @@ public:
     // Stops a running download; a later read fails. No result.
     virtual void JVCancel() = 0;
 };
+
+// How a read loop over an open stream ended.
+struct JvReadEnd
+{
+    int code = jv::kReadEnd; // kReadEnd, or the JVRead error (isReadError) that ended it
+    bool cancelled = false;  // `cancelled` held before a read
+};
+
+// The one JVRead loop of every acquisition: checks `cancelled` before each read, reads
+// with a fresh buffer size of kReadBufferSize (a size shrunk to one record's length
+// would refuse a longer record after it), hands each record to `record` and calls
+// `fileSwitch` (may be empty) at each kReadFileSwitch; other negative results below
+// the errors (downloading) read on. Ends at kReadEnd, a read error or the cancel.
+// Exceptions of the callbacks pass through.
+JvReadEnd readJvStream(JvLink& jvLink, const std::function<bool()>& cancelled,
+                       const std::function<void(const std::string& record)>& record,
+                       const std::function<void()>& fileSwitch = {});
 
 } // namespace sorvantix

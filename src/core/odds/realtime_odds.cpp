@@ -52,30 +52,17 @@ OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
                                const std::atomic<bool>* cancel)
 {
     OddsReadResult result;
-    for (;;) {
-        if (cancel != nullptr && cancel->load()) {
-            result.cancelled = true;
-            return result;
-        }
-        std::string buffer;
-        std::string fileName;
-        // A fresh size each call: a size shrunk to the last record's length would
-        // refuse a longer record after it.
-        int size = jv::kReadBufferSize;
-        const int code = jvLink.JVRead(buffer, size, fileName);
-        if (code == jv::kReadEnd)
-            return result;
-        if (jv::isReadError(code)) {
-            result.end = code;
-            return result;
-        }
-        if (code < 0)
-            continue; // next file or still downloading
-        std::string reason;
-        if (CollectOddsRecord(buffer, lists, &reason) == OddsCollect::Refused &&
-            result.refused++ == 0)
-            result.firstRefusal = reason;
-    }
+    const JvReadEnd end = readJvStream(
+        jvLink, [cancel] { return cancel != nullptr && cancel->load(); },
+        [&](const std::string& record) {
+            std::string reason;
+            if (CollectOddsRecord(record, lists, &reason) == OddsCollect::Refused &&
+                result.refused++ == 0)
+                result.firstRefusal = reason;
+        });
+    result.end = end.cancelled ? 0 : end.code;
+    result.cancelled = end.cancelled;
+    return result;
 }
 
 std::string otherRaceLinesText(std::string_view raceKey, int count)

@@ -26,38 +26,26 @@ RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::pat
     // result is the same bytes.
     BatchedCardWriter writer(appDir, CardWriter::Realtime);
     try {
-        for (;;) {
-            if (cancel != nullptr && cancel->load()) {
-                result.cancelled = true;
-                break;
-            }
-            std::string buffer;
-            std::string fileName;
-            int size = jv::kReadBufferSize;
-            const int code = jvLink.JVRead(buffer, size, fileName);
-            if (code == jv::kReadEnd)
-                break;
-            if (jv::isReadError(code)) {
-                result.readEnd = code;
-                break;
-            }
-            if (code < 0)
-                continue; // next file or still downloading
-            CardStorePlan plan;
-            try {
-                plan = planCardStore(appDir, buffer, CardWriter::Realtime);
-            } catch (const Error& e) {
-                if (result.refused++ == 0)
-                    firstRefusal = e.what();
-                continue;
-            }
-            if (plan.outcome != StoreOutcome::Stored)
-                continue;
-            if (writer.store(buffer) == StoreOutcome::Stored)
-                ++result.stored;
-            else
-                ++result.dropped;
-        }
+        const JvReadEnd end = readJvStream(
+            jvLink, [cancel] { return cancel != nullptr && cancel->load(); },
+            [&](const std::string& record) {
+                CardStorePlan plan;
+                try {
+                    plan = planCardStore(appDir, record, CardWriter::Realtime);
+                } catch (const Error& e) {
+                    if (result.refused++ == 0)
+                        firstRefusal = e.what();
+                    return;
+                }
+                if (plan.outcome != StoreOutcome::Stored)
+                    return;
+                if (writer.store(record) == StoreOutcome::Stored)
+                    ++result.stored;
+                else
+                    ++result.dropped;
+            });
+        result.cancelled = end.cancelled;
+        result.readEnd = end.cancelled ? 0 : end.code;
         writer.flush();
     } catch (...) {
         // What was merged before the failure is kept where it can still be written.

@@ -70,7 +70,8 @@ bool isAscii(std::string_view s)
     return true;
 }
 
-// Length of the UTF-8 sequence that starts with byte c (1 for a stray byte).
+} // namespace
+
 size_t utf8Length(unsigned char c)
 {
     if (c < 0xC0)
@@ -81,8 +82,6 @@ size_t utf8Length(unsigned char c)
         return 3;
     return 4;
 }
-
-} // namespace
 
 std::string toCp932(std::string_view utf8)
 {

@@ -5,6 +5,9 @@
 
 namespace sorvantix {
 
+// Length of the UTF-8 sequence that starts with byte c (1 for a stray byte).
+size_t utf8Length(unsigned char c);
+
 // UTF-8 text -> CP932 bytes. Throws Error naming the first character CP932 cannot
 // hold; nothing is returned half-converted.
 std::string toCp932(std::string_view utf8);

@@ -15,17 +15,6 @@ int number(std::string_view s)
     return v;
 }
 
-size_t utf8Length(unsigned char c)
-{
-    if (c < 0x80)
-        return 1;
-    if (c < 0xE0)
-        return 2;
-    if (c < 0xF0)
-        return 3;
-    return 4;
-}
-
 } // namespace
 
 bool DayName::isPossible(int year, int month, int day)
@@ -72,10 +61,8 @@ std::optional<DayName> DayName::parse(std::string_view t)
     if (!isDigits(t.substr(0, 4)) || t.substr(4, 3) != "年" || !isDigits(t.substr(7, 2)) ||
         t.substr(9, 3) != "月" || !isDigits(t.substr(12, 2)) || t.substr(14, 3) != "日")
         return std::nullopt;
-    DayName d{number(t.substr(0, 4)), number(t.substr(7, 2)), number(t.substr(12, 2))};
-    if (!isPossible(d.year, d.month, d.day))
-        return std::nullopt;
-    return d;
+    return fromDigits(std::string(t.substr(0, 4)) + std::string(t.substr(7, 2)) +
+                      std::string(t.substr(12, 2)));
 }
 
 std::optional<DayName> DayName::fromArgument(std::string_view text)
