@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/odds/odds_arrays.h"
+#include "core/store/record_views.h"
 
 #include <filesystem>
 #include <optional>
@@ -14,8 +15,8 @@ namespace sorvantix {
 // one stored O1 (960 bytes) or O2 (2040 bytes) line per announcement, CR LF each,
 // sorted ascending as text (= chronological).
 
-inline constexpr int kO1RecordSize = 962;
-inline constexpr int kO2RecordSize = 2042;
+inline constexpr int kO1RecordSize = kO1RecordLength;
+inline constexpr int kO2RecordSize = kO2RecordLength;
 inline constexpr const char* kO1Extension = ".jvO1";
 inline constexpr const char* kO2Extension = ".jvO2";
 

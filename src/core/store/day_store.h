@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/store/record_views.h"
 #include "core/text/day_name.h"
 
 #include <array>
@@ -11,8 +12,6 @@ namespace sorvantix {
 
 inline constexpr int kRaceSlots = 36; // three venues of twelve races
 inline constexpr int kHorseSlots = 18;
-inline constexpr int kO1RecordLength = 962;
-inline constexpr int kO2RecordLength = 2042;
 
 // The races of one loaded day. Slot i belongs to record i of the day's .jvRA file.
 // Record slots hold CP932 bytes at their record's full length (CR LF included), all

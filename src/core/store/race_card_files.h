@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/store/record_views.h"
 #include "core/text/day_name.h"
 
 #include <filesystem>
@@ -34,10 +35,7 @@ enum class StoreOutcome {
 
 enum class CardFileKind { Ra, Se, Hr };
 
-// Record lengths as delivered, CR LF included, and the stored line lengths.
-inline constexpr int kRaRecordLength = 1272;
-inline constexpr int kSeRecordLength = 555;
-inline constexpr int kHrRecordLength = 719;
+// The record lengths are record_views.h's; the .jvSEr file's shape:
 inline constexpr int kSeFileLines = 216; // 12 races x 18 horses
 inline constexpr int kSeMaxRace = 12;
 inline constexpr int kSeMaxHorse = 18;

@@ -1,5 +1,7 @@
 #include "core/store/record_builder.h"
 
+#include "core/store/record_views.h"
+
 #include "core/store/race_key.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
@@ -255,15 +257,15 @@ int recordLength(RecordType type)
 {
     switch (type) {
     case RecordType::RA:
-        return 1272;
+        return kRaRecordLength;
     case RecordType::SE:
-        return 555;
+        return kSeRecordLength;
     case RecordType::HR:
-        return 719;
+        return kHrRecordLength;
     case RecordType::O1:
-        return 962;
+        return kO1RecordLength;
     case RecordType::O2:
-        return 2042;
+        return kO2RecordLength;
     }
     throw std::logic_error("unknown record type");
 }

@@ -8,6 +8,14 @@
 
 namespace sorvantix {
 
+// Record lengths as JV-Link delivers them, CR LF included: the one place they are
+// defined.
+inline constexpr int kRaRecordLength = 1272;
+inline constexpr int kSeRecordLength = 555;
+inline constexpr int kHrRecordLength = 719;
+inline constexpr int kO1RecordLength = 962;
+inline constexpr int kO2RecordLength = 2042;
+
 // Read-only views over the CP932 bytes of one JV-Data record, as delivered or as held
 // in a day-store slot. The bytes may be short, blank or damaged: every accessor cuts
 // its field with field(), so bytes past the end read as blanks and nothing reads
