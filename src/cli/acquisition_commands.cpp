@@ -439,10 +439,10 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         return 1;
     }
     const bool odds = automatic.AutoOzCheckClick(true);
-    if (!odds && !wb.state().AutoResultTimerEnabled)
+    if (!odds && !automatic.controls().AutoResultTimerEnabled)
         return 1;
     std::cerr << today << (odds ? " ｵｯｽﾞ自動取得" : "") << " 結果情報 "
-              << wb.state().AutoResultIntervalMinutes << "分毎\n";
+              << automatic.controls().AutoResultIntervalMinutes << "分毎\n";
 
     IntervalTicker timer2, timer4;
     std::vector<int> fetched;
@@ -467,9 +467,9 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         } else {
             timer2.stop();
         }
-        if (wb.state().AutoResultTimerEnabled) {
+        if (automatic.controls().AutoResultTimerEnabled) {
             if (!timer4.enabled())
-                timer4.start(now, std::max(1, wb.state().AutoResultIntervalMinutes) * 60LL);
+                timer4.start(now, std::max(1, automatic.controls().AutoResultIntervalMinutes) * 60LL);
             if (timer4.poll(now) && automatic.Timer4Timer()) {
                 std::cout << timeText(now) << "\t結果情報\n";
                 resultsAsked = true;

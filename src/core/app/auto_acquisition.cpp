@@ -100,7 +100,7 @@ bool AutoAcquisition::Timer4Timer()
     if (now > kAutoResultLastTime)
         return false;
     std::string postTime = RaView(m_port.dayStore().RaRecs[0]).postTime();
-    std::string start = ShiftClock(postTime, -(m_port.autoResultIntervalMinutes() + 30));
+    std::string start = ShiftClock(postTime, -(m_controls.AutoResultIntervalMinutes + 30));
     if (!(now > start))
         return false;
     m_port.fetchResults(true);

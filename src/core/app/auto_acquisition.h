@@ -35,8 +35,6 @@ public:
     virtual DayStore& dayStore() = 0;
     // The race slot of each race list item, in list order.
     virtual std::vector<int> raceListSlots() const = 0;
-    // The results interval in minutes read by the last day load.
-    virtual int autoResultIntervalMinutes() const = 0;
 
     // Selects race list item `index` and runs the race selection (DatListClick).
     virtual void selectRace(int index) = 0;
@@ -49,12 +47,16 @@ public:
     virtual void fetchResults(bool AutoResultMode) = 0;
 };
 
-// The main-window controls the automatic odds acquisition switches.
+// The main-window controls the automatic acquisition switches, and its two timers:
+// the one place their state is kept.
 struct AutoOddsControls
 {
     bool AutoOzCheck = false;    // "ｵｯｽﾞ自動取得"
     bool Timer2Enabled = false;  // the 40-second due-time timer
     bool OzGetBtnEnabled = true; // "ｵｯｽﾞ手動取得"
+    // The results timer (Timer4), armed by each day load for today's day.
+    bool AutoResultTimerEnabled = false;
+    int AutoResultIntervalMinutes = 15; // "Time"/"AutoRdataGet"
 
     bool operator==(const AutoOddsControls&) const = default;
 };
@@ -67,8 +69,8 @@ std::string todayDayText(const LocalDateTime& t);
 
 // The automatic odds and results acquisition of the main window, without timers of its
 // own: the owner calls Timer2Timer every kTimer2IntervalMs while controls().
-// Timer2Enabled, and Timer4Timer every results interval while the day load has armed
-// the results timer. Settings are read from `ini` at each use. The references must
+// Timer2Enabled, and Timer4Timer every controls().AutoResultIntervalMinutes while
+// controls().AutoResultTimerEnabled. Settings are read from `ini` at each use. The references must
 // outlive the object.
 class AutoAcquisition
 {
@@ -77,6 +79,13 @@ public:
                     const TIniGT& ini);
 
     const AutoOddsControls& controls() const { return m_controls; }
+
+    // The day load's part: the results timer on or off, and its interval in minutes.
+    void armResultsTimer(bool enabled, int intervalMinutes)
+    {
+        m_controls.AutoResultTimerEnabled = enabled;
+        m_controls.AutoResultIntervalMinutes = intervalMinutes;
+    }
 
     // The "ｵｯｽﾞ自動取得" box changed to `checked` (by the user or by the program).
     // Switching on is refused, with a beep, its information box and the box cleared

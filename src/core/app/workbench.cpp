@@ -119,7 +119,6 @@ struct Workbench::Snapshot
     std::string DLlabel;
     unsigned statusSerial = 0;
     bool Panel3Visible = false;
-    bool AutoResultTimerEnabled = false;
     AutoOddsControls controls;
     int pending = 0;
 };
@@ -145,10 +144,6 @@ public:
         for (const auto& item : m_wb.m_state.DatList)
             slots.push_back(item.slot);
         return slots;
-    }
-    int autoResultIntervalMinutes() const override
-    {
-        return m_wb.m_state.AutoResultIntervalMinutes;
     }
     void selectRace(int index) override { m_wb.DatListClick(index); }
     void fetchOdds(int index) override { m_wb.requestOdds(index); }
@@ -221,7 +216,6 @@ Workbench::Snapshot Workbench::snapshot() const
     snap.DLlabel = s.DLlabel;
     snap.statusSerial = m_statusSerial;
     snap.Panel3Visible = s.Panel3Visible;
-    snap.AutoResultTimerEnabled = s.AutoResultTimerEnabled;
     snap.controls = m_auto.controls();
     snap.pending = m_pending;
     return snap;
@@ -267,7 +261,6 @@ void Workbench::notifyChanges()
     if (now.DLlabel != was.DLlabel || now.statusSerial != was.statusSerial)
         parts |= Part::Status;
     if (now.Panel3Visible != was.Panel3Visible ||
-        now.AutoResultTimerEnabled != was.AutoResultTimerEnabled ||
         !(now.controls == was.controls) || (now.pending > 0) != (was.pending > 0))
         parts |= Part::Enabled;
     *m_shown = std::move(now);
@@ -724,7 +717,7 @@ Outcome Workbench::dateComboChange(int index)
     s.ShowAnalysisPanel = true;
     s.RaFilePath = m_appDir.dataDir() / (day + ".jvRA");
     s.HrFilePath = m_appDir.dataDir() / (day + ".jvHR");
-    s.AutoResultTimerEnabled = false;
+    m_auto.armResultsTimer(false, m_auto.controls().AutoResultIntervalMinutes);
     s.DatList.clear();
     s.DatListIndex = -1;
     s.TimeCombo.clear();
@@ -761,9 +754,9 @@ Outcome Workbench::dateComboChange(int index)
         s.store.AutoOddsTime[static_cast<size_t>(slot)] =
             autoOddsTimeOf(s.store.RaRecs[static_cast<size_t>(slot)], lead);
 
-    s.AutoResultIntervalMinutes = readSetting(m_ini, settings::kAutoRdataGet);
     LocalDateTime now = m_clock.now();
-    s.AutoResultTimerEnabled = day == DayName{now.year, now.month, now.day}.text();
+    m_auto.armResultsTimer(day == DayName{now.year, now.month, now.day}.text(),
+                           readSetting(m_ini, settings::kAutoRdataGet));
 
     if (s.DatList.empty())
         return outcome;

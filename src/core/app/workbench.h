@@ -118,9 +118,6 @@ struct WorkbenchState
     std::string StaticText1;
     std::string BorderLabel4;
 
-    // Automatic result timer (the timer itself belongs to the acquisition).
-    int AutoResultIntervalMinutes = 15;
-    bool AutoResultTimerEnabled = false;
     // The automatic results acquisition runs quietly (no beeps).
     bool AutoResultMode = false;
 
@@ -232,8 +229,8 @@ public:
     RequestQueue* queue() { return m_queue.get(); }
     // The automatic odds and results acquisition and the schedule window's opening
     // (OzGetBtnClick). The owner runs its timers: Timer2Timer every kTimer2IntervalMs
-    // while controls().Timer2Enabled, Timer4Timer every AutoResultIntervalMinutes while
-    // AutoResultTimerEnabled. Its fetches need connectJvLink.
+    // while controls().Timer2Enabled, Timer4Timer every controls().AutoResultIntervalMinutes
+    // while controls().AutoResultTimerEnabled. Its fetches need connectJvLink.
     AutoAcquisition& autoAcquisition() { return m_auto; }
 
     // Queued "ｵｯｽﾞ取得" for the race of DatList item `index`; when it ran, the selected

@@ -22,14 +22,12 @@ public:
     bool cardsFinal = true;
     DayStore store;
     std::vector<int> slots{0, 1, 2};
-    int interval = 15;
     Calls calls;
 
     std::string dayComboText() const override { return day; }
     bool cardsAreFinal() const override { return cardsFinal; }
     DayStore& dayStore() override { return store; }
     std::vector<int> raceListSlots() const override { return slots; }
-    int autoResultIntervalMinutes() const override { return interval; }
     void selectRace(int index) override
     {
         m_selected = index;
@@ -257,7 +255,7 @@ TEST_P(Timer4Test, FetchesQuietlyFromBeforeTheFirstRaceUntilSixPm)
     const ResultsCase& c = GetParam();
     if (std::string(c.firstPostTime) != "    ")
         port.store.RaRecs[0] = raWithPostTime("2024060105030801", c.firstPostTime);
-    port.interval = c.interval;
+    acq.armResultsTimer(true, c.interval);
     at(c.hour, c.minute, 30);
 
     EXPECT_EQ(acq.Timer4Timer(), c.fetched);

@@ -197,7 +197,7 @@ TEST_F(WorkbenchAcquisitionTest, Timer2FetchesTheDueRaceAndItShowsItsTimePoints)
 
 TEST_F(WorkbenchAcquisitionTest, Timer4FetchesTheResultsQuietly)
 {
-    ASSERT_TRUE(bench->state().AutoResultTimerEnabled);
+    ASSERT_TRUE(bench->autoAcquisition().controls().AutoResultTimerEnabled);
     feed("0B12", "20261129", testing_cards::hr(kFirst.key).bytes());
     int beepsBefore = person.beeps;
     EXPECT_TRUE(bench->autoAcquisition().Timer4Timer());

@@ -145,7 +145,7 @@ TEST_F(WorkbenchTest, LoadingADayListsRacesAndComputesAcquisitionTimes)
     EXPECT_EQ(s.store.AutoOddsTime[1], "1510");
     EXPECT_EQ(s.store.AutoOddsTime[2], "");     // no race, no time
     EXPECT_TRUE(s.Since2005);
-    EXPECT_FALSE(s.AutoResultTimerEnabled);     // the clock says 2026-12-01
+    EXPECT_FALSE(wb.autoAcquisition().controls().AutoResultTimerEnabled); // the clock: 2026-12-01
     EXPECT_EQ(s.UpDown1Max, 1);
     // No odds yet: the selection stops with the notice and no panel.
     EXPECT_EQ(s.Panel1Caption, "当レースはオッズが未取得です。");
@@ -160,8 +160,8 @@ TEST_F(WorkbenchTest, ResultTimerRunsOnlyOnTodaysDay)
     writeLinesText(app.iniFile(), {"[Time]", "AutoRdataGet=20"});
     Workbench& wb = open();
     wb.DateComboChange(0);
-    EXPECT_TRUE(wb.state().AutoResultTimerEnabled);
-    EXPECT_EQ(wb.state().AutoResultIntervalMinutes, 20);
+    EXPECT_TRUE(wb.autoAcquisition().controls().AutoResultTimerEnabled);
+    EXPECT_EQ(wb.autoAcquisition().controls().AutoResultIntervalMinutes, 20);
 }
 
 TEST_F(WorkbenchTest, SelectingARaceShowsTitlesAndPreselectsTheNearestTimePoint)
