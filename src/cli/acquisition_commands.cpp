@@ -355,17 +355,12 @@ int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, Repl
     for (const auto& warning : import.warnings)
         std::cerr << warning << "\n";
     std::cerr << result.read.stored << "件のレコードを取り込みました\n";
-    for (const auto& item : load.items) {
-        const size_t s = static_cast<size_t>(item.slot);
-        std::cout << item.text;
-        if (load.store.HrMerged[s]) {
-            const std::string& hr = load.store.HrRecs[s];
-            const PayoutEntry win = HrView(hr).win(1);
-            std::cout << "\t単勝 " << win.combination << " " << win.payoutYen().value_or(0)
-                      << "円";
-        } else {
+    for (const auto& row : payoutSummary(load.store, load.items)) {
+        std::cout << row.text;
+        if (row.merged)
+            std::cout << "\t単勝 " << row.winHorse << " " << row.winYen << "円";
+        else
             std::cout << "\t払戻なし";
-        }
         std::cout << "\n";
     }
     if (result.read.stored == 0 && result.read.refused > 0)
@@ -481,11 +476,10 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         if (wb.pendingRequests() == 0) {
             printFetchedOdds(appDir, wb.state(), fetched);
             if (resultsAsked) {
-                const auto& s = wb.state();
-                int merged = 0;
-                for (const auto& item : s.DatList)
-                    merged += s.store.HrMerged.at(static_cast<size_t>(item.slot)) ? 1 : 0;
-                std::cout << "  払戻\t" << merged << "/" << s.DatList.size() << "レース\n";
+                const auto rows = payoutSummary(wb.state().store, wb.state().DatList);
+                const auto merged = std::count_if(rows.begin(), rows.end(),
+                                                  [](const auto& row) { return row.merged; });
+                std::cout << "  払戻\t" << merged << "/" << rows.size() << "レース\n";
                 resultsAsked = false;
             }
         }

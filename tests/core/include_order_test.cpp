@@ -75,8 +75,9 @@ TEST(IncludeOrder, EveryCoreFolderIsALayer)
 {
     const fs::path coreDir = fs::path(SOURCE_DIR) / "src" / "core";
     for (const auto& entry : fs::directory_iterator(coreDir)) {
-        if (entry.is_directory())
+        if (entry.is_directory()) {
             EXPECT_GE(layerOf(entry.path().filename().string()), 0) << entry.path();
+        }
     }
 }
 

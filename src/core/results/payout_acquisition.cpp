@@ -109,4 +109,21 @@ PayoutImport HrReadBtnClick(const fs::path& appDir, const DayName& day, DayStore
     return import;
 }
 
+std::vector<PayoutSummaryRow> payoutSummary(const DayStore& store,
+                                            const std::vector<RaceListItem>& items)
+{
+    std::vector<PayoutSummaryRow> rows;
+    for (const auto& item : items) {
+        const size_t slot = static_cast<size_t>(item.slot);
+        PayoutSummaryRow row{item.text, store.HrMerged.at(slot), {}, 0};
+        if (row.merged) {
+            const PayoutEntry win = HrView(store.HrRecs.at(slot)).win(1);
+            row.winHorse = win.combination;
+            row.winYen = win.payoutYen().value_or(0);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 } // namespace sorvantix

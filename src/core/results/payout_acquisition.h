@@ -70,4 +70,18 @@ struct PayoutImport
 PayoutImport HrReadBtnClick(const std::filesystem::path& appDir, const DayName& day,
                             DayStore& store);
 
+// One race list item with what its payouts say, as the programs list them after
+// "結果情報".
+struct PayoutSummaryRow
+{
+    std::string text;     // race list item text
+    bool merged = false;  // a payout record was merged into the race's slot
+    std::string winHorse; // first win entry: horse number as stored ("" unless merged)
+    long long winYen = 0; // and its payout in yen
+};
+
+// Rows in race list order. `items` are the day's race list items over `store`.
+std::vector<PayoutSummaryRow> payoutSummary(const DayStore& store,
+                                            const std::vector<RaceListItem>& items);
+
 } // namespace sorvantix

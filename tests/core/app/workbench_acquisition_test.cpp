@@ -226,13 +226,6 @@ struct Heard
     {
         wb.addListener([this](Parts parts) { parts_.push_back(parts.text()); });
     }
-    bool any(Part part) const
-    {
-        for (const auto& p : parts_)
-            if (Parts(part).text().empty() ? false : p.find(Parts(part).text()) != std::string::npos)
-                return true;
-        return false;
-    }
     std::vector<std::string> take() { return std::exchange(parts_, {}); }
     std::vector<std::string> parts_;
 };
