@@ -3,6 +3,7 @@
 #include "core/analysis/analysis_computation.h"
 #include "core/app/workbench.h"
 #include "core/jvlink/scripted_jv_link.h"
+#include "core/store/card_fixtures.h"
 #include "core/odds/odds_files.h"
 #include "core/analysis/suisho_params.h"
 #include "core/store/race_card_files.h"
@@ -599,6 +600,58 @@ TEST_F(QueuedCardsTest, CancelStopsTheDownloadAndClosesTheStream)
               person.messages.end());
     // Nothing runs any more: a second cancel has nothing to do.
     EXPECT_EQ(bench->cancelCards().kind, Outcome::Kind::NothingToDo);
+}
+
+} // namespace
+} // namespace sorvantix
+
+namespace sorvantix {
+namespace {
+
+TEST_F(WorkbenchTest, FailuresThatUsedToPassAsSuccess)
+{
+    storeRace(kRace11);
+    // An empty quinella file has no time point: no analysis of stale slots.
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290914")}, kO1Extension);
+    writeFileAtomic(oddsFilePath(dir.path(), kRace11.key, kO2Extension), "");
+    Workbench& wb = open();
+    EXPECT_TRUE(wb.DateComboChange(0).isDone()); // the day itself loads
+    Outcome shown = wb.DatListClick(0);
+    EXPECT_TRUE(shown.failed());
+    EXPECT_NE(shown.message.find(".jvO2"), std::string::npos) << shown.message;
+    EXPECT_FALSE(wb.state().Panel3Visible);
+    // The batch of a day whose every race fails is a failure.
+    EXPECT_TRUE(wb.M1Click().failed());
+
+    // A results feed of damaged records only: nothing stored, and said so.
+    test::ScriptedJvLink jv;
+    std::string hr = testing_cards::hr(kRace11.key).bytes();
+    jv.queueRecord(hr.substr(0, 300));
+    jv.queueRead(jv::kReadEnd);
+    Outcome fetched = wb.KekkaGetBtnClick(jv);
+    EXPECT_TRUE(fetched.failed());
+}
+
+TEST_F(WorkbenchTest, FormCreatePreparesTheFolderTheLogAndTheDayList)
+{
+    storeRace(kRace1);
+    Workbench wb(app, person, clock);
+    ASSERT_TRUE(wb.FormCreate().isDone());
+    EXPECT_TRUE(std::filesystem::is_directory(app.suishoDir()));
+    ASSERT_FALSE(wb.errorLog().lines().empty());
+    EXPECT_NE(wb.errorLog().lines()[0].find("ソフト起動"), std::string::npos);
+    EXPECT_EQ(wb.state().DateCombo, std::vector<std::string>{"2026年11月29日"});
+
+    // A log that cannot be written fails the start-up with a message, and the program
+    // can still go on with the day list.
+    std::filesystem::remove(app.errorLogFile());
+    std::filesystem::create_directories(app.errorLogFile());
+    person.messages.clear();
+    Workbench broken(app, person, clock);
+    EXPECT_TRUE(broken.FormCreate().failed());
+    EXPECT_EQ(person.messages.size(), 1u);
+    EXPECT_TRUE(broken.MakeDataListBtnClick().isDone());
+    EXPECT_EQ(broken.state().DateCombo.size(), 1u);
 }
 
 } // namespace

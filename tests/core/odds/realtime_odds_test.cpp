@@ -156,6 +156,21 @@ TEST(SokuhoOdds, RecordsOfAnotherRaceNeverReplaceItsSeries)
     EXPECT_NE(r.logLines()[0].find(otherRaceLinesText(kKey, 1)), std::string::npos);
 }
 
+TEST(SokuhoOdds, ASeriesThatLostARecordIsNotComplete)
+{
+    OddsRun r("odds-lost");
+    r.jv.queueRecord(o1("06021500"));
+    r.jv.queueRecord(cut(o1("06021505"), 500, 1)); // damaged: refused
+    r.jv.queueRecord(o1("06021510"));
+    r.jv.queueRead(jv::kReadEnd);
+    r.jv.queueRecord(o2("06021510"));
+    auto result = r.run();
+    EXPECT_EQ(result.o1, OddsRequestOutcome::Stored);
+    EXPECT_EQ(result.refused, 1);
+    EXPECT_FALSE(result.complete());
+    EXPECT_EQ(r.file(".jvO1"), storedLine(o1("06021500")) + storedLine(o1("06021510")));
+}
+
 TEST(SokuhoOdds, BlankSlotDoesNothing)
 {
     OddsRun r("odds-blank");
