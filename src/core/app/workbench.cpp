@@ -359,8 +359,8 @@ std::uint64_t Workbench::submit(std::string name, RequestQueue::Work work, Reque
 {
     events.done = [this, messages, done = std::move(events.done)](const RequestOutcome& outcome) {
         --m_pending;
-        // The Workbench's own handling ran before this wrapper was called (see the
-        // callers); then the caller's, then the request's messages, in their order.
+        // `done` is the Workbench's own handling followed by the caller's (see the
+        // callers); the request's messages come after both, in their order.
         try {
             if (done)
                 done(outcome);
@@ -526,18 +526,29 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
                                view = std::move(events.view)](Progress& progress,
                                                               const std::atomic<bool>& cancel) {
         messages->bind(progress);
-        // Only what changed crosses to the owner: the list grows by one line a record.
-        auto shown = std::make_shared<GetDataFormView>();
-        *viewSink = [&progress, shown, view](const GetDataFormView& v) {
-            GetDataFormView delta = v;
-            const size_t already = std::min(shown->ListBox1.size(), v.ListBox1.size());
-            delta.ListBox1.assign(v.ListBox1.begin() + static_cast<std::ptrdiff_t>(already),
+        // Only what changed crosses to the owner: the list grows by one line a record,
+        // so copying it whole at every step would make a year's import quadratic.
+        auto sent = std::make_shared<size_t>(0);
+        *viewSink = [&progress, sent, view](const GetDataFormView& v) {
+            if (!view)
+                return;
+            if (v.ListBox1.size() < *sent)
+                *sent = 0; // a new run cleared the list
+            GetDataFormView delta;
+            delta.rbtSetup = v.rbtSetup;
+            delta.DateTimePicker1 = v.DateTimePicker1;
+            delta.Label5 = v.Label5;
+            delta.ProgressLabel = v.ProgressLabel;
+            delta.ProgressBar1Position = v.ProgressBar1Position;
+            delta.ProgressBar1Max = v.ProgressBar1Max;
+            delta.ProgressBar2Position = v.ProgressBar2Position;
+            delta.ProgressBar2Max = v.ProgressBar2Max;
+            delta.busyCursor = v.busyCursor;
+            delta.TimerJVStatusEnabled = v.TimerJVStatusEnabled;
+            delta.ListBox1.assign(v.ListBox1.begin() + static_cast<std::ptrdiff_t>(*sent),
                                   v.ListBox1.end());
-            if (v.ListBox1.size() < shown->ListBox1.size())
-                delta.ListBox1 = v.ListBox1; // a new run cleared the list
-            shown->ListBox1.resize(v.ListBox1.size());
-            if (view)
-                progress.post([view, delta] { view(delta); });
+            *sent = v.ListBox1.size();
+            progress.post([view, delta = std::move(delta)] { view(delta); });
         };
         // Cancelled while it waited for its turn: it never opens JV-Link.
         if (stop->load() || cancel) {

@@ -248,7 +248,8 @@ public:
     std::uint64_t requestScheduleFetch(ScheduleFetch fetch, RequestEvents events = {});
     // Queued race card acquisition (the acquisition window's Start): shows the start
     // message here, then downloads and stores on the worker. `view` receives the
-    // window's view after every change, on the owner's thread; `done` the run's end.
+    // window's view after every change, on the owner's thread, with only the ListBox1
+    // lines added since the last call; `done` the run's end.
     // 0 without a queue.
     struct CardRequest
     {
