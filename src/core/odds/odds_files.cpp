@@ -1,4 +1,6 @@
 #include "core/odds/odds_files.h"
+
+#include "core/store/race_key.h"
 #include "core/store/record_views.h"
 
 #include "core/store/racing_codes.h"
@@ -45,10 +47,13 @@ std::optional<long> oddsField(std::string_view record, int pos, int len, const c
 
 fs::path oddsFilePath(const fs::path& appDir, std::string_view raceKey, std::string_view extension)
 {
-    if (raceKey.size() != 16 || !isDigits(raceKey))
-        throw Error("レースキーが不正です: \"" + std::string(raceKey) + "\"");
-    return appDir / "Data" / std::string(raceKey.substr(0, 8)) /
-           (std::string(raceKey.substr(8, 8)) + std::string(extension));
+    // The key's own type decides: 16 digits of a possible date, nothing else names a
+    // folder.
+    const auto key = RaceKey::tryParse(raceKey);
+    if (!key)
+        throw Error("レースキーが不正です: \"" + printableBytes(raceKey) + "\"");
+    return appDir / "Data" / key->text().substr(0, 8) /
+           (key->text().substr(8, 8) + std::string(extension));
 }
 
 int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,

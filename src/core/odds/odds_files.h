@@ -21,7 +21,8 @@ inline constexpr const char* kO1Extension = ".jvO1";
 inline constexpr const char* kO2Extension = ".jvO2";
 
 // Odds file of a race: `raceKey` is the 16-digit race key; `extension` ".jvO1" or
-// ".jvO2". Throws Error when the key is not 16 digits (no path is built from it).
+// ".jvO2". Throws Error when the key is no RaceKey (16 digits of a possible date);
+// no path is built from it then.
 std::filesystem::path oddsFilePath(const std::filesystem::path& appDir, std::string_view raceKey,
                                    std::string_view extension);
 
