@@ -1,6 +1,9 @@
 #include "feed/feed_stats.h"
 
 #include "core/store/racing_codes.h"
+#include "core/odds/odds_files.h"
+#include "core/store/record_views.h"
+#include "core/text/error.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
 #include "feed/feed_records.h"
@@ -12,14 +15,16 @@
 namespace sorvantix::feed {
 namespace {
 
-// Odds field as the loader reads it: -1 for blanks, "*" and "-"; 0 for no votes.
-double fieldOdds(std::string_view record, int pos, int len)
+// Odds field as the loader reads it: -1 for blanks, "*", "-" and (for statistics)
+// damage; 0 for no votes.
+double fieldOdds(std::string_view text, const char* what, int index, int pos)
 {
-    const std::string f = field(record, pos, len);
-    const auto v = parseInt(f);
-    if (!v || *v < 0)
+    try {
+        const auto v = sorvantix::oddsTenths(text, what, index, pos);
+        return v ? *v / 10.0 : -1.0;
+    } catch (const Error&) {
         return -1.0;
-    return *v / 10.0;
+    }
 }
 
 std::vector<double> ranks(const std::vector<double>& v)
@@ -131,8 +136,9 @@ MarketShares sharesFromRecords(std::string_view o1, std::string_view o2)
     MarketShares m;
     m.winOdds.fill(-1.0);
     m.pairOdds.fill(-1.0);
+    const O1View win(o1);
     for (int h = 1; h <= 18; ++h) {
-        const double v = fieldOdds(o1, 46 + 8 * (h - 1), 4);
+        const double v = fieldOdds(win.winOdds(h), "単勝", h, 46 + 8 * (h - 1));
         if (v < 0)
             continue;
         const size_t i = static_cast<size_t>(h);
@@ -143,8 +149,9 @@ MarketShares sharesFromRecords(std::string_view o1, std::string_view o2)
     }
     if (o2.empty())
         return m;
+    const O2View quinella(o2);
     for (int p = 1; p <= 153; ++p) {
-        const double v = fieldOdds(o2, 45 + 13 * (p - 1), 6);
+        const double v = fieldOdds(quinella.quinellaOdds(p), "馬連", p, 45 + 13 * (p - 1));
         if (v < 0)
             continue;
         const size_t i = static_cast<size_t>(p);

@@ -29,21 +29,19 @@ bool runOf(std::string_view s, char c)
 }
 
 // Value of an odds field in tenths; nullopt for the forms that carry no odds.
-std::optional<long> oddsField(std::string_view record, int pos, int len, const char* what,
-                              int index)
+} // namespace
+
+std::optional<long> oddsTenths(std::string_view raw, const char* what, int index, int pos)
 {
-    std::string raw = field(record, pos, len);
     std::string_view t = trimmed(raw);
     if (t.empty() || runOf(raw, '*') || runOf(raw, '-'))
         return std::nullopt;
     // Trimmed digits only: a field such as " 123" counts, "12a4" does not.
     if (!isDigits(t))
         throw Error(format("%s %d のオッズ欄が不正です: \"%s\" (位置 %d)", what, index,
-                           raw.c_str(), pos));
+                           std::string(raw).c_str(), pos));
     return std::stol(std::string(t));
 }
-
-} // namespace
 
 fs::path oddsFilePath(const fs::path& appDir, std::string_view raceKey, std::string_view extension)
 {
@@ -127,21 +125,24 @@ void fillOddsArrays(std::string_view o1, std::string_view o2, bool useUmaren, Od
 {
     OddsArrays filled = arrays;
     if (useUmaren) {
+        const O2View quinella(o2);
         for (int k = 1; k <= OddsArrays::kPairs; ++k) {
-            if (auto v = oddsField(o2, 45 + 13 * (k - 1), 6, "馬連", k))
+            if (auto v = oddsTenths(quinella.quinellaOdds(k), "馬連", k, 45 + 13 * (k - 1)))
                 filled.UmarenOdds[static_cast<size_t>(k)] = *v > 0 ? *v / 10.0 : 99999.9;
         }
     } else {
-        for (int k = 1; k <= 36; ++k) {
-            if (auto v = oddsField(o1, 606 + 9 * (k - 1), 5, "枠連", k)) {
+        const O1View brackets(o1);
+        for (int k = 1; k <= O1View::kBracketSlots; ++k) {
+            if (auto v = oddsTenths(brackets.bracketOdds(k), "枠連", k, 606 + 9 * (k - 1))) {
                 // A bracket with itself (p = 0) lands in the unused element 0.
                 int p = UmarenPairNo(WakurenPairText(k));
                 filled.UmarenOdds[static_cast<size_t>(p)] = *v > 0 ? *v / 10.0 : 9999.9;
             }
         }
     }
+    const O1View win(o1);
     for (int n = 1; n <= OddsArrays::kHorses; ++n) {
-        if (auto v = oddsField(o1, 46 + 8 * (n - 1), 4, "単勝", n))
+        if (auto v = oddsTenths(win.winOdds(n), "単勝", n, 46 + 8 * (n - 1)))
             filled.TanOdds[static_cast<size_t>(n)] = *v > 0 ? *v / 10.0 : 999.9;
     }
     arrays = filled;

@@ -51,6 +51,11 @@ std::optional<std::string> findOddsRecord(const std::filesystem::path& file, int
 std::optional<std::string> findOddsRecordAtOrBefore(const std::filesystem::path& file,
                                                     std::string_view timeKey);
 
+// The one reading of an odds field's text (odds x 10): nullopt when blank, all "*" or
+// all "-"; the tenths otherwise (0 = no votes). Throws Error naming the field (`what`,
+// its `index` and record position `pos`) for anything else.
+std::optional<long> oddsTenths(std::string_view field, const char* what, int index, int pos);
+
 // Converts the odds fields of the slot records into the arrays (which the caller has
 // reset to -1.0). `useUmaren`: quinella odds from the O2 record, else from the
 // bracket-quinella odds of the O1 record. A field that is blank, all "*" or all "-"
