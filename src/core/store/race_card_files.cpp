@@ -64,8 +64,23 @@ std::vector<std::string> readCardFileLines(const fs::path& path, CardFileKind ki
     std::vector<std::string> lines;
     lines.reserve(f.count);
     size_t broken = 0;
+    size_t dropped = 0;
     for (size_t i = 0; i < f.count; ++i) {
         std::string line = f.bytes.substr(i * f.size, f.size - 2);
+        // An RA or HR line without a race key of a race 1..12 can never be replaced by a
+        // delivered record, so it would only grow the file past the day's 36 slots and
+        // push good races out (the readers take the first 36). Such lines go.
+        // Blank lines are the writers' own business (the real-time RA writer drops a
+        // blank first line, the bulk writer keeps it).
+        if (kind != CardFileKind::Se && !RecordView(line).isBlank()) {
+            const RecordView view(line);
+            const auto key = view.raceKey();
+            const int race = key ? key->raceNo() : 0;
+            if (!key || race < 1 || race > kSeMaxRace) {
+                ++dropped;
+                continue;
+            }
+        }
         if (line.find_first_of("\r\n") != std::string::npos ||
             f.bytes.compare(i * f.size + f.size - 2, 2, "\r\n") != 0)
             ++broken;
@@ -75,6 +90,9 @@ std::vector<std::string> readCardFileLines(const fs::path& path, CardFileKind ki
         damage.push_back(format("%s: %zu件のレコードが壊れています（改行の位置が違います）。"
                                 "位置を変えずに残しました",
                                 path.filename().c_str(), broken));
+    if (dropped > 0)
+        damage.push_back(format("%s: レースキーかレース番号の壊れたレコード%zu件を除きました",
+                                path.filename().c_str(), dropped));
     return lines;
 }
 

@@ -113,8 +113,10 @@ FixedRecordFile readFixedRecordFile(const std::filesystem::path& path, int recor
 
 // The stored lines of an existing day file for a writer: each whole record without its
 // last two bytes (its CR LF), so rewriting the file keeps every record at its place,
-// damaged ones included. Damage (a cut-off end, a line break inside a record) is added
-// to `damage`, one message per problem naming the file.
+// damaged ones included, except RA and HR records without a valid race key of a race
+// 1..12 (no delivered record can ever replace them; kept, they would push good races
+// out of the day's 36 slots). Damage (a cut-off end, a line break inside a record,
+// dropped records) is added to `damage`, one message per problem naming the file.
 std::vector<std::string> readCardFileLines(const std::filesystem::path& path, CardFileKind kind,
                                            std::vector<std::string>& damage);
 

@@ -336,6 +336,30 @@ TEST(DamagedDayFiles, AStrayLineBreakInARaceCardDoesNotShiftTheRacesAfterIt)
     }
 }
 
+TEST(DamagedDayFiles, ARecordWhoseKeyIsDamagedCannotPushGoodRacesOut)
+{
+    const std::string date = "20261206";
+    ScratchAppDir app("bad-key");
+    for (int race = 1; race <= 3; ++race)
+        storeCardRecord(app.path(), ra(raceKey(date, 5, 5, 2, race)).bytes(), CardWriter::Bulk);
+    const fs::path file = app.data("2026年12月06日.jvRA");
+    std::string bytes = readFileBytes(file);
+    bytes.replace(1272 + 25, 2, "99");             // race 2 reads as race 99
+    bytes += std::string(1270, '0') + "\r\n";       // and a record of zeros
+    writeFileAtomic(file, bytes);
+
+    // The results fetch delivers race 2 again: it takes its place, nothing grows.
+    BatchedCardWriter writer(app.path(), CardWriter::Realtime);
+    writer.store(ra(raceKey(date, 5, 5, 2, 2)).bytes());
+    writer.flush();
+    EXPECT_EQ(readFileBytes(file).size(), 3u * 1272u);
+    DayLoad load = loadDay(app.path(), DayName{2026, 12, 6}, DayStore());
+    ASSERT_EQ(load.items.size(), 3u);
+    EXPECT_EQ(load.items[1].text, "東京   5回  2日 2R"); // venue 05
+    ASSERT_FALSE(writer.damage().empty());
+    EXPECT_NE(writer.damage().back().find("2件"), std::string::npos) << writer.damage().back();
+}
+
 // The record with another date at 12-19 (the builder only makes possible ones).
 std::string withDate(std::string record, const std::string& yyyymmdd)
 {
