@@ -148,7 +148,9 @@ void printOddsFile(const AppDir& appDir, const std::string& raceKey, const char*
         std::cout << shown << "\tなし\n";
         return;
     }
-    const auto lines = readLinesRaw(path);
+    const auto lines = readOddsLines(path, extension == std::string_view(kO1Extension)
+                                               ? kO1RecordSize
+                                               : kO2RecordSize);
     std::cout << shown << "\t" << lines.size() << "件\n";
     for (const auto& line : lines)
         std::cout << "  " << timeComboItem(line) << "\n";
@@ -378,7 +380,10 @@ void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector
         for (const char* extension : {kO1Extension, kO2Extension}) {
             const fs::path path = oddsFilePath(appDir.root(), key, extension);
             std::cout << "  " << fs::relative(path, appDir.root()).string() << "\t";
-            const auto lines = fs::exists(path) ? readLinesRaw(path) : std::vector<std::string>{};
+            const int size = extension == std::string_view(kO1Extension) ? kO1RecordSize
+                                                                         : kO2RecordSize;
+            const auto lines =
+                fs::exists(path) ? readOddsLines(path, size) : std::vector<std::string>{};
             if (lines.empty())
                 std::cout << "なし\n";
             else

@@ -810,18 +810,31 @@ Outcome Workbench::datListClick(int index)
 
     s.UseUmaren = ra.registered() > 8 || s.Since2005;
     const std::vector<std::string>* lines = nullptr;
+    std::string damage;
     if (s.UseUmaren) {
         if (!fs::exists(s.O2FilePath)) {
             m_person.beep();
             s.Panel1Caption = kNoOddsNotice;
             return Outcome::failure(kNoOddsNotice);
         }
-        s.O2Lines = readLinesRaw(s.O2FilePath);
+        s.O2Lines = readOddsLines(s.O2FilePath, kO2RecordSize, &damage);
         lines = &s.O2Lines;
     } else {
-        s.O1Lines = readLinesRaw(s.O1FilePath);
+        s.O1Lines = readOddsLines(s.O1FilePath, kO1RecordSize, &damage);
         lines = &s.O1Lines;
     }
+    if (!damage.empty())
+        setStatus(damage);
+    // Announcements of another race (a file copied or mixed up) are no time points of
+    // this one.
+    const size_t before = lines->size();
+    std::erase_if(s.UseUmaren ? s.O2Lines : s.O1Lines, [&](const std::string& line) {
+        return RecordView(line).raceKeyText() != key->text();
+    });
+    if (lines->size() != before)
+        setStatus(format("%s: 他のレースの発表%zu件を除きました",
+                         (s.UseUmaren ? s.O2FilePath : s.O1FilePath).filename().c_str(),
+                         before - lines->size()));
 
     const std::string monthDay = key->text().substr(4, 4);
     int best = 10000;
@@ -893,7 +906,21 @@ Outcome Workbench::readOddsBtnClick()
 
     if (!fs::exists(o1File))
         return fail("該当レースの単複枠オッズが見つかりません。");
-    if (auto rec = findOddsRecord(o1File, kO1RecordSize, timeKey)) {
+    // A record found at the chosen time must be this race's own.
+    auto otherRace = [&](const std::optional<std::string>& rec) {
+        return rec && RecordView(*rec).raceKeyText() != key;
+    };
+    auto o1Rec = findOddsRecord(o1File, kO1RecordSize, timeKey);
+    auto o2Rec = fs::exists(o2File) ? findOddsRecord(o2File, kO2RecordSize, timeKey)
+                                    : std::optional<std::string>();
+    for (const auto& [rec, file] : {std::pair{&o1Rec, &o1File}, std::pair{&o2Rec, &o2File}}) {
+        if (otherRace(*rec)) {
+            s.Panel3Visible = false;
+            return fail("オッズファイルに他のレースの発表があります: " + file->filename().string() +
+                        "（" + fromCp932(RecordView(**rec).raceKeyText()) + "）");
+        }
+    }
+    if (auto rec = o1Rec) {
         s.store.O1Recs[r] = *rec;
     } else if (s.UseUmaren && timeKey.size() == 8) {
         // The time list came from the quinella file: take the win odds announced last
@@ -910,7 +937,7 @@ Outcome Workbench::readOddsBtnClick()
         }
     }
     if (fs::exists(o2File)) {
-        if (auto rec = findOddsRecord(o2File, kO2RecordSize, timeKey)) {
+        if (auto rec = o2Rec) {
             s.store.O2Recs[r] = *rec;
         } else if (s.UseUmaren && timeKey.size() == 8) {
             // A damaged quinella line at the chosen time: never keep another time's

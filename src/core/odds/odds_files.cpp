@@ -1,5 +1,6 @@
 #include "core/odds/odds_files.h"
 
+#include "core/store/race_card_files.h"
 #include "core/store/race_key.h"
 #include "core/store/record_views.h"
 
@@ -67,6 +68,18 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
     sortLines(lines);
     writeLinesRaw(file, lines);
     return static_cast<int>(before - lines.size());
+}
+
+std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std::string* damage)
+{
+    const FixedRecordFile f = readFixedRecordFile(file, recordSize);
+    if (damage)
+        *damage = f.damage;
+    std::vector<std::string> lines;
+    lines.reserve(f.count);
+    for (size_t i = 0; i < f.count; ++i)
+        lines.push_back(f.bytes.substr(i * f.size, f.size - 2));
+    return lines;
 }
 
 std::string timeComboItem(std::string_view line)

@@ -34,6 +34,14 @@ std::filesystem::path oddsFilePath(const std::filesystem::path& appDir, std::str
 int SaveOddsSeries(const std::filesystem::path& appDir, std::vector<std::string> lines,
                    std::string_view extension);
 
+// The stored lines of an odds file read as fixed-size records of `recordSize` bytes
+// (kO1RecordSize or kO2RecordSize), as findOddsRecord reads them: each whole record
+// without its CR LF, so a stray byte inside one record never shifts the others. A
+// cut-off end is left out and said in `damage` (may be null). Throws Error when the
+// file cannot be read.
+std::vector<std::string> readOddsLines(const std::filesystem::path& file, int recordSize,
+                                       std::string* damage = nullptr);
+
 // "MM/DD hh:mm" item of the time-point list from a stored odds line (positions 28-35).
 std::string timeComboItem(std::string_view oddsLine);
 

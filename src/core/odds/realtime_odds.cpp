@@ -91,7 +91,8 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
         std::set<std::string> readTimes;
         for (const auto& line : lines)
             readTimes.insert(OddsView(line).announceTime());
-        for (auto& stored : readLinesRaw(file))
+        const int size = extension == kO1Extension ? kO1RecordSize : kO2RecordSize;
+        for (auto& stored : readOddsLines(file, size))
             if (!readTimes.contains(OddsView(stored).announceTime()))
                 merged.push_back(std::move(stored));
     }

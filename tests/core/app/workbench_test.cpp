@@ -407,29 +407,41 @@ TEST_F(WorkbenchTest, DamagedDayFilesAreReportedAndTheWholeRacesStillLoad)
 namespace sorvantix {
 namespace {
 
-TEST_F(WorkbenchTest, ADamagedQuinellaLineAtTheChosenTimeIsRefusedNotMixed)
+TEST_F(WorkbenchTest, ADamagedQuinellaLineIsNoTimePointAndIsSaid)
 {
     storeRace(kRace11);
     SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290900"), o1Line(kRace11, "11290914")},
                    kO1Extension);
-    // The 09:14 line lost ten bytes: read as fixed records, no whole record of 09:14 is
-    // left, and the slot must not keep the 09:00 quinella odds of the race's first load.
+    // The 09:14 line lost ten bytes: read as fixed records, as the odds loading reads
+    // them, it is no time point, and the damage is said. Before, it was listed and
+    // its quinella odds came from whatever the slot held.
     std::string cut = o2Line(kRace11, "11290914");
     cut.erase(500, 10);
     SaveOddsSeries(dir.path(), {o2Line(kRace11, "11290900"), cut}, kO2Extension);
     Workbench& wb = open();
     wb.DateComboChange(0);
-    ASSERT_EQ(wb.state().TimeCombo.size(), 2u);
-    ASSERT_TRUE(wb.TimeComboChange(0).isDone());
+    ASSERT_EQ(wb.state().TimeCombo, std::vector<std::string>{"11/29 09:00"});
     EXPECT_TRUE(wb.state().Panel3Visible);
+    EXPECT_EQ(field(wb.state().store.O2Recs[0], 28, 8), "11290900");
+    EXPECT_NE(wb.state().DLlabel.find("壊れています"), std::string::npos) << wb.state().DLlabel;
+}
 
-    person.messages.clear();
-    Outcome outcome = wb.TimeComboChange(1);
-    EXPECT_TRUE(outcome.failed());
-    ASSERT_EQ(person.messages.size(), 1u);
-    EXPECT_NE(person.messages[0].find("馬連オッズを読めません"), std::string::npos);
+TEST_F(WorkbenchTest, AnnouncementsOfAnotherRaceAreRefused)
+{
+    storeRace(kRace11);
+    const RaceSpec other{"2026112905050812", 16, 1620};
+    // The race's files hold another race's announcements (a file copied over).
+    SaveOddsSeries(dir.path(), {o1Line(other, "11290914")}, kO1Extension);
+    SaveOddsSeries(dir.path(), {o2Line(other, "11290914")}, kO2Extension);
+    std::filesystem::rename(oddsFilePath(dir.path(), other.key, kO1Extension),
+                            oddsFilePath(dir.path(), kRace11.key, kO1Extension));
+    std::filesystem::rename(oddsFilePath(dir.path(), other.key, kO2Extension),
+                            oddsFilePath(dir.path(), kRace11.key, kO2Extension));
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    EXPECT_TRUE(wb.DatListClick(0).failed());
+    EXPECT_TRUE(wb.state().TimeCombo.empty());
     EXPECT_FALSE(wb.state().Panel3Visible);
-    EXPECT_TRUE(trimmed(wb.state().store.O2Recs[0]).empty());
 }
 
 TEST_F(WorkbenchTest, OnlyDayNamesAreDaysAndAVanishedDayLeavesNothingBehind)

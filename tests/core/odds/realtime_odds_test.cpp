@@ -171,6 +171,25 @@ TEST(SokuhoOdds, ASeriesThatLostARecordIsNotComplete)
     EXPECT_EQ(r.file(".jvO1"), storedLine(o1("06021500")) + storedLine(o1("06021510")));
 }
 
+TEST(SokuhoOdds, APartialReadKeepsDamagedStoredRecordsInPlace)
+{
+    // The stored series has a stray LF inside one record. The merge of a partial read
+    // used to split the file on line breaks, misaligning every later record.
+    OddsRun r("odds-merge-damaged");
+    const fs::path file = oddsFilePath(r.app.path(), kKey, ".jvO1");
+    fs::create_directories(file.parent_path());
+    std::string damaged = storedLine(o1("06020905"));
+    damaged[500] = '\n';
+    const std::string stored = storedLine(o1("06020900")) + damaged + storedLine(o1("06020910"));
+    writeFileAtomic(file, stored);
+    r.jv.queueRecord(o1("06021500"));
+    r.jv.queueRead(-502); // the read fails after one record: merged, not replaced
+    r.jv.queueRecord(o2("06021510"));
+    auto result = r.run();
+    EXPECT_EQ(result.o1, OddsRequestOutcome::ReadFailed);
+    EXPECT_EQ(r.file(".jvO1"), stored + storedLine(o1("06021500")));
+}
+
 TEST(SokuhoOdds, BlankSlotDoesNothing)
 {
     OddsRun r("odds-blank");
