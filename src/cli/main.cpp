@@ -180,7 +180,8 @@ int main(int argc, char** argv)
 
     auto* copy = app.add_subcommand("copy", "the clipboard text of a tab's grid");
     copy->add_option("RACEKEY", raceKey, "16-digit race key")->required();
-    copy->add_option("--tab", tab, "tab caption: 分析表 オッズ 個別シェア PA比 PA比ソート");
+    copy->add_option("--tab", tab, "tab caption: 分析表 オッズ 個別シェア PA比 PA比ソート")
+        ->check(CLI::IsMember({"分析表", "オッズ", "個別シェア", "PA比", "PA比ソート"}));
     copy->add_option("--time", timeKey, "time point MMDDhhmm");
 
     cli::AcquisitionCommands acquisition;
@@ -231,11 +232,21 @@ int main(int argc, char** argv)
             std::string day = dayText(dayArg);
             loadDay(wb, person, day);
             Outcome analysed = wb.M1Click();
-            for (const auto& row : wb.batchRows())
+            int notAnalysed = 0;
+            for (const auto& row : wb.batchRows()) {
+                if (!row.analysed) {
+                    ++notAnalysed;
+                    std::cout << row.text << "\t分析できません\n";
+                    continue;
+                }
                 std::cout << row.text << "\t★" << markListText(row.marks.suisho) << "\t☆"
                           << markListText(row.marks.tokusho) << "\n";
+            }
             if (analysed.failed())
                 throw Failure{analysed.message};
+            // A race left out is a failure of the batch, though the others stand.
+            if (notAnalysed > 0)
+                throw Failure{std::to_string(notAnalysed) + "レースを分析できませんでした"};
         } else if (*params) {
             PersonSuishoSetPort port(person, wb.ini());
             // No race is selected here: the integer boxes are capped at a full field of 18.

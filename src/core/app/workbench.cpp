@@ -737,6 +737,7 @@ Outcome Workbench::dateComboChange(int index)
     s.dayWarnings.clear();
     // Whatever happens below, no race of the previous day stays behind.
     s.store.clearRecords();
+    m_batchAnalysed.clear();
 
     Outcome outcome = Outcome::done();
     if (dayName && fs::exists(s.RaFilePath)) {
@@ -1042,8 +1043,12 @@ Outcome Workbench::M1Click()
         s.ShowAnalysisPanel = false;
         int failed = 0;
         const int races = static_cast<int>(s.DatList.size());
-        for (int i = 0; i < races; ++i)
-            failed += DatListClick(i).isDone() ? 0 : 1;
+        m_batchAnalysed.assign(static_cast<size_t>(races), false);
+        for (int i = 0; i < races; ++i) {
+            const bool analysed = DatListClick(i).isDone();
+            m_batchAnalysed[static_cast<size_t>(i)] = analysed;
+            failed += analysed ? 0 : 1;
+        }
         s.ShowAnalysisPanel = true;
         DatListClick(0);
         if (races > 0 && failed == races)
@@ -1109,9 +1114,14 @@ std::vector<RaceListRow> Workbench::raceListRows() const
 std::vector<Workbench::BatchRow> Workbench::batchRows() const
 {
     std::vector<BatchRow> rows;
-    for (const auto& item : m_state.DatList) {
+    for (size_t i = 0; i < m_state.DatList.size(); ++i) {
+        const auto& item = m_state.DatList[i];
         const RaView ra(m_state.store.RaRecs.at(static_cast<size_t>(item.slot)));
-        BatchRow row{item.text, {}};
+        BatchRow row{item.text, i < m_batchAnalysed.size() && m_batchAnalysed[i], {}};
+        if (!row.analysed) {
+            rows.push_back(std::move(row));
+            continue;
+        }
         if (auto key = ra.raceKey())
             row.marks = readSuishoMarks(
                 suishoFilePath(m_appDir.suishoDir(), key->dayName(), key->venue()),

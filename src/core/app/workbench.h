@@ -210,11 +210,13 @@ public:
 
     // The race list with post and acquisition times.
     std::vector<RaceListRow> raceListRows() const;
-    // Per race list item the marks its recommended-horse file holds (after M1Click:
-    // the batch's summary). Throws Error when a file cannot be read.
+    // Per race list item the marks its recommended-horse file holds after the last
+    // M1Click (the batch's summary); a race that M1Click could not analyse has none,
+    // whatever an earlier run left in the file. Throws Error when a file cannot be read.
     struct BatchRow
     {
-        std::string text; // DatList item text
+        std::string text;      // DatList item text
+        bool analysed = false; // the last M1Click analysed the race (else no marks)
         SuishoMarks marks;
     };
     std::vector<BatchRow> batchRows() const;
@@ -323,6 +325,7 @@ private:
     std::vector<std::function<void()>> m_deferred;
     std::shared_ptr<std::atomic<bool>> m_cardStop = std::make_shared<std::atomic<bool>>(false);
     bool m_cardsRunning = false;
+    std::vector<bool> m_batchAnalysed; // per DatList item, by the last M1Click
     // Cleared when this object goes: calls posted by requests check it before running.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::unique_ptr<RequestQueue> m_queue;

@@ -45,7 +45,7 @@ KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const Da
                         "R:払戻データ取得エラー：" + JvResultText("JVRTOpen", result.openResult));
             CloseRealtimeCards(jvLink, AutoResultMode, person, appendError);
         } else {
-            result.read = ReadRealtimeCards(jvLink, appDir, appendError, cancel);
+            result.read = ReadRealtimeCards(jvLink, appDir, appendError, cancel, key);
             CloseRealtimeCards(jvLink, AutoResultMode, person, appendError);
         }
     } catch (...) {

@@ -1,12 +1,13 @@
 #include "core/store/realtime_cards.h"
 
+#include "core/text/format.h"
+
 #include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/store/batched_card_writer.h"
 #include "core/store/race_card_files.h"
 #include "core/text/error.h"
-#include "core/text/format.h"
 
 namespace sorvantix {
 
@@ -18,7 +19,7 @@ std::string refusedRecordsText(int count, const std::string& firstReason)
 
 RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::path& appDir,
                                       const ErrorLogAppend& appendError,
-                                      const std::atomic<bool>* cancel)
+                                      const std::atomic<bool>* cancel, std::string_view day)
 {
     RealtimeCardsResult result;
     std::string firstRefusal;
@@ -39,6 +40,12 @@ RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::pat
                 }
                 if (plan.outcome != StoreOutcome::Stored)
                     return;
+                if (!day.empty() && plan.day.digits() != day) {
+                    // Like a record for a day without its files: dropped, counted.
+                    ++result.otherDay;
+                    ++result.dropped;
+                    return;
+                }
                 if (writer.store(record) == StoreOutcome::Stored)
                     ++result.stored;
                 else
@@ -61,6 +68,7 @@ RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::pat
         appendError(refusedRecordsText(result.refused, firstRefusal));
     for (const auto& damage : writer.damage())
         appendError(damage);
+
     return result;
 }
 

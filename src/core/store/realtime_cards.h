@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace sorvantix {
 
@@ -23,6 +24,7 @@ struct RealtimeCardsResult
     int stored = 0;         // records merged into a day file
     int dropped = 0;        // RA/SE records of a day without its .jvRA/.jvSEr file
     int refused = 0;        // damaged records (wrong length, key not digits ...), not stored
+    int otherDay = 0;       // of `dropped`: records of another day than the one asked for
 };
 
 // The report of damaged records a read loop passed over: how many, and why the first
@@ -43,9 +45,14 @@ std::string refusedRecordsText(int count, const std::string& firstReason);
 // was refused. `cancel` (may be null) is checked before each read. File failures throw
 // Error after the records merged so far have been written where possible; the stream is
 // left for the caller's close step.
+//
+// `day` ("yyyymmdd", may be empty for any day): the day the stream was opened for.
+// Records of other days are not stored (their day's files stay as they are) and are
+// counted in `dropped` and `otherDay`.
 RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::path& appDir,
                                       const ErrorLogAppend& appendError,
-                                      const std::atomic<bool>* cancel = nullptr);
+                                      const std::atomic<bool>* cancel = nullptr,
+                                      std::string_view day = {});
 
 // CloseRealtimeCards: JVClose. A non-zero result goes through `appendError` as
 // JvResultText("JVClose", code); a zero result beeps unless `AutoResultMode` is set (the

@@ -632,8 +632,14 @@ TEST_F(WorkbenchTest, FailuresThatUsedToPassAsSuccess)
     EXPECT_TRUE(shown.failed());
     EXPECT_NE(shown.message.find(".jvO2"), std::string::npos) << shown.message;
     EXPECT_FALSE(wb.state().Panel3Visible);
-    // The batch of a day whose every race fails is a failure.
+    // The batch of a day whose every race fails is a failure, and its summary shows
+    // no marks for the race, whatever an earlier run left in the file.
+    writeLinesText(app.suishoDir() / "2026年11月29日東京.sei",
+                   {"11R", "16頭", " 5 1", " 9 2"});
     EXPECT_TRUE(wb.M1Click().failed());
+    ASSERT_EQ(wb.batchRows().size(), 1u);
+    EXPECT_FALSE(wb.batchRows()[0].analysed);
+    EXPECT_TRUE(wb.batchRows()[0].marks.suisho.empty());
 
     // A results feed of damaged records only: nothing stored, and said so.
     test::ScriptedJvLink jv;

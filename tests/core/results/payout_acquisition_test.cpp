@@ -165,6 +165,23 @@ TEST_P(KekkaGetFailureTest, ReadErrorKeepsWhatWasMergedAndIsLoggedWithoutABeep)
 
 INSTANTIATE_TEST_SUITE_P(ManualAndAutomatic, KekkaGetFailureTest, testing::Bool());
 
+TEST(KekkaGet, RecordsOfAnotherDayNeverChangeThatDaysFiles)
+{
+    // A day's results stream that also carries a payout of another day whose files
+    // exist: that day's files stay as they were.
+    ResultsDay d("kekka-other-day");
+    const std::string otherDay = "20240601";
+    storeCardRecord(d.app.path(), ra(key(1, 5, otherDay), "1", 5).bytes(), CardWriter::Bulk);
+    storeCardRecord(d.app.path(), hr(key(1, 5, otherDay), "2").bytes(), CardWriter::Bulk);
+    const auto before = snapshot(d.app.path() / "Data");
+    d.jv.queueRecord(hr(key(1, 5, otherDay), "7").bytes());
+    d.jv.queueRecord(ra(key(1, 5, otherDay), "7").bytes());
+    KekkaGetResult r = d.get();
+    EXPECT_EQ(r.read.stored, 0);
+    EXPECT_EQ(r.read.otherDay, 2);
+    EXPECT_EQ(snapshot(d.app.path() / "Data"), before);
+}
+
 TEST(KekkaGet, DamagedRecordsAreCountedInOneLogLine)
 {
     ResultsDay d("kekka-damaged");
