@@ -21,12 +21,12 @@ struct KekkaGetResult
     int openResult = 0;       // JVRTOpen("0B12") result
     RealtimeCardsResult read; // the merge, when the open succeeded
 
-    // The request opened, read to the end, was not cancelled and did not deliver only
-    // damaged records.
+    // The request opened, read to the end, was not cancelled, and every record it
+    // delivered was whole and of the day asked for.
     bool complete() const
     {
-        return openResult == 0 && read.readEnd == 0 && !read.cancelled &&
-               !(read.stored == 0 && read.refused > 0);
+        return openResult == 0 && read.readEnd == 0 && !read.cancelled && read.refused == 0 &&
+               read.otherDay == 0;
     }
 };
 

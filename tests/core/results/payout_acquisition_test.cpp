@@ -179,6 +179,7 @@ TEST(KekkaGet, RecordsOfAnotherDayNeverChangeThatDaysFiles)
     KekkaGetResult r = d.get();
     EXPECT_EQ(r.read.stored, 0);
     EXPECT_EQ(r.read.otherDay, 2);
+    EXPECT_FALSE(r.complete());
     EXPECT_EQ(snapshot(d.app.path() / "Data"), before);
 }
 
