@@ -438,7 +438,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
                   << "\n";
         return 1;
     }
-    const bool odds = automatic.AutoOzCheckClick(true);
+    const bool odds = wb.AutoOzCheckClick(true);
     if (!odds && !automatic.controls().AutoResultTimerEnabled)
         return 1;
     std::cerr << today << (odds ? " ｵｯｽﾞ自動取得" : "") << " 結果情報 "
@@ -458,7 +458,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
             if (!timer2.enabled())
                 timer2.start(now, kTimer2IntervalMs / 1000);
             if (timer2.poll(now)) {
-                for (int index : automatic.Timer2Timer()) {
+                for (int index : wb.Timer2Timer()) {
                     std::cout << timeText(now) << "\tｵｯｽﾞ取得\t"
                               << wb.state().DatList.at(static_cast<size_t>(index)).text << "\n";
                     fetched.push_back(index);
@@ -470,7 +470,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         if (automatic.controls().AutoResultTimerEnabled) {
             if (!timer4.enabled())
                 timer4.start(now, std::max(1, automatic.controls().AutoResultIntervalMinutes) * 60LL);
-            if (timer4.poll(now) && automatic.Timer4Timer()) {
+            if (timer4.poll(now) && wb.Timer4Timer()) {
                 std::cout << timeText(now) << "\t結果情報\n";
                 resultsAsked = true;
             }

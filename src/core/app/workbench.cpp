@@ -370,23 +370,33 @@ std::uint64_t Workbench::submit(std::string name, RequestQueue::Work work, Reque
             throw;
         }
         if (messages) {
+            // The calls that waited run afterwards even when showing a message fails.
+            struct Resume
+            {
+                Workbench& wb;
+                ~Resume()
+                {
+                    wb.m_showingMessages = false;
+                    auto deferred = std::move(wb.m_deferred);
+                    wb.m_deferred.clear();
+                    try {
+                        for (auto& call : deferred)
+                            wb.runPosted(std::move(call));
+                    } catch (...) {
+                        // Only the person's own box can throw here; nothing to tell it.
+                    }
+                }
+            };
             m_showingMessages = true;
-            try {
-                messages->showTo(m_person);
-            } catch (...) {
-                m_showingMessages = false;
-                throw;
-            }
-            m_showingMessages = false;
-            auto deferred = std::move(m_deferred);
-            m_deferred.clear();
-            for (auto& call : deferred)
-                runPosted(std::move(call));
+            Resume resume{*this};
+            messages->showTo(m_person);
         }
     };
     ++m_pending;
     const std::uint64_t id = m_queue->submit(std::move(name), std::move(work), std::move(events));
-    notifyChanges();
+    // Inside an operation its boundary tells the listeners at its end.
+    if (m_depth == 0)
+        notifyChanges();
     return id;
 }
 
@@ -575,6 +585,36 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
                  form->storedRecords());
     };
     return submit("ＪＶデータ取込", std::move(work), std::move(requestEvents), messages);
+}
+
+bool Workbench::AutoOzCheckClick(bool checked)
+{
+    bool on = false;
+    boundary("AutoOzCheckClick", [&] {
+        on = m_auto.AutoOzCheckClick(checked);
+        return Outcome::done();
+    });
+    return on;
+}
+
+std::vector<int> Workbench::Timer2Timer()
+{
+    std::vector<int> started;
+    boundary("Timer2Timer", [&] {
+        started = m_auto.Timer2Timer();
+        return Outcome::done();
+    });
+    return started;
+}
+
+bool Workbench::Timer4Timer()
+{
+    bool asked = false;
+    boundary("Timer4Timer", [&] {
+        asked = m_auto.Timer4Timer();
+        return Outcome::done();
+    });
+    return asked;
 }
 
 Outcome Workbench::cancelCards()

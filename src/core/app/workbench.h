@@ -234,6 +234,11 @@ public:
     // while controls().Timer2Enabled, Timer4Timer every controls().AutoResultIntervalMinutes
     // while controls().AutoResultTimerEnabled. Its fetches need connectJvLink.
     AutoAcquisition& autoAcquisition() { return m_auto; }
+    // The same three as operations of this object, so their changes (the box, the
+    // timers, the race they select) reach the listeners like any other operation's.
+    bool AutoOzCheckClick(bool checked);
+    std::vector<int> Timer2Timer();
+    bool Timer4Timer();
 
     // Queued "ｵｯｽﾞ取得" for the race of DatList item `index`; when it ran, the selected
     // race is selected again so its new time points are listed. `events` reach the

@@ -317,12 +317,11 @@ TEST_F(WorkbenchAcquisitionTest, ARaceDayFlowIsHeardByTheListeners)
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_NE(chosen[0].find("TimeList"), std::string::npos);
 
-    // The timer-driven fetch is heard like the button's.
-    AutoAcquisition& automatic = bench->autoAcquisition();
-    ASSERT_TRUE(automatic.AutoOzCheckClick(true));
-    clock.set({2026, 11, 29, 10, 10, 0}); // race 2 is due at 10:10 (post 10:40 less 30)
-    clock.set({2026, 11, 29, 10, 15, 0});
-    ASSERT_EQ(automatic.Timer2Timer(), std::vector<int>{1});
+    // The box and the timer-driven fetch are heard like the buttons.
+    ASSERT_TRUE(bench->AutoOzCheckClick(true));
+    EXPECT_EQ(heard.take(), std::vector<std::string>{"Enabled"});
+    clock.set({2026, 11, 29, 10, 15, 0}); // race 2 is due at 10:10 (post 10:40 less 30)
+    ASSERT_EQ(bench->Timer2Timer(), std::vector<int>{1});
     settle();
     auto timed = heard.take();
     ASSERT_FALSE(timed.empty());
