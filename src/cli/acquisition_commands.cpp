@@ -66,6 +66,8 @@ public:
         if (!text.empty())
             m_person.status(text);
     }
+    void setClipboardText(const std::string& text) override { m_person.setClipboardText(text); }
+    void openFile(const std::filesystem::path& file) override { m_person.openFile(file); }
 
 private:
     Person& m_person;

@@ -46,8 +46,14 @@ public:
             std::cerr << text << "\n";
     }
 
+    // The terminal has no clipboard or viewer: the commands print what was published.
+    void setClipboardText(const std::string& text) override { clipboard = text; }
+    void openFile(const std::filesystem::path& file) override { opened.push_back(file); }
+
     bool quiet = false;
     int informations = 0;
+    std::string clipboard;
+    std::vector<std::filesystem::path> opened;
 };
 
 struct Failure

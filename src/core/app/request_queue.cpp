@@ -53,6 +53,16 @@ void RelayPerson::status(const std::string& text)
     m_progress.post([&target = m_target, text] { target.status(text); });
 }
 
+void RelayPerson::setClipboardText(const std::string&)
+{
+    throw std::logic_error("a queued request cannot use the clipboard");
+}
+
+void RelayPerson::openFile(const std::filesystem::path& file)
+{
+    throw std::logic_error("a queued request cannot open " + file.string());
+}
+
 RequestQueue::RequestQueue(PostToOwner post) : m_post(std::move(post)), m_worker([this] { run(); })
 {
 }

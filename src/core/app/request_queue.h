@@ -80,6 +80,9 @@ public:
     void information(const std::string& text) override;
     bool question(const std::string& text) override;
     void status(const std::string& text) override;
+    // Requests never publish: both throw std::logic_error.
+    void setClipboardText(const std::string& text) override;
+    void openFile(const std::filesystem::path& file) override;
 
 private:
     Progress& m_progress;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace sorvantix {
@@ -18,6 +19,10 @@ public:
     virtual bool question(const std::string& text) = 0;
     // The status label under the race list (DLlabel).
     virtual void status(const std::string& text) = 0;
+    // Puts the text (UTF-8) on the clipboard as plain text.
+    virtual void setClipboardText(const std::string& text) = 0;
+    // Asks the desktop to open the file with its default application.
+    virtual void openFile(const std::filesystem::path& file) = 0;
 };
 
 } // namespace sorvantix

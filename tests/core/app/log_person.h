@@ -21,6 +21,11 @@ public:
         return true;
     }
     void status(const std::string& text) override { log.push_back("status " + text); }
+    void setClipboardText(const std::string& text) override { log.push_back("clipboard " + text); }
+    void openFile(const std::filesystem::path& file) override
+    {
+        log.push_back("open " + file.string());
+    }
 
     std::vector<std::string> log;
 };

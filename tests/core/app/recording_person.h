@@ -24,11 +24,15 @@ public:
         return a;
     }
     void status(const std::string& text) override { statuses.push_back(text); }
+    void setClipboardText(const std::string& text) override { clipboard.push_back(text); }
+    void openFile(const std::filesystem::path& file) override { opened.push_back(file); }
 
     int beeps = 0;
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::vector<std::string> statuses;
+    std::vector<std::string> clipboard;            // every text put on the clipboard
+    std::vector<std::filesystem::path> opened;     // every file asked to be opened
     std::vector<bool> answers;
 };
 
