@@ -43,6 +43,8 @@ public:
     void information(const std::string& text) override { m_wb.m_person.information(text); }
     bool question(const std::string& text) override { return m_wb.m_person.question(text); }
     void status(const std::string& text) override { m_wb.setStatus(text); }
+    void setClipboardText(const std::string& text) override { m_wb.m_person.setClipboardText(text); }
+    void openFile(const std::filesystem::path& file) override { m_wb.m_person.openFile(file); }
 
 private:
     Workbench& m_wb;
@@ -67,6 +69,15 @@ public:
     {
         if (m_progress)
             m_progress->status(text);
+    }
+    // No request publishes anything: these belong to the owner's commands.
+    void setClipboardText(const std::string&) override
+    {
+        throw std::logic_error("a queued request cannot use the clipboard");
+    }
+    void openFile(const std::filesystem::path& file) override
+    {
+        throw std::logic_error("a queued request cannot open " + file.string());
     }
 
     // On the owner's thread, after the request's end was posted.
@@ -116,6 +127,7 @@ struct Workbench::Snapshot
     std::vector<std::string> TimeCombo;
     int TimeComboIndex = -1;
     AnalysisDisplay display;
+    ChartView chart;
     std::string DLlabel;
     unsigned statusSerial = 0;
     bool Panel3Visible = false;
@@ -161,6 +173,14 @@ Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
       m_autoPort(std::make_unique<AcquisitionPort>(*this)),
       m_auto(*m_autoPort, *m_statusPerson, clock, m_ini)
 {
+    // The chart's choices as they were left; an unreadable settings file keeps the
+    // defaults here and is reported by the first operation that needs it.
+    try {
+        m_state.chart.setAxis(readSetting(m_ini, settings::kGraphAxis) == 1 ? ChartAxis::Linear
+                                                                             : ChartAxis::Log);
+        m_state.chart.setMarkers(readSetting(m_ini, settings::kGraphMarker) != 1);
+    } catch (const std::exception&) {
+    }
     m_shown = std::make_unique<Snapshot>(snapshot());
 }
 
@@ -213,6 +233,7 @@ Workbench::Snapshot Workbench::snapshot() const
     snap.TimeCombo = s.TimeCombo;
     snap.TimeComboIndex = s.TimeComboIndex;
     snap.display = s.display;
+    snap.chart = s.chart.view();
     snap.DLlabel = s.DLlabel;
     snap.statusSerial = m_statusSerial;
     snap.Panel3Visible = s.Panel3Visible;
@@ -258,6 +279,8 @@ void Workbench::notifyChanges()
     labelsOnly.resultBoxes = b.resultBoxes;
     if (!(labelsOnly == b))
         parts |= Part::Labels;
+    if (!(now.chart == was.chart))
+        parts |= Part::Chart;
     if (now.DLlabel != was.DLlabel || now.statusSerial != was.statusSerial)
         parts |= Part::Status;
     if (now.Panel3Visible != was.Panel3Visible ||
@@ -831,6 +854,8 @@ Outcome Workbench::datListClick(int index)
     s.Panel3Visible = false;
     s.DatListIndex = index;
     s.SelectedRace = s.DatList[static_cast<size_t>(index)].slot;
+    // No chart of the previous race survives a selection, even one without odds.
+    s.chart.clear();
     const RaView ra(selectedRa());
 
     std::optional<RaceKey> key = RaceKey::tryParse(ra.raceKeyText());
@@ -900,9 +925,56 @@ Outcome Workbench::datListClick(int index)
     }
     s.TimeComboIndex = chosen;
     Outcome outcome = readOddsBtnClick();
-    // The chart's horse list is filled here once the chart exists.
+    fillChart();
     s.UpDown1Position = index;
     return outcome;
+}
+
+void Workbench::fillChart()
+{
+    WorkbenchState& s = m_state;
+    const std::vector<std::string>& lines = s.UseUmaren ? s.O2Lines : s.O1Lines;
+    const int runners = RaView(selectedRa()).registered();
+    s.chart.clear();
+    s.chart.CgraphIniBtnClick(lines.empty() ? std::string_view() : lines.back(), s.UseUmaren);
+    s.chart.fillHorseList(runners);
+    s.chart.RadioGroup1Click(0, chartOdds(), runners);
+    if (s.chart.damagedFields() > 0)
+        setStatus(format("PA比ｸﾞﾗﾌ: 読めないオッズ欄%d件を除きました",
+                         s.chart.damagedFields()));
+}
+
+Outcome Workbench::RadioGroup1Click(int index)
+{
+    return boundary("RadioGroup1Click", [&] {
+        const auto& items = m_state.chart.view().RadioGroup1;
+        if (m_state.DatListIndex < 0 || index < 0 || index >= static_cast<int>(items.size()))
+            return Outcome::nothingToDo();
+        m_state.chart.RadioGroup1Click(index, chartOdds(), RaView(selectedRa()).registered());
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::RadioGroup2Click(int item)
+{
+    return boundary("RadioGroup2Click", [&] {
+        if (item != 0 && item != 1)
+            return Outcome::nothingToDo();
+        m_state.chart.setAxis(item == 1 ? ChartAxis::Linear : ChartAxis::Log);
+        writeSetting(m_ini, settings::kGraphAxis, item);
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::RadioGroup3Click(int item)
+{
+    return boundary("RadioGroup3Click", [&] {
+        if (item != 0 && item != 1)
+            return Outcome::nothingToDo();
+        m_state.chart.setMarkers(item == 0);
+        writeSetting(m_ini, settings::kGraphMarker, item);
+        return Outcome::done();
+    });
 }
 
 Outcome Workbench::UpDown1Click(int position)
@@ -1093,6 +1165,62 @@ Outcome Workbench::M1Click()
         DatListClick(0);
         if (races > 0 && failed == races)
             return Outcome::failure(format("%dレースのどれも分析できませんでした", races));
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
+{
+    return boundary("TekiAnaBtnClick", [&] {
+        WorkbenchState& s = m_state;
+        m_hitRun = {};
+        if (s.DateComboIndex < 0 || s.DatList.empty())
+            return Outcome::nothingToDo("データを読み込んでください。");
+        const fs::path dir = m_appDir.hpUploadDir();
+        const fs::path logFile = hitLogFile(dir);
+        HitLines lines;
+        lines.page.push_back(toCp932(kHitPageTitle));
+        lines.log = loadHitLog(logFile);
+        for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i) {
+            // A race that could not be analysed still holds the race before's bets and
+            // results: it has no hits of its own.
+            if (!DatListClick(i).isDone()) {
+                ++m_hitRun.skippedRaces;
+                continue;
+            }
+            const AnalysisState& a = s.analysis;
+            RaceBets bets{std::span(a.KaiRenHon).subspan(1), std::span(a.KaiRenChuAna).subspan(1),
+                          std::span(a.KaiRenOoAna).subspan(1)};
+            collectRaceHits(selectedRa(), bets, s.results, sender, lines);
+        }
+        for (size_t i = 1; i < lines.page.size(); ++i)
+            m_hitRun.lines.push_back(fromCp932(lines.page[i]));
+        if (lines.page.size() <= 2)
+            return Outcome::nothingToDo(
+                format("的中が%zu件のため書き出しません", lines.page.size() - 1));
+
+        // The day of the first slot names the page; a day whose first slot is blank
+        // takes its first listed race.
+        fs::path pageFile = hitPageFile(dir, s.store.RaRecs[0]);
+        if (pageFile.empty())
+            pageFile = hitPageFile(dir, s.store.RaRecs.at(static_cast<size_t>(s.DatList[0].slot)));
+        if (pageFile.empty())
+            throw Error("的中ファイル名を決められません: レースの日付が不正です");
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (ec || !fs::is_directory(dir))
+            throw Error("フォルダを作成できません: " + dir.string() +
+                        (ec ? ": " + ec.message() : std::string()));
+        writeLinesRaw(pageFile, lines.page);
+        m_hitRun.pageFile = pageFile;
+        m_person.openFile(pageFile);
+        std::string clipboard;
+        for (const auto& line : lines.page)
+            clipboard += fromCp932(line) + "\r\n";
+        m_person.setClipboardText(clipboard);
+        writeLinesRaw(logFile, lines.log);
+        m_hitRun.logFile = logFile;
+        m_hitRun.written = true;
         return Outcome::done();
     });
 }

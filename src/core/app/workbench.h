@@ -16,6 +16,8 @@
 #include "core/odds/odds_arrays.h"
 #include "core/odds/realtime_odds.h"
 #include "core/present/grid_sort.h"
+#include "core/present/pa_chart.h"
+#include "core/results/hit_report.h"
 #include "core/results/payout_acquisition.h"
 #include "core/results/race_results.h"
 #include "core/store/day_store.h"
@@ -81,6 +83,16 @@ struct RaceListRow
     int slot = 0;
 };
 
+// What the last hit report found and wrote.
+struct HitRun
+{
+    std::vector<std::string> lines; // the hit lines of the page (UTF-8), title left out
+    std::filesystem::path pageFile; // HPupload/TK<yyyymmdd>.txt, once written
+    std::filesystem::path logFile;  // HPupload/Rezovuro.txt, once written
+    int skippedRaces = 0;           // races that could not be analysed (no hits of theirs)
+    bool written = false;           // the page, the clipboard, the viewer and the log
+};
+
 // The main window's working state, under the names the window uses.
 struct WorkbenchState
 {
@@ -130,6 +142,9 @@ struct WorkbenchState
     RaceResults results;
     AnalysisDisplay display;
     SortButton pressedSort = SortButton::HorseNumber;
+
+    // The tab "PA比ｸﾞﾗﾌ": built by every race selection from the loaded odds lines.
+    PaChart chart;
 };
 
 // The main window's operations without a window: day list, day loading, race and
@@ -188,8 +203,27 @@ public:
     // Analyses every race of the day at its default time point. Failed when no race
     // could be analysed.
     Outcome M1Click();
+    // "的中" / "穴的中": selects every race of the day in turn as the user would, checks
+    // its reference quinella bets against the quinella and wide results with the
+    // button's thresholds, and with at least two hits writes HPupload/TK<day>.txt, asks
+    // the person to open it, puts the page on the clipboard and appends the hits to
+    // HPupload/Rezovuro.txt. Fewer hits: nothing is written (NothingToDo). The day's
+    // last race stays selected. Failed, with the file named, when the folder or a file
+    // cannot be written; a file written before stays.
+    Outcome TekiAnaBtnClick(TekiButton sender);
+    const HitRun& lastHitRun() const { return m_hitRun; }
     // Sorts the analysis table by a sort button.
     Outcome SpeedButton1Click(SortButton button);
+    // The tab "PA比ｸﾞﾗﾌ": builds the chart of horse list item `index` from the selected
+    // race's odds lines (NothingToDo for an index outside the list).
+    Outcome RadioGroup1Click(int index);
+    // The axis choice (0 "対数軸", 1 "普通軸") and the marker choice (0 "表示",
+    // 1 "非表示"), applied at once and saved as "Gpaph"/"jiku" and "marker". Other
+    // items do nothing.
+    Outcome RadioGroup2Click(int item);
+    Outcome RadioGroup3Click(int item);
+    // The chart's view of the odds lines of the selected race.
+    ChartOdds chartOdds() const { return {m_state.O1Lines, m_state.O2Lines, m_state.UseUmaren}; }
     // The clipboard text of a tab's grid (tab caption as on the window).
     std::string ClipBtn1Click(std::string_view tabCaption) const;
 
@@ -297,6 +331,7 @@ private:
     Outcome datListClick(int index);
     Outcome dateComboChange(int index);
     Outcome analysisRun(const std::string& key, const std::string& item);
+    void fillChart();
     Outcome hrReadBtnClick();
     const std::string& selectedRa() const;
     void reportFailure(const RequestOutcome& outcome, bool quiet);
@@ -331,6 +366,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_cardStop = std::make_shared<std::atomic<bool>>(false);
     bool m_cardsRunning = false;
     std::vector<bool> m_batchAnalysed; // per DatList item, by the last M1Click
+    HitRun m_hitRun;
     // Cleared when this object goes: calls posted by requests check it before running.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::unique_ptr<RequestQueue> m_queue;

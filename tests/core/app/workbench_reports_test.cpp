@@ -1,0 +1,200 @@
+#include "core/app/log_person.h"
+#include "core/app/recording_person.h"
+#include "core/app/report_day.h"
+#include "core/app/temp_dir.h"
+#include "core/app/settings_keys.h"
+#include "core/app/workbench.h"
+#include "core/text/cp932.h"
+#include "core/text/text_file.h"
+
+#include <gtest/gtest.h>
+
+using namespace sorvantix;
+using sorvantix::test::RecordingPerson;
+using sorvantix::test::ReportPayouts;
+using sorvantix::test::TempDir;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Expected files in tests/data/reports were written by hand from the payouts below and
+// the bets of the day's analysis (race 1: 本命 2-3, 中穴 2-5 2-4 2-7, 大穴 4-5 5-7 4-7;
+// race 3: 中穴 1-4; race 11: 本命 1-2 1-3 2-3, 中穴 1-6 1-8, 大穴 6-8). To refresh one,
+// work the lines out again from the hit rules; never copy the program's output.
+std::string golden(const std::string& name)
+{
+    return readFileBytes(fs::path(TEST_DATA_DIR) / "reports" / name);
+}
+
+const std::map<int, ReportPayouts> kPayouts{
+    {1, {{{"0203", 1230}, {"0405", 5010}}, {{"0203", 480}, {"0205", 5600}, {"0305", 7200}}}},
+    {3, {{{"0104", 5000}}, {{"0104", 3000}}}},
+    {11, {{{"0608", 15400}}, {{"0608", 5010}, {"0106", 3010}, {"0108", 2990}}}},
+};
+
+class WorkbenchReportsTest : public testing::Test
+{
+protected:
+    Workbench& openDay(const std::map<int, ReportPayouts>& payouts = kPayouts)
+    {
+        app.createFolders();
+        test::storeReportDay(dir.path(), payouts);
+        bench = std::make_unique<Workbench>(app, person, clock);
+        bench->MakeDataListBtnClick();
+        bench->DateComboChange(0);
+        return *bench;
+    }
+    fs::path pageFile() const { return app.hpUploadDir() / "TK20040516.txt"; }
+    fs::path logFile() const { return app.hpUploadDir() / "Rezovuro.txt"; }
+
+    TempDir dir;
+    AppDir app{dir.path()};
+    RecordingPerson person;
+    SettableClock clock{LocalDateTime{2004, 5, 17, 10, 0, 0}};
+    std::unique_ptr<Workbench> bench;
+};
+
+} // namespace
+
+TEST_F(WorkbenchReportsTest, HitPagesAndTheLogOfTwoRunsMatchTheHandWrittenFiles)
+{
+    Workbench& wb = openDay();
+    ASSERT_TRUE(wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn).isDone());
+    EXPECT_EQ(readFileBytes(pageFile()), golden("hits-teki-page.txt"));
+    ASSERT_EQ(person.opened, std::vector<fs::path>{pageFile()});
+    ASSERT_EQ(person.clipboard.size(), 1u);
+    EXPECT_EQ(person.clipboard[0], fromCp932(golden("hits-teki-page.txt")));
+    EXPECT_EQ(wb.lastHitRun().lines.size(), 10u);
+    // The selection is left on the day's last race, analysed at its default time.
+    EXPECT_EQ(wb.state().DatListIndex, 2);
+    EXPECT_TRUE(wb.state().Panel3Visible);
+
+    ASSERT_TRUE(wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn2).isDone());
+    // The page holds only the last run; the log keeps both.
+    EXPECT_EQ(readFileBytes(pageFile()), golden("hits-ana-page.txt"));
+    EXPECT_EQ(readFileBytes(logFile()), golden("hits-log-two-runs.txt"));
+    EXPECT_EQ(person.clipboard.size(), 2u);
+    EXPECT_TRUE(person.messages.empty());
+}
+
+TEST_F(WorkbenchReportsTest, OneHitWritesNothingAndLeavesTheClipboard)
+{
+    Workbench& wb = openDay({{11, {{{"0608", 15400}}, {}}}});
+    Outcome outcome = wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn);
+    EXPECT_EQ(outcome.kind, Outcome::Kind::NothingToDo);
+    EXPECT_EQ(wb.lastHitRun().lines.size(), 1u);
+    EXPECT_FALSE(wb.lastHitRun().written);
+    EXPECT_FALSE(fs::exists(app.hpUploadDir()));
+    EXPECT_TRUE(person.clipboard.empty());
+    EXPECT_TRUE(person.opened.empty());
+}
+
+// A race that cannot be analysed keeps the race before's bets and results in the
+// state; it must not repeat that race's hits under its own name.
+TEST_F(WorkbenchReportsTest, ARaceWithoutOddsAddsNoHitsOfTheRaceBefore)
+{
+    Workbench& wb = openDay();
+    fs::remove(oddsFilePath(dir.path(), test::reportRaceKey(11), kO1Extension));
+    ASSERT_TRUE(wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn).isDone());
+    EXPECT_EQ(wb.lastHitRun().skippedRaces, 1);
+    for (const auto& line : wb.lastHitRun().lines)
+        EXPECT_EQ(line.find("東京11R"), std::string::npos) << line;
+    EXPECT_EQ(wb.lastHitRun().lines.size(), 6u);
+}
+
+TEST_F(WorkbenchReportsTest, AFolderThatCannotBeMadeStopsTheRunWithItsName)
+{
+    Workbench& wb = openDay();
+    writeFileAtomic(app.hpUploadDir(), "not a folder");
+    Outcome outcome = wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn);
+    ASSERT_TRUE(outcome.failed());
+    EXPECT_NE(outcome.message.find("HPupload"), std::string::npos) << outcome.message;
+    EXPECT_TRUE(person.clipboard.empty());
+    EXPECT_TRUE(person.opened.empty());
+    EXPECT_EQ(readFileBytes(app.hpUploadDir()), "not a folder");
+}
+
+// What cannot be read or written is named; nothing after it is published, and the
+// log stays as it was.
+TEST_F(WorkbenchReportsTest, AnUnusableFileStopsTheRunWithItsName)
+{
+    Workbench& wb = openDay();
+    fs::create_directories(logFile()); // a folder where the log should be
+    Outcome outcome = wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn);
+    ASSERT_TRUE(outcome.failed());
+    EXPECT_NE(outcome.message.find("Rezovuro.txt"), std::string::npos) << outcome.message;
+    EXPECT_FALSE(fs::exists(pageFile()));
+    fs::remove(logFile());
+
+    fs::create_directories(pageFile());
+    outcome = wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn);
+    ASSERT_TRUE(outcome.failed());
+    EXPECT_NE(outcome.message.find("TK20040516.txt"), std::string::npos) << outcome.message;
+    EXPECT_FALSE(fs::exists(logFile()));
+    EXPECT_TRUE(person.clipboard.empty());
+    EXPECT_TRUE(person.opened.empty());
+    EXPECT_FALSE(wb.lastHitRun().written);
+}
+
+// Race 3 (four runners, 2004) is charted from the bracket-quinella odds; its pair
+// shares 25, 15, 10, 10, 5, 3 give the ratios worked out by hand.
+TEST_F(WorkbenchReportsTest, RaceSelectionBuildsTheChartOfTheFirstHorse)
+{
+    Workbench& wb = openDay();
+    std::vector<Parts> heard;
+    wb.addListener([&](Parts parts) { heard.push_back(parts); });
+    ASSERT_TRUE(wb.DatListClick(1).isDone());
+    const ChartView& chart = wb.state().chart.view();
+    EXPECT_FALSE(wb.state().UseUmaren);
+    EXPECT_EQ(chart.RadioGroup1, (std::vector<std::string>{" 1番", " 2番", " 3番", " 4番"}));
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_TRUE(heard[0].has(Part::Chart));
+
+    ASSERT_TRUE(wb.RadioGroup1Click(2).isDone());
+    std::vector<std::string> expected = splitLines(golden("chart-race3-pairs.txt"));
+    std::vector<std::string> shown = [&] {
+        wb.RadioGroup1Click(0);
+        auto first = wb.state().chart.view().pairList;
+        wb.RadioGroup1Click(2);
+        first.push_back("");
+        for (const auto& line : wb.state().chart.view().pairList)
+            first.push_back(line);
+        return first;
+    }();
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(chart.series[2].points.size(), 0u); // horse 3 is not its own partner
+    EXPECT_EQ(chart.series[3].points.size(), 2u);
+    EXPECT_EQ(chart.series[3].points[1].label, "09:20");
+    EXPECT_EQ(wb.RadioGroup1Click(4).kind, Outcome::Kind::NothingToDo);
+}
+
+TEST_F(WorkbenchReportsTest, AxisAndMarkerChoicesAreSavedAndRestored)
+{
+    Workbench& wb = openDay();
+    EXPECT_EQ(wb.state().chart.view().axis, ChartAxis::Log);
+    EXPECT_TRUE(wb.state().chart.view().markers);
+    wb.RadioGroup2Click(1);
+    wb.RadioGroup3Click(1);
+    EXPECT_EQ(wb.state().chart.view().axis, ChartAxis::Linear);
+    // A later race selection keeps the choice instead of resetting it.
+    wb.DatListClick(0);
+    EXPECT_EQ(wb.state().chart.view().axis, ChartAxis::Linear);
+    EXPECT_EQ(readSetting(wb.ini(), settings::kGraphAxis), 1);
+    EXPECT_EQ(readSetting(wb.ini(), settings::kGraphMarker), 1);
+
+    Workbench again(app, person, clock);
+    EXPECT_EQ(again.state().chart.view().axis, ChartAxis::Linear);
+    EXPECT_FALSE(again.state().chart.view().markers);
+}
+
+TEST_F(WorkbenchReportsTest, ARaceWithoutOddsHasAnEmptyChart)
+{
+    Workbench& wb = openDay();
+    ASSERT_FALSE(wb.state().chart.view().RadioGroup1.empty());
+    fs::remove(oddsFilePath(dir.path(), test::reportRaceKey(1), kO1Extension));
+    wb.DatListClick(0);
+    EXPECT_TRUE(wb.state().chart.view().RadioGroup1.empty());
+    for (const auto& s : wb.state().chart.view().series)
+        EXPECT_TRUE(s.points.empty());
+}
