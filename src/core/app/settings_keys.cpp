@@ -33,6 +33,26 @@ Bounds readBounds(const TIniGT& ini, const BoundsSettings& settings)
             readSetting(ini, settings.width), readSetting(ini, settings.height)};
 }
 
+PrintPreviewSettings readPrintPreviewSettings(const TIniGT& ini)
+{
+    PrintPreviewSettings s;
+    const int item = readSetting(ini, settings::kPrintZoom);
+    if (item >= 0 && item < static_cast<int>(kZoomChoices.size()))
+        s.zoomItem = item;
+    const Bounds b = readBounds(ini, settings::kPrintPreviewBounds);
+    s.top = b.top;
+    s.left = b.left;
+    s.width = b.width;
+    s.height = b.height;
+    return s;
+}
+
+void writePrintPreviewSettings(const TIniGT& ini, const PrintPreviewSettings& s)
+{
+    writeSetting(ini, settings::kPrintZoom, s.zoomItem);
+    writeBounds(ini, settings::kPrintPreviewBounds, {s.top, s.left, s.width, s.height});
+}
+
 void writeBounds(const TIniGT& ini, const BoundsSettings& settings, const Bounds& bounds)
 {
     writeSetting(ini, settings.top, bounds.top);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/present/print_page.h"
+
 #include <string>
 #include <string_view>
 
@@ -87,6 +89,12 @@ struct Bounds
 
 Bounds readBounds(const TIniGT& ini, const BoundsSettings& settings);
 void writeBounds(const TIniGT& ini, const BoundsSettings& settings, const Bounds& bounds);
+
+// The preview window's zoom item ("PrintZoom"/"ratio"; an item outside 0..3 reads as
+// the default 1) and its bounds ("Printlocate", defaults 10, 10, 630, 450). Throws
+// Error when a file that exists cannot be read or written.
+PrintPreviewSettings readPrintPreviewSettings(const TIniGT& ini);
+void writePrintPreviewSettings(const TIniGT& ini, const PrintPreviewSettings& s);
 
 struct HourMinute
 {

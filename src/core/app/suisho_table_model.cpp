@@ -316,6 +316,29 @@ CellStyle SuishoTableModel::StringGrid5DrawCell(int column, int row) const
     return style;
 }
 
+std::string suishoTableText(const SuishoTableModel& model)
+{
+    const TextGrid& grid = model.StringGrid5();
+    std::string out = model.title() + "\n";
+    for (int row = 0; row < grid.rowCount(); ++row) {
+        std::string line;
+        for (int column = 0; column < grid.columnCount(); ++column) {
+            std::string text = grid.cell(column, row);
+            if (text == kFullWidthSpace) {
+                text = "-";
+            } else if (row > 0 && column > 1 && !isBlank(text)) {
+                const int mark = model.mark(row, toIntDef(trimmed(text), 0));
+                text = (mark == 2 ? "☆" : mark == 1 ? "★" : "") + text;
+            }
+            line += padLeft(text, 6);
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
 int SuishoTableModel::columnWidth(int column)
 {
     if (column < 0 || column >= kColumns)

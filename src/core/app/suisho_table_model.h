@@ -106,4 +106,10 @@ private:
     std::vector<std::string> m_warnings;
 };
 
+// The chosen file's table for a terminal: the title, then one line per grid row, each
+// cell right-aligned to 6 columns (display width) and trailing blanks cut. A marked
+// horse shows its mark before its number ("★ 5" recommended, "☆11" special), a rank
+// beyond the field "-".
+std::string suishoTableText(const SuishoTableModel& model);
+
 } // namespace sorvantix

@@ -1225,6 +1225,35 @@ Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
     });
 }
 
+Outcome Workbench::P1Click(PrintPage& page)
+{
+    return boundary("P1Click", [&] {
+        const WorkbenchState& s = m_state;
+        AnalysisPageInput input;
+        input.TitleLabel1 = s.title.TitleLabel1;
+        input.TitleLabel2 = s.title.TitleLabel2;
+        input.TitleLabel3 = s.title.TitleLabel3;
+        input.TitleLabel4 = s.title.TitleLabel4;
+        input.StringGrid1 = &s.display.StringGrid1;
+        input.StringGrid5 = &s.display.StringGrid5;
+        input.results = &s.results;
+        input.analysis = &s.analysis;
+        input.odds = &s.odds;
+        input.KasenRatePercent = s.display.KasenRate;
+        input.analysisShown = s.Panel3Visible && s.DatListIndex >= 0;
+        if (input.analysisShown) {
+            const RaView ra(selectedRa());
+            input.venueCode = ra.venue();
+            input.raceNumber = ra.raceNo().value_or(0);
+            input.runners = ra.registered();
+        }
+        if (auto refusal = analysisPageRefusal(input))
+            return fail(*refusal);
+        page = buildAnalysisPage(input);
+        return Outcome::done();
+    });
+}
+
 Outcome Workbench::SpeedButton1Click(SortButton button)
 {
     return boundary("SpeedButton1Click", [&] {

@@ -17,6 +17,7 @@
 #include "core/odds/realtime_odds.h"
 #include "core/present/grid_sort.h"
 #include "core/present/pa_chart.h"
+#include "core/present/print_page.h"
 #include "core/results/hit_report.h"
 #include "core/results/payout_acquisition.h"
 #include "core/results/race_results.h"
@@ -212,6 +213,11 @@ public:
     // cannot be written; a file written before stays.
     Outcome TekiAnaBtnClick(TekiButton sender);
     const HitRun& lastHitRun() const { return m_hitRun; }
+    // "レース印刷(&P)": lays out the report page of the selected race from what the
+    // window shows (title, results, the analysis table in its current order, the PA
+    // table by share order, the rate and the bets). When no race or no analysis is
+    // shown: a beep, "データを読み込んでください。" and Failed; `page` is untouched.
+    Outcome P1Click(PrintPage& page);
     // Sorts the analysis table by a sort button.
     Outcome SpeedButton1Click(SortButton button);
     // The tab "PA比ｸﾞﾗﾌ": builds the chart of horse list item `index` from the selected

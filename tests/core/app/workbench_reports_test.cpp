@@ -3,6 +3,7 @@
 #include "core/app/report_day.h"
 #include "core/app/temp_dir.h"
 #include "core/app/settings_keys.h"
+#include "core/app/suisho_table_model.h"
 #include "core/app/workbench.h"
 #include "core/text/cp932.h"
 #include "core/text/text_file.h"
@@ -197,4 +198,49 @@ TEST_F(WorkbenchReportsTest, ARaceWithoutOddsHasAnEmptyChart)
     EXPECT_TRUE(wb.state().chart.view().RadioGroup1.empty());
     for (const auto& s : wb.state().chart.view().series)
         EXPECT_TRUE(s.points.empty());
+}
+
+// The file and the expected text were both written by hand (tests/data/reports).
+TEST(SuishoTableText, AHandWrittenFileShowsAsTheHandWrittenTable)
+{
+    TempDir dir;
+    const fs::path suisho = dir.path() / "Suisho";
+    fs::create_directories(suisho);
+    const std::string name = "2004年05月16日東京.sei";
+    fs::copy_file(fs::path(TEST_DATA_DIR) / "reports" / name, suisho / name);
+    SuishoTableModel model(suisho);
+    ASSERT_TRUE(model.open());
+    EXPECT_TRUE(model.warnings().empty());
+    EXPECT_EQ(suishoTableText(model), readFileBytes(fs::path(TEST_DATA_DIR) / "reports" /
+                                                    "suisho-table.txt"));
+}
+
+TEST_F(WorkbenchReportsTest, PrintingNeedsAShownAnalysis)
+{
+    app.createFolders();
+    Workbench wb(app, person, clock);
+    PrintPage page;
+    page.width = 1;
+    Outcome refused = wb.P1Click(page);
+    ASSERT_TRUE(refused.failed());
+    EXPECT_EQ(person.messages, std::vector<std::string>{"データを読み込んでください。"});
+    EXPECT_EQ(person.beeps, 1);
+    EXPECT_EQ(page.width, 1);
+
+    Workbench& day = openDay();
+    ASSERT_TRUE(day.DatListClick(2).isDone());
+    ASSERT_TRUE(day.P1Click(page).isDone());
+    auto textAt = [&](int x, int y) {
+        for (const auto& item : page.items)
+            if (item.kind == PageItem::Kind::Text && item.x1 == x && item.y1 == y)
+                return item.text;
+        return std::string();
+    };
+    // Race 11, ten runners: the quinella 6-8 (15400) is the long-shot bet's hit.
+    EXPECT_EQ(textAt(105, 275), "11");
+    EXPECT_EQ(textAt(100, 195), "東京");
+    EXPECT_EQ(textAt(220, 465), " 6- 8[   15400]");
+    EXPECT_EQ(textAt(1570, 2350), "◎");
+    EXPECT_EQ(textAt(1600, 2350), " 6- 8");
+    EXPECT_EQ(textAt(350, 220), day.state().title.TitleLabel1);
 }
