@@ -34,3 +34,8 @@ run "$CLI" --app-dir "$APP" batch "$DAY"
 # The main race: the 11th race of the day's last venue.
 MAIN=$("$CLI" --app-dir "$APP" races "$DAY" --keys | grep '11$' | tail -1)
 run "$CLI" --app-dir "$APP" analyse "$MAIN"
+# The day's reports: the hit page, the recommended-horse table of the main race's
+# venue and the PA ratio chart of its favourite.
+run "$CLI" --app-dir "$APP" hits "$DAY"
+run "$CLI" --app-dir "$APP" suisho
+run "$CLI" --app-dir "$APP" chart "$MAIN"

@@ -187,4 +187,113 @@ std::string analysisText(const Workbench& wb)
     return out;
 }
 
+ordered_json chartJson(const ChartView& chart)
+{
+    ordered_json j;
+    j["horses"] = chart.RadioGroup1;
+    j["pairs"] = chart.pairList;
+    ordered_json series = ordered_json::array();
+    for (const ChartSeries& s : chart.series) {
+        ordered_json points = ordered_json::array();
+        for (const ChartPoint& p : s.points)
+            points.push_back(ordered_json::array({p.x, p.label, p.y}));
+        series.push_back({{"title", s.title},
+                          {"in_legend", s.inLegend},
+                          {"colour", colourText(s.colour)},
+                          {"dash", s.dash == ChartDash::Solid ? "solid" : "dot"},
+                          {"points", std::move(points)}});
+    }
+    j["series"] = std::move(series);
+    j["axis"] = chart.axis == ChartAxis::Log ? "log" : "linear";
+    j["markers"] = chart.markers;
+    return j;
+}
+
+std::string chartText(const ChartView& chart)
+{
+    std::string out = "馬番:";
+    for (size_t i = 0; i < chart.RadioGroup1.size(); ++i)
+        out += (static_cast<int>(i) == chart.RadioGroup1Index ? " *" : " ") + chart.RadioGroup1[i];
+    out += "\n";
+    for (const auto& line : chart.pairList)
+        out += line + "\n";
+    for (size_t i = 0; i < chart.series.size(); ++i) {
+        const ChartSeries& s = chart.series[i];
+        if (s.points.empty())
+            continue;
+        out += format("%2zu %s %s %s%s:", i + 1, padRight(s.title, 9).c_str(),
+                      colourText(s.colour).c_str(), s.dash == ChartDash::Solid ? "solid" : "dot",
+                      s.inLegend ? "" : " (凡例なし)");
+        for (const ChartPoint& p : s.points)
+            out += format(" %s=%.3f", p.label.c_str(), p.y);
+        out += "\n";
+    }
+    out += std::string("軸: ") + (chart.axis == ChartAxis::Log ? "対数軸" : "普通軸") +
+           "  ﾏｰｶｰ: " + (chart.markers ? "表示" : "非表示") + "\n";
+    return out;
+}
+
+ordered_json pageJson(const PrintPage& page)
+{
+    ordered_json items = ordered_json::array();
+    for (const PageItem& item : page.items) {
+        ordered_json j;
+        switch (item.kind) {
+        case PageItem::Kind::Text:
+            j["kind"] = "text";
+            j["x"] = item.x1;
+            j["y"] = item.y1;
+            j["text"] = item.text;
+            j["font"] = {{"face", item.font.face},
+                         {"size", item.font.size},
+                         {"bold", item.font.bold},
+                         {"underline", item.font.underline}};
+            j["colour"] = colourText(item.textColour);
+            break;
+        case PageItem::Kind::Line:
+        case PageItem::Kind::Rectangle:
+            j["kind"] = item.kind == PageItem::Kind::Line ? "line" : "rectangle";
+            j["x1"] = item.x1;
+            j["y1"] = item.y1;
+            j["x2"] = item.x2;
+            j["y2"] = item.y2;
+            j["pen"] = {{"width", item.penWidth}, {"colour", colourText(item.penColour)}};
+            if (item.kind == PageItem::Kind::Rectangle)
+                j["brush"] = item.brush ? ordered_json(colourText(*item.brush)) : ordered_json();
+            break;
+        }
+        items.push_back(std::move(j));
+    }
+    return {{"units", "0.1mm"},
+            {"page", {{"width", page.width}, {"height", page.height}}},
+            {"caption", kPrintPreviewCaption},
+            {"items", std::move(items)}};
+}
+
+ordered_json suishoTableJson(const SuishoTableModel& model)
+{
+    const TextGrid& grid = model.StringGrid5();
+    ordered_json rows = ordered_json::array();
+    ordered_json colours = ordered_json::array();
+    for (int row = 0; row < grid.rowCount(); ++row) {
+        ordered_json texts = ordered_json::array();
+        ordered_json styles = ordered_json::array();
+        for (int column = 0; column < grid.columnCount(); ++column) {
+            texts.push_back(grid.cell(column, row));
+            const CellStyle style = model.StringGrid5DrawCell(column, row);
+            std::string fill = style.fill == CellStyle::Fill::Colour ? colourText(style.background)
+                               : style.fill == CellStyle::Fill::InfoBackground ? "info"
+                                                                                : "default";
+            styles.push_back({{"background", fill},
+                              {"text", colourText(style.textColour)},
+                              {"draw_text", style.drawText}});
+        }
+        rows.push_back(std::move(texts));
+        colours.push_back(std::move(styles));
+    }
+    return {{"title", model.title()}, {"years", model.years()}, {"files", model.files()},
+            {"grid", std::move(rows)},  {"colours", std::move(colours)},
+            {"warnings", model.warnings()}};
+}
+
 } // namespace sorvantix::cli

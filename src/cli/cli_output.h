@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/suisho_table_model.h"
 #include "core/app/workbench.h"
 
 #include <nlohmann/json.hpp>
@@ -19,5 +20,15 @@ std::string gridText(const TextGrid& grid);
 
 // "#RRGGBB".
 std::string colourText(std::uint32_t rgb);
+
+// The chart tab: horses, pairs, the 19 series, axis and markers.
+nlohmann::ordered_json chartJson(const ChartView& chart);
+std::string chartText(const ChartView& chart);
+
+// The printed page's display list.
+nlohmann::ordered_json pageJson(const PrintPage& page);
+
+// The recommended-horse table: title, lists, grid texts and cell colours.
+nlohmann::ordered_json suishoTableJson(const SuishoTableModel& model);
 
 } // namespace sorvantix::cli

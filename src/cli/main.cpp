@@ -13,6 +13,7 @@
 #include "core/text/day_name.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/format.h"
 #include "core/text/text_file.h"
 
 #include <CLI/CLI.hpp>
@@ -190,6 +191,35 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"分析表", "オッズ", "個別シェア", "PA比", "PA比ソート"}));
     copy->add_option("--time", timeKey, "time point MMDDhhmm");
 
+    bool ana = false;
+    auto* hits = app.add_subcommand(
+        "hits", "的中 over a day's races: prints the hit lines and the files written");
+    hits->add_option("DAY", dayArg, "day")->required();
+    hits->add_flag("--ana", ana,
+                   "穴的中: only quinella payouts above 5000 yen and wide payouts above 3000 yen");
+
+    std::string yearArg, fileArg;
+    auto* suisho = app.add_subcommand(
+        "suisho", "the recommended-horse table of a day and venue (the newest file by default)");
+    suisho->add_option("--year", yearArg, "year as 2005年 or 2005 (its newest file)");
+    suisho->add_option("--file", fileArg, "file name without .sei, as 2005年01月05日中山");
+    suisho->add_flag("--json", json, "print the grid texts and cell colours as JSON");
+
+    int horseArg = 0;
+    auto* chart = app.add_subcommand(
+        "chart", "select a race as the window does and print its PA ratio chart");
+    chart->add_option("RACEKEY", raceKey, "16-digit race key")->required();
+    chart->add_option("--horse", horseArg, "chart this horse number instead of the first item")
+        ->check(CLI::Range(1, 18));
+    chart->add_option("--time", timeKey, "time point MMDDhhmm of the analysis shown beside it");
+    chart->add_flag("--json", json, "print one JSON object");
+
+    auto* printLayout =
+        app.add_subcommand("print-layout", "the printed report of a race as a display list");
+    printLayout->add_option("RACEKEY", raceKey, "16-digit race key")->required();
+    printLayout->add_option("--time", timeKey, "time point MMDDhhmm");
+    printLayout->add_flag("--json", json, "print the display list as JSON")->required();
+
     cli::AcquisitionCommands acquisition;
     cli::addAcquisitionCommands(app, acquisition);
 
@@ -253,6 +283,75 @@ int main(int argc, char** argv)
             // A race left out is a failure of the batch, though the others stand.
             if (notAnalysed > 0)
                 throw Failure{std::to_string(notAnalysed) + "レースを分析できませんでした"};
+        } else if (*hits) {
+            loadDay(wb, person, dayText(dayArg));
+            Outcome outcome = wb.TekiAnaBtnClick(ana ? TekiButton::TekiAnaBtn2 : TekiButton::TekiAnaBtn);
+            const HitRun& run = wb.lastHitRun();
+            for (const auto& line : run.lines)
+                std::cout << line << "\n";
+            if (outcome.failed())
+                throw Failure{};
+            if (run.written) {
+                std::cout << "書き出し: " << run.pageFile.string() << "\n"
+                          << "追記: " << run.logFile.string() << "\n";
+            } else {
+                std::cout << outcome.message << "\n";
+            }
+            if (run.skippedRaces > 0)
+                std::cerr << run.skippedRaces << "レースを分析できませんでした（的中なしとして扱いました）\n";
+        } else if (*suisho) {
+            SuishoTableModel model(appDir.suishoDir());
+            if (!model.open())
+                throw Failure{kNoSuishoDataMessage};
+            std::string year = yearArg;
+            if (!fileArg.empty() && year.empty())
+                year = fileArg.substr(0, std::min<size_t>(fileArg.size(), 7)); // "yyyy年"
+            if (!year.empty()) {
+                if (year.find("年") == std::string::npos)
+                    year += "年";
+                const auto& years = model.years();
+                auto it = std::find(years.begin(), years.end(), year);
+                if (it == years.end())
+                    throw Failure{"推奨馬ファイルのない年です: " + year};
+                model.ComboBox1Click(static_cast<int>(it - years.begin()));
+            }
+            if (!fileArg.empty()) {
+                const auto& files = model.files();
+                auto it = std::find(files.begin(), files.end(), fileArg);
+                if (it == files.end())
+                    throw Failure{"推奨馬ファイルがありません: " + fileArg};
+                model.ListBox1Click(static_cast<int>(it - files.begin()));
+            }
+            for (const auto& warning : model.warnings())
+                std::cerr << warning << "\n";
+            if (json)
+                printJson(cli::suishoTableJson(model));
+            else
+                std::cout << suishoTableText(model);
+        } else if (*chart) {
+            selectRace(wb, person, raceKey);
+            if (!timeKey.empty())
+                chooseTime(wb, timeKey);
+            if (horseArg > 0) {
+                const auto& items = wb.state().chart.view().RadioGroup1;
+                auto it = std::find(items.begin(), items.end(), format("%2d番", horseArg));
+                if (it == items.end())
+                    throw Failure{format("馬番%dは馬番リストにありません", horseArg)};
+                if (wb.RadioGroup1Click(static_cast<int>(it - items.begin())).failed())
+                    throw Failure{};
+            }
+            if (json)
+                printJson(cli::chartJson(wb.state().chart.view()));
+            else
+                std::cout << cli::chartText(wb.state().chart.view());
+        } else if (*printLayout) {
+            selectRace(wb, person, raceKey);
+            if (!timeKey.empty())
+                chooseTime(wb, timeKey);
+            PrintPage page;
+            if (wb.P1Click(page).failed())
+                throw Failure{};
+            printJson(cli::pageJson(page));
         } else if (*params) {
             PersonSuishoSetPort port(person, wb.ini());
             // No race is selected here: the integer boxes are capped at a full field of 18.

@@ -126,7 +126,7 @@ void PaChart::compute(std::string_view line, bool useUmaren, bool latest,
         for (int p = 1; p <= kPairs; ++p) {
             Field f = readField(line, kQuinellaPos + 13 * (p - 1), 6, tenths);
             if (f == Field::Damaged)
-                ++m_damaged;
+                m_damaged += latest ? 0 : 1;
             else if (f == Field::Value || (f == Field::Zero && latest))
                 ChartPairOdds[p] = (f == Field::Zero ? 999999 : tenths) / 10.0;
         }
@@ -134,7 +134,7 @@ void PaChart::compute(std::string_view line, bool useUmaren, bool latest,
         for (int c = 1; c <= kBrackets; ++c) {
             Field f = readField(line, kBracketPos + 9 * (c - 1), 5, tenths);
             if (f == Field::Damaged) {
-                ++m_damaged;
+                m_damaged += latest ? 0 : 1;
             } else if (f == Field::Value || (f == Field::Zero && latest)) {
                 ChartBracketOdds[c] = (f == Field::Zero ? 99999 : tenths) / 10.0;
                 if (int p = t.bracketPair[c]; p > 0)
@@ -228,6 +228,7 @@ void PaChart::fillHorseList(int runners)
 void PaChart::RadioGroup1Click(int index, const ChartOdds& odds, int runners)
 {
     clearSeries();
+    m_damaged = 0;
     if (index < 0 || index >= static_cast<int>(m_view.RadioGroup1.size()))
         return;
     m_view.RadioGroup1Index = index;

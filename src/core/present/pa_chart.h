@@ -98,21 +98,24 @@ public:
     void CgraphClick(const ChartOdds& odds);
     // The latest-record computation: the same from `latestRecord` (the last record of
     // the race's odds file, O2 when `useUmaren` else O1; empty when there is none),
-    // where a field of zeros counts as the no-vote odds; ranks go to FinalRank.
+    // where a field of zeros counts as the no-vote odds; ranks go to FinalRank. Fields
+    // that are not odds are left out uncounted: the build counts them at the last time
+    // point.
     void CgraphIniBtnClick(std::string_view latestRecord, bool useUmaren);
     // The race selection's filling of the horse list: for rank 1..runners the horse
     // 1..runners of that FinalRank, "%2d番"; nothing is selected.
     void fillHorseList(int runners);
     // Builds the chart of horse list item `index` (sets RadioGroup1Index): partners are
     // horse numbers 1..runners, the selected horse left out. An index outside the list
-    // clears the chart only. Applies the axis choice (RadioGroup2Click without saving).
+    // clears the chart only. The axis and marker choices stay as they are.
     void RadioGroup1Click(int index, const ChartOdds& odds, int runners);
     // The axis and marker choices (the caller saves them).
     void setAxis(ChartAxis axis) { m_view.axis = axis; }
     void setMarkers(bool shown) { m_view.markers = shown; }
     // Empties the horse list, the pair list and every series (titles stay).
     void clear();
-    // Odds fields left out as damaged by the computations since the last clear().
+    // Odds fields left out as damaged by the last chart build (each field of each time
+    // point once).
     int damagedFields() const { return m_damaged; }
 
 private:
