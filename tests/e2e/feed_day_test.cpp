@@ -51,24 +51,33 @@ void importFeed(const fs::path& feedDir, const fs::path& appDir)
     }
 }
 
+// The generated Sunday 2026-11-29 (seed 7), imported into a fresh application folder.
+class FeedDay : public testing::Test
+{
+protected:
+    FeedDay()
+    {
+        feed::FeedOptions options;
+        options.from = feed::FeedDate{2026, 11, 29};
+        options.to = options.from;
+        options.seed = 7;
+        const fs::path feedDir = dir.path() / "feed";
+        feed::writeFeed(options, feedDir);
+        app.createFolders();
+        importFeed(feedDir, app.root());
+    }
+
+    TempDir dir;
+    AppDir app{dir.path() / "app"};
+    RecordingPerson person;
+    SettableClock clock{LocalDateTime{2026, 11, 30, 9, 0, 0}};
+    Workbench wb{app, person, clock};
+};
+
 } // namespace
 
-TEST(FeedDay, EveryGeneratedRaceCanBeAnalysed)
+TEST_F(FeedDay, EveryGeneratedRaceCanBeAnalysed)
 {
-    TempDir dir;
-    feed::FeedOptions options;
-    options.from = feed::FeedDate{2026, 11, 29};
-    options.to = options.from;
-    options.seed = 7;
-    fs::path feedDir = dir.path() / "feed";
-    feed::writeFeed(options, feedDir);
-    AppDir app(dir.path() / "app");
-    app.createFolders();
-    importFeed(feedDir, app.root());
-
-    RecordingPerson person;
-    SettableClock clock(LocalDateTime{2026, 11, 30, 9, 0, 0});
-    Workbench wb(app, person, clock);
     wb.MakeDataListBtnClick();
     ASSERT_EQ(wb.state().DateCombo, std::vector<std::string>{"2026年11月29日"});
     wb.DateComboChange(0);
@@ -107,22 +116,8 @@ TEST(FeedDay, EveryGeneratedRaceCanBeAnalysed)
 // The reports of a generated day agree with the analysis they come from: every hit is
 // one of its race's bets with the payout the record holds, the table shows the marks
 // the analysis set, and the chart's last point is the analysis of the last time point.
-TEST(FeedDay, ReportsAgreeWithTheAnalysis)
+TEST_F(FeedDay, ReportsAgreeWithTheAnalysis)
 {
-    TempDir dir;
-    feed::FeedOptions options;
-    options.from = feed::FeedDate{2026, 11, 29};
-    options.to = options.from;
-    options.seed = 7;
-    fs::path feedDir = dir.path() / "feed";
-    feed::writeFeed(options, feedDir);
-    AppDir app(dir.path() / "app");
-    app.createFolders();
-    importFeed(feedDir, app.root());
-
-    RecordingPerson person;
-    SettableClock clock(LocalDateTime{2026, 11, 30, 9, 0, 0});
-    Workbench wb(app, person, clock);
     wb.MakeDataListBtnClick();
     wb.DateComboChange(0);
     const auto& s = wb.state();
