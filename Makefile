@@ -5,7 +5,9 @@ JOBS    ?= 2
 WERROR  ?= $(if $(CI),ON,OFF)
 SUDO    := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBS    := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-           nlohmann-json3-dev libcli11-dev
+           nlohmann-json3-dev libcli11-dev \
+           qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev \
+           fonts-ipafont-gothic fonts-noto-cjk
 
 .PHONY: all deps configure build test bench demo clean
 

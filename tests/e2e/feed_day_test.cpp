@@ -1,3 +1,4 @@
+#include "feed_import.h"
 #include "folder_listing.h"
 #include "core/app/recording_person.h"
 #include "core/app/temp_dir.h"
@@ -20,36 +21,10 @@ using sorvantix::test::RecordingPerson;
 using sorvantix::test::TempDir;
 namespace fs = std::filesystem;
 
+using sorvantix::test::importFeed;
 using sorvantix::test::sortedFiles;
 
 namespace {
-
-// Stores a generated feed the way the acquisitions do: stored RACE files record by
-// record in stamp order, and each race's odds series as its snapshot files.
-void importFeed(const fs::path& feedDir, const fs::path& appDir)
-{
-    for (const auto& file : sortedFiles(feedDir / "RACE")) {
-        for (std::string record : readLinesRaw(file)) {
-            std::string type = record.substr(0, 2);
-            if ((type != "RA" && type != "SE" && type != "HR") || bulkSkipsDataKind(record))
-                continue;
-            storeCardRecord(appDir, record + "\r\n", CardWriter::Bulk);
-        }
-    }
-    for (const char* spec : {"0B41", "0B42"}) {
-        for (const auto& file : sortedFiles(feedDir / spec)) {
-            std::vector<std::string> lines;
-            for (std::string record : readLinesRaw(file)) {
-                char kind = record[2];
-                if (kind == '0' || kind == '9' || fieldInt(record, 26, 2) <= 0)
-                    continue;
-                record[2] = '0';
-                lines.push_back(record);
-            }
-            SaveOddsSeries(appDir, lines, std::string(spec) == "0B41" ? kO1Extension : kO2Extension);
-        }
-    }
-}
 
 // The generated Sunday 2026-11-29 (seed 7), imported into a fresh application folder.
 class FeedDay : public testing::Test

@@ -1,0 +1,39 @@
+// sorvantix: the desktop program.
+
+#include "gui/program.h"
+#include "core/text/error.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    sorvantix::gui::setUpApplication();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Sorvantix: JRA odds analysis"));
+    parser.addHelpOption();
+    QCommandLineOption appDir(QStringLiteral("app-dir"),
+                              QStringLiteral("application folder (default $XDG_DATA_HOME/sorvantix "
+                                             "or ~/.local/share/sorvantix)"),
+                              QStringLiteral("DIR"));
+    parser.addOption(appDir);
+    parser.process(app);
+
+    try {
+        std::optional<std::string> dir;
+        if (parser.isSet(appDir)) {
+            if (parser.value(appDir).isEmpty())
+                throw sorvantix::Error("--app-dir: 空のフォルダ名は使えません");
+            dir = parser.value(appDir).toStdString();
+        }
+        sorvantix::gui::Program program(dir);
+        program.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, QStringLiteral("sorvantix"), QString::fromUtf8(e.what()));
+        return 1;
+    }
+}

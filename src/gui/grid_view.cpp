@@ -1,0 +1,140 @@
+#include "gui/grid_view.h"
+
+#include "gui/qt_text.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <map>
+
+namespace sorvantix::gui {
+
+TextGridModel::TextGridModel(const TextGrid& grid, CellStyleRule rule, QObject* parent)
+    : QAbstractTableModel(parent), m_grid(grid), m_rule(std::move(rule))
+{
+}
+
+int TextGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_grid.rowCount();
+}
+
+int TextGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_grid.columnCount();
+}
+
+QVariant TextGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole)
+        return qs(m_grid.cell(index.column(), index.row()));
+    return {};
+}
+
+void TextGridModel::reload()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const
+{
+    const auto* model = qobject_cast<const TextGridModel*>(index.model());
+    if (!model) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const CellStyle style = model->style(index.column(), index.row());
+    QColor fill;
+    switch (style.fill) {
+    case CellStyle::Fill::Colour:
+        fill = rgb(style.background);
+        break;
+    case CellStyle::Fill::InfoBackground:
+        fill = option.palette.color(QPalette::ToolTipBase);
+        break;
+    case CellStyle::Fill::GridDefault:
+        fill = option.palette.color(QPalette::Base);
+        break;
+    }
+    painter->save();
+    painter->fillRect(option.rect, fill);
+    if (style.drawText) {
+        painter->setPen(rgb(style.textColour));
+        painter->setFont(option.font);
+        painter->setClipRect(option.rect);
+        painter->drawText(option.rect.adjusted(1, 0, -1, 0), Qt::AlignHCenter | Qt::AlignTop,
+                          index.data(Qt::DisplayRole).toString());
+    }
+    if (style.diagonal) {
+        painter->setPen(Qt::black);
+        painter->drawLine(option.rect.topLeft(), option.rect.bottomRight());
+    }
+    painter->restore();
+}
+
+GridView::GridView(TextGridModel* model, QFont font, std::vector<int> columnWidths, int rowHeight,
+                   QWidget* parent)
+    : QTableView(parent), m_model(model), m_widths(std::move(columnWidths)), m_rowHeight(rowHeight)
+{
+    setModel(model);
+    setItemDelegate(new CellDelegate(this));
+    setFont(font);
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setWordWrap(false);
+    horizontalHeader()->setMinimumSectionSize(4);
+    verticalHeader()->setMinimumSectionSize(4);
+    // The design's sizes are for a 13-pixel face at 15-pixel rows; a face that needs
+    // more room (high-DPI screens, other metrics) widens the grid in proportion.
+    const QFontMetrics metrics(font);
+    m_scale = std::max(1.0, (metrics.height() + 2) / static_cast<double>(rowHeight));
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(static_cast<int>(rowHeight * m_scale + 0.5));
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connect(model, &QAbstractItemModel::modelReset, this, &GridView::applySizes);
+    applySizes();
+}
+
+void GridView::applySizes()
+{
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const int design = m_widths.empty() ? 45
+                                            : m_widths[std::min<size_t>(static_cast<size_t>(c),
+                                                                        m_widths.size() - 1)];
+        setColumnWidth(c, static_cast<int>(design * m_scale + 0.5));
+    }
+}
+
+void GridView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        const QModelIndexList selected = selectionModel()->selectedIndexes();
+        if (selected.isEmpty())
+            return;
+        std::map<int, std::map<int, QString>> cells;
+        for (const QModelIndex& i : selected)
+            cells[i.row()][i.column()] = i.data().toString();
+        QString text;
+        for (const auto& [row, columns] : cells) {
+            QStringList line;
+            for (const auto& [column, value] : columns)
+                line << value;
+            text += line.join(QLatin1Char('\t')) + QLatin1String("\r\n");
+        }
+        QApplication::clipboard()->setText(text);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace sorvantix::gui

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/text/person.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sorvantix::gui {
+
+// The seam through which tests answer message boxes and questions without waiting:
+// while it is active no box is shown; information texts are recorded, questions are
+// recorded and answered from the queue (Yes when it is empty), the clipboard and the
+// opened files are recorded instead of reaching the desktop.
+class MessageBoxSeam
+{
+public:
+    static void activate(bool on);
+    static bool active();
+    static void setNextAnswer(bool yes);
+    static void reset();
+    static std::vector<std::string>& shown();     // information texts, in order
+    static std::vector<std::string>& asked();     // question texts, in order
+    static std::vector<std::filesystem::path>& opened();
+
+private:
+    static std::deque<bool>& answers();
+    friend class GuiPerson;
+};
+
+// The person at the screen: modal boxes with the exact texts over `parent`, the beep,
+// the clipboard and the desktop's default application.
+class GuiPerson : public Person
+{
+public:
+    explicit GuiPerson(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    void beep() override;
+    void information(const std::string& text) override;
+    bool question(const std::string& text) override;
+    // The Workbench writes the status label itself; nothing else to do here.
+    void status(const std::string&) override {}
+    void setClipboardText(const std::string& text) override;
+    void openFile(const std::filesystem::path& file) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace sorvantix::gui

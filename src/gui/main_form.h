@@ -1,0 +1,133 @@
+#pragma once
+
+#include "core/app/workbench.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <map>
+#include <vector>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QFrame;
+
+namespace sorvantix {
+class ReplayJvLink;
+}
+
+namespace sorvantix::gui {
+
+class ChartTab;
+class GridView;
+class TextGridModel;
+
+// The main window: a view of the Workbench. Every event goes to the Workbench
+// operation of the same name; every change the Workbench reports repaints the parts
+// it names. Controls carry their names as objectName.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // `jvLink` may be null (no JV-Link: stored days can still be analysed); when given,
+    // the Workbench must already be connected to it.
+    TMainForm(Workbench& workbench, Person& person, ReplayJvLink* jvLink,
+              QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Workbench& workbench() { return m_wb; }
+    // FormShow: JVInit with the software identifier; a failure is shown, the program
+    // goes on.
+    void FormShow();
+    // The grid of StringGrid1..8.
+    GridView* grid(int number) const { return m_grids.at(static_cast<size_t>(number - 1)); }
+    ChartTab* chartTab() const { return m_chartTab; }
+    QTimer* timer2() const { return m_timer2; }
+    QTimer* timer4() const { return m_timer4; }
+
+public slots:
+    void DateComboChange(int index);
+    void DatListClick(int row);
+    void TimeComboChange(int index);
+    void UpDown1Click(int step);
+    void SpeedButton1Click(int button);
+    void ClipBtn1Click();
+    void SokuhoOddsBtnClick();
+    void KekkaGetBtnClick();
+    void AutoOzCheckClick(bool checked);
+    void Timer2Timer();
+    void Timer4Timer();
+    void SpeedButton8Click();
+    void M1Click();
+    void JRAVAN1Click();
+    void A1Click();
+    void N9Click();
+    void HelpContentsItemClick();
+    void HelpAboutItemClick();
+    void JVSetUIPropertiesClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    QWidget* buildTitlePanel();
+    QWidget* buildLeftPanel();
+    QWidget* buildAnalysisPanel();
+    QWidget* buildAnalysisTab();
+    QWidget* buildBetsTab();
+    QWidget* buildResultsTab();
+    void addHiddenButton(QWidget* parent, const char* name, std::string_view caption,
+                         std::function<void()> operation);
+    void restoreBounds();
+    void refresh(Parts parts);
+    void refreshDays();
+    void refreshRaces();
+    void refreshTitle();
+    void refreshTimes();
+    void refreshGrids();
+    void refreshLabels();
+    void refreshEnabled();
+
+    Workbench& m_wb;
+    Person& m_person;
+    ReplayJvLink* m_jvLink;
+    int m_listener = 0;
+    bool m_updating = false; // views being filled from the Workbench: their signals wait
+
+    QComboBox* m_dateCombo = nullptr;
+    QListWidget* m_datList = nullptr;
+    QComboBox* m_timeCombo = nullptr;
+    QLabel* m_dlLabel = nullptr;
+    QWidget* m_panel13 = nullptr;
+    QFrame* m_panel2 = nullptr;
+    std::array<QLabel*, 4> m_titleLabels{};
+    QLabel* m_bashoLabel = nullptr;
+    QLabel* m_raceLabel = nullptr;
+    QStackedWidget* m_panel1 = nullptr;
+    QLabel* m_notice = nullptr;
+    QWidget* m_panel3 = nullptr;
+    QLabel* m_staticText1 = nullptr;
+    QLabel* m_borderLabel4 = nullptr;
+    QTabWidget* m_pages = nullptr;
+    std::vector<GridView*> m_grids;
+    std::vector<QToolButton*> m_sortButtons;
+    std::map<std::string, QLabel*> m_betLabels;
+    std::array<std::vector<std::array<QLabel*, 3>>, 5> m_resultBoxes;
+    ChartTab* m_chartTab = nullptr;
+    QCheckBox* m_autoOzCheck = nullptr;
+    QToolButton* m_ozGetBtn = nullptr;
+    QTimer* m_timer2 = nullptr;
+    QTimer* m_timer4 = nullptr;
+};
+
+} // namespace sorvantix::gui

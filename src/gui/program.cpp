@@ -1,0 +1,77 @@
+#include "gui/program.h"
+
+#include "core/app/startup.h"
+#include "gui/qt_text.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QMetaObject>
+
+#include <clocale>
+
+namespace sorvantix::gui {
+
+namespace fs = std::filesystem;
+
+void setUpApplication()
+{
+    // QApplication set the locale from the environment; the core's printf formatting
+    // must keep "." as its decimal point.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("sorvantix"));
+    QApplication::setApplicationDisplayName(qs("ソルヴァン法"));
+    const QStringList families = QFontDatabase::families();
+    for (const char* name : {"Noto Sans CJK JP", "IPAPGothic", "IPAGothic"}) {
+        if (families.contains(QString::fromLatin1(name))) {
+            QFont font(QString::fromLatin1(name));
+            font.setPointSize(9);
+            QApplication::setFont(font);
+            break;
+        }
+    }
+}
+
+Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
+    : m_appDir(resolveAppDir(appDir)), m_clock(clock ? *clock : m_systemClock)
+{
+    m_jvLink = std::make_unique<ReplayJvLink>(m_appDir.root());
+    m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
+    // Reports of the request queue arrive as queued calls on the Qt event loop.
+    m_workbench->connectJvLink(*m_jvLink, [](std::function<void()> call) {
+        QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
+    });
+    m_window = std::make_unique<TMainForm>(*m_workbench, m_person, m_jvLink.get());
+    m_person.setParent(m_window.get());
+}
+
+Program::~Program()
+{
+    // The window goes before the Workbench it shows; the Workbench stops its queue.
+    m_window.reset();
+    m_workbench.reset();
+}
+
+std::optional<std::string> Program::jvLinkMissing() const
+{
+    std::error_code ec;
+    if (fs::is_directory(m_jvLink->feedFolder(), ec))
+        return std::nullopt;
+    return std::string(kJvLinkMissingMessage) + "\n\nこの環境の JV-Link は再生用フィードのフォルダ（" +
+           m_jvLink->feedFolder().string() +
+           "）から配信します。フォルダがありません。\n"
+           "メニュー「ﾕｰｻﾞｰ指定(&U)」の「JV-Link設定」で選ぶか、"
+           "sorvantix-cli jvlink --feed DIR で指定してください。\n"
+           "保存済みのレース日はこのまま分析できます。";
+}
+
+void Program::show()
+{
+    m_window->show();
+    m_window->FormShow();
+    if (auto missing = jvLinkMissing()) {
+        m_person.beep();
+        m_person.information(*missing);
+    }
+}
+
+} // namespace sorvantix::gui

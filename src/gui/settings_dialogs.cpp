@@ -1,0 +1,166 @@
+#include "gui/settings_dialogs.h"
+
+#include "core/app/settings_keys.h"
+#include "core/app/startup.h"
+#include "core/text/ini_file.h"
+#include "gui/qt_text.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace sorvantix::gui {
+
+namespace {
+
+QSpinBox* spin(const char* name, int minimum, int maximum, int value, QWidget* parent)
+{
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(minimum, maximum);
+    box->setValue(value);
+    return box;
+}
+
+QLabel* wrapped(std::string_view text, QWidget* parent)
+{
+    auto* label = new QLabel(qs(text), parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+// OK ("BitBtn1") and a cancel button; OK runs `ok`.
+QDialogButtonBox* buttons(QDialog* dialog, const std::function<void()>& ok)
+{
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QPushButton* okButton = box->button(QDialogButtonBox::Ok);
+    okButton->setObjectName(QStringLiteral("BitBtn1"));
+    okButton->setText(QStringLiteral("OK"));
+    box->button(QDialogButtonBox::Cancel)->setText(qs("ｷｬﾝｾﾙ"));
+    QObject::connect(okButton, &QPushButton::clicked, dialog, ok);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return box;
+}
+
+QHBoxLayout* row(std::initializer_list<QWidget*> widgets)
+{
+    auto* layout = new QHBoxLayout;
+    for (QWidget* w : widgets)
+        layout->addWidget(w);
+    layout->addStretch();
+    return layout;
+}
+
+} // namespace
+
+TFirstTimeForm::TFirstTimeForm(const TIniGT& ini, QWidget* parent) : QDialog(parent), m_ini(ini)
+{
+    setObjectName(QStringLiteral("TFirstTimeForm"));
+    setWindowTitle(qs("ﾃﾞﾌｫﾙﾄ時刻設定"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    const HourMinute shown = firstTimeFields(readSetting(ini, settings::kFirstTimeInDialog));
+    SpinEdit1 = spin("SpinEdit1", 6, 9, shown.hour, this);
+    SpinEdit2 = spin("SpinEdit2", 0, 59, shown.minute, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(wrapped("時系列オッズデータを読み込んだ場合、最初に表示される時刻を設定します。"
+                              "これにより指定時刻に最も近い時刻が最初に(デフォルトで)読み込まれます。\n"
+                              "無視することができます。",
+                              this));
+    layout->addLayout(row({new QLabel(qs("午前"), this), SpinEdit1, new QLabel(qs("時"), this),
+                           SpinEdit2, new QLabel(qs("分"), this)}));
+    layout->addWidget(new QLabel(qs("（午前６時～９時５９分までの任意の時間を指定）"), this));
+    layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
+    resize(420, sizeHint().height());
+}
+
+void TFirstTimeForm::BitBtn1Click()
+{
+    writeFirstTime(m_ini, SpinEdit1->value(), SpinEdit2->value());
+    accept();
+}
+
+TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDay,
+                               QWidget* parent)
+    : QDialog(parent), m_ini(ini), m_reloadDay(std::move(reloadDay))
+{
+    setObjectName(QStringLiteral("TOzGetTimeForm"));
+    setWindowTitle(qs("データ自動取得時刻指定"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    SpinEdit3 = spin("SpinEdit3", 5, 59,
+                     autoOzGetDialogValue(readSetting(ini, settings::kAutoOzGet)), this);
+    SpinEdit4 = spin("SpinEdit4", 5, 59, readSetting(ini, settings::kAutoRdataGet), this);
+    auto* layout = new QVBoxLayout(this);
+    auto* odds = new QGroupBox(qs("オッズ自動取得時刻指定"), this);
+    auto* oddsLayout = new QVBoxLayout(odds);
+    oddsLayout->addWidget(
+        wrapped("ｵｯｽﾞを自動取得する際に各ﾚｰｽ発走何分前に取得機能を起動するかを指定します。", odds));
+    oddsLayout->addLayout(row({new QLabel(qs("発走"), odds), SpinEdit3, new QLabel(qs("分前"), odds)}));
+    auto* results = new QGroupBox(qs("結果情報自動取得時刻指定"), this);
+    auto* resultsLayout = new QVBoxLayout(results);
+    resultsLayout->addWidget(
+        wrapped("随時更新されるﾚｰｽ結果情報を何分おきに自動取得するか指定します。", results));
+    resultsLayout->addLayout(row({SpinEdit4, new QLabel(qs("分間隔"), results)}));
+    layout->addWidget(odds);
+    layout->addWidget(results);
+    layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
+    resize(420, sizeHint().height());
+}
+
+void TOzGetTimeForm::BitBtn1Click()
+{
+    writeAutoOzGet(m_ini, SpinEdit3->value());
+    writeSetting(m_ini, settings::kAutoRdataGet, SpinEdit4->value());
+    accept();
+    if (m_reloadDay)
+        m_reloadDay();
+}
+
+TTimeAddForm::TTimeAddForm(const TIniGT& ini, QWidget* parent) : QDialog(parent), m_ini(ini)
+{
+    setObjectName(QStringLiteral("TTimeAddForm"));
+    setWindowTitle(qs("オッズデータ取得時刻調整"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    SpinEdit2 = spin("SpinEdit2", 0, 15, readSetting(ini, settings::kDelay), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(wrapped("オッズを自動取得するときに指定時刻に何分かのディレイ（遅延）を発生させ、"
+                              "実際に取得されるオッズの時刻を調整することができます。"
+                              "下のボックスにて発生させたいディレイの長さを指定してください。",
+                              this));
+    layout->addLayout(row({SpinEdit2, new QLabel(qs("分"), this)}));
+    layout->addWidget(new QLabel(qs("（０分～１５分までの任意の時間を指定）"), this));
+    layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
+    resize(420, sizeHint().height());
+}
+
+void TTimeAddForm::BitBtn1Click()
+{
+    writeSetting(m_ini, settings::kDelay, SpinEdit2->value());
+    accept();
+}
+
+TVersionForm::TVersionForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TVersionForm"));
+    setWindowTitle(qs("ﾊﾞｰｼﾞｮﾝ情報"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(qs(kMainWindowCaption), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    title->setFont(bold);
+    auto* version = new QLabel(qs(kVersionText), this);
+    version->setObjectName(QStringLiteral("VersionLabel"));
+    layout->addWidget(title);
+    layout->addWidget(version);
+    layout->addWidget(new QLabel(qs("Linux 版 (Qt 6)・JV-Link はローカルのフィードを再生します"), this));
+    auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(ok, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(ok);
+}
+
+} // namespace sorvantix::gui

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QSpinBox;
+class QDialogButtonBox;
+
+namespace sorvantix {
+class TIniGT;
+}
+
+namespace sorvantix::gui {
+
+// "ﾃﾞﾌｫﾙﾄ時刻設定": the default display time ("Time"/"First").
+class TFirstTimeForm : public QDialog
+{
+    Q_OBJECT
+public:
+    TFirstTimeForm(const TIniGT& ini, QWidget* parent = nullptr);
+    QSpinBox* SpinEdit1 = nullptr; // hour 6..9
+    QSpinBox* SpinEdit2 = nullptr; // minute 0..59
+public slots:
+    void BitBtn1Click();
+
+private:
+    const TIniGT& m_ini;
+};
+
+// "データ自動取得時刻指定": minutes before post time and the results interval.
+class TOzGetTimeForm : public QDialog
+{
+    Q_OBJECT
+public:
+    // `reloadDay` runs after the values are stored (the day loading again).
+    TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDay, QWidget* parent = nullptr);
+    QSpinBox* SpinEdit3 = nullptr; // 5..59 minutes before post time
+    QSpinBox* SpinEdit4 = nullptr; // 5..59 minutes between results fetches
+public slots:
+    void BitBtn1Click();
+
+private:
+    const TIniGT& m_ini;
+    std::function<void()> m_reloadDay;
+};
+
+// "オッズデータ取得時刻調整": the delay of the automatic odds acquisition.
+class TTimeAddForm : public QDialog
+{
+    Q_OBJECT
+public:
+    TTimeAddForm(const TIniGT& ini, QWidget* parent = nullptr);
+    QSpinBox* SpinEdit2 = nullptr; // 0..15 minutes
+public slots:
+    void BitBtn1Click();
+
+private:
+    const TIniGT& m_ini;
+};
+
+// "ﾊﾞｰｼﾞｮﾝ情報": the caption, the version text and what this build is.
+class TVersionForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TVersionForm(QWidget* parent = nullptr);
+};
+
+} // namespace sorvantix::gui

@@ -1,0 +1,45 @@
+#pragma once
+
+// Stores a generated feed into an application folder as the acquisitions would, for
+// the end-to-end and window tests.
+
+#include "core/odds/odds_files.h"
+#include "core/store/race_card_files.h"
+#include "core/text/field.h"
+#include "core/text/text_file.h"
+#include "folder_listing.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sorvantix::test {
+
+// Stores a generated feed the way the acquisitions do: stored RACE files record by
+// record in stamp order, and each race's odds series as its snapshot files.
+inline void importFeed(const std::filesystem::path& feedDir, const std::filesystem::path& appDir)
+{
+    for (const auto& file : sortedFiles(feedDir / "RACE")) {
+        for (std::string record : readLinesRaw(file)) {
+            std::string type = record.substr(0, 2);
+            if ((type != "RA" && type != "SE" && type != "HR") || bulkSkipsDataKind(record))
+                continue;
+            storeCardRecord(appDir, record + "\r\n", CardWriter::Bulk);
+        }
+    }
+    for (const char* spec : {"0B41", "0B42"}) {
+        for (const auto& file : sortedFiles(feedDir / spec)) {
+            std::vector<std::string> lines;
+            for (std::string record : readLinesRaw(file)) {
+                char kind = record[2];
+                if (kind == '0' || kind == '9' || fieldInt(record, 26, 2) <= 0)
+                    continue;
+                record[2] = '0';
+                lines.push_back(record);
+            }
+            SaveOddsSeries(appDir, lines, std::string(spec) == "0B41" ? kO1Extension : kO2Extension);
+        }
+    }
+}
+
+} // namespace sorvantix::test

@@ -1,0 +1,365 @@
+// The main window driven through its named controls on a generated race day, with
+// message boxes answered through the seam and the clock injected.
+
+#include "core/app/settings_keys.h"
+#include "core/app/temp_dir.h"
+#include "core/odds/odds_files.h"
+#include "core/present/cell_colours.h"
+#include "core/present/grid_sort.h"
+#include "core/text/ini_file.h"
+#include "feed/feed_writer.h"
+#include "feed_import.h"
+#include "core/app/report_day.h"
+#include "gui/chart_tab.h"
+#include "gui/grid_view.h"
+#include "gui/program.h"
+#include "gui/qt_text.h"
+#include "gui/settings_dialogs.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace sorvantix;
+using namespace sorvantix::gui;
+namespace fs = std::filesystem;
+
+class MainFormTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A fresh program on the generated day, its day loaded.
+    std::unique_ptr<Program> open()
+    {
+        auto program = std::make_unique<Program>(m_app->root().string(), &m_clock);
+        program->window().show();
+        auto* days = program->window().findChild<QComboBox*>(QStringLiteral("DateCombo"));
+        if (days->count() > 0)
+            days->activated(0);
+        return program;
+    }
+    template <class T> T* child(Program& p, const char* name)
+    {
+        T* found = p.window().findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QTabWidget* showTab(Program& p, const char* caption)
+    {
+        auto* pages = child<QTabWidget>(p, "PageControl1");
+        for (int i = 0; i < pages->count(); ++i)
+            if (pages->tabText(i) == qs(caption))
+                pages->setCurrentIndex(i);
+        QApplication::processEvents();
+        return pages;
+    }
+    // The colour the view painted at the cell, sampled away from its text.
+    QColor paintedColour(GridView* view, int column, int row)
+    {
+        QApplication::processEvents();
+        const QRect rect = view->visualRect(view->model()->index(row, column));
+        const QImage image = view->viewport()->grab().toImage();
+        return image.pixelColor(rect.left() + 2, rect.bottom() - 2);
+    }
+
+    test::TempDir m_dir;
+    std::unique_ptr<AppDir> m_app;
+    SettableClock m_clock{LocalDateTime{2026, 11, 30, 9, 0, 0}};
+
+private slots:
+    void initTestCase()
+    {
+        MessageBoxSeam::activate(true);
+        m_app = std::make_unique<AppDir>(m_dir.path() / "app");
+        m_app->createFolders();
+        feed::FeedOptions options;
+        options.from = feed::FeedDate{2026, 11, 29};
+        options.to = options.from;
+        options.seed = 7;
+        feed::writeFeed(options, m_app->root() / "feed");
+        test::importFeed(m_app->root() / "feed", m_app->root());
+    }
+
+    void init() { MessageBoxSeam::reset(); }
+
+    void choosesADayARaceAndATimePoint()
+    {
+        auto p = open();
+        const WorkbenchState& s = p->workbench().state();
+        auto* races = child<QListWidget>(*p, "DatList");
+        QCOMPARE(races->count(), static_cast<int>(s.DatList.size()));
+        QVERIFY(races->count() >= 24);
+        races->setCurrentRow(3);
+        QCOMPARE(s.DatListIndex, 3);
+        QCOMPARE(child<QLabel>(*p, "TitleLabel1")->text(), qs(s.title.TitleLabel1));
+        QCOMPARE(child<QLabel>(*p, "BashoLabel")->text(), qs(s.title.BashoLabel));
+        QVERIFY(child<QStackedWidget>(*p, "Panel1")->currentWidget() ==
+                child<QWidget>(*p, "Panel3"));
+        auto* times = child<QComboBox>(*p, "TimeCombo");
+        QCOMPARE(times->count(), static_cast<int>(s.TimeCombo.size()));
+        QCOMPARE(times->currentIndex(), s.TimeComboIndex);
+        times->activated(0);
+        QCOMPARE(s.TimeComboIndex, 0);
+        QCOMPARE(child<QLabel>(*p, "BorderLabel4")->text(), qs(s.BorderLabel4));
+        QCOMPARE(child<GridView>(*p, "StringGrid1")->model()->rowCount(),
+                 s.display.StringGrid1.rowCount());
+        // The arrows step to the next race.
+        child<QToolButton>(*p, "UpDown1Next")->click();
+        QCOMPARE(s.DatListIndex, 4);
+        QCOMPARE(races->currentRow(), 4);
+        QVERIFY(MessageBoxSeam::shown().empty());
+    }
+
+    void sortButtonsOrderTheTableAndReleaseKeepsIt()
+    {
+        auto p = open();
+        const TextGrid& table = p->workbench().state().display.StringGrid1;
+        auto* view = child<GridView>(*p, "StringGrid1");
+        struct Case
+        {
+            const char* name;
+            int column;
+            bool descending;
+        };
+        for (Case c : {Case{"SpeedButton3", 4, false}, Case{"SpeedButton14", 8, true},
+                       Case{"SpeedButton5", 13, false}, Case{"SpeedButton1", 1, false}}) {
+            auto* button = child<QToolButton>(*p, c.name);
+            button->click();
+            QVERIFY2(button->isChecked(), c.name);
+            for (int r = 2; r < table.rowCount(); ++r) {
+                const int order = compareCells(table.cell(c.column, r - 1), table.cell(c.column, r));
+                QVERIFY2(c.descending ? order >= 0 : order <= 0, c.name);
+                // What the view shows is the sorted table.
+                QCOMPARE(view->model()->index(r, c.column).data().toString(),
+                         qs(table.cell(c.column, r)));
+            }
+        }
+        child<QToolButton>(*p, "SpeedButton3")->click();
+        const TextGrid before = table;
+        child<QToolButton>(*p, "SpeedButton3")->click(); // released: no button is down
+        QVERIFY(!child<QToolButton>(*p, "SpeedButton3")->isChecked());
+        QCOMPARE(p->workbench().state().pressedSort, SortButton::None);
+        QVERIFY(table == before);
+    }
+
+    void copiesTheActiveTabAsTheCoreDoes()
+    {
+        auto p = open();
+        for (const char* tab : {"PA比", "分析表"}) {
+            showTab(*p, tab);
+            child<QAbstractButton>(*p, "ClipBtn1")->click();
+            QCOMPARE(QApplication::clipboard()->text(), qs(p->workbench().ClipBtn1Click(tab)));
+        }
+        QVERIFY(QApplication::clipboard()->text().count(QStringLiteral("\r\n")) >= 3);
+    }
+
+    void chartHorseAndAxisAreRestoredAtTheNextStart()
+    {
+        {
+            auto p = open();
+            showTab(*p, "PA比ｸﾞﾗﾌ");
+            auto* horses = child<QGroupBox>(*p, "RadioGroup1");
+            const auto buttons = horses->findChildren<QRadioButton*>();
+            QVERIFY(buttons.size() >= 8);
+            buttons[2]->click();
+            const ChartView& chart = p->workbench().state().chart.view();
+            QCOMPARE(chart.RadioGroup1Index, 2);
+            QCOMPARE(buttons[2]->text(), qs(chart.RadioGroup1[2]));
+            const int h = chart.RadioGroup1[2].front() == ' ' ? chart.RadioGroup1[2][1] - '0'
+                                                               : std::stoi(chart.RadioGroup1[2].substr(0, 2));
+            QVERIFY(!chart.series[static_cast<size_t>(h - 1)].inLegend);
+            auto axis = child<QGroupBox>(*p, "RadioGroup2")->findChildren<QRadioButton*>();
+            axis[1]->click(); // 普通軸
+            QCOMPARE(chart.axis, ChartAxis::Linear);
+            QVERIFY(!child<QGroupBox>(*p, "RadioGroup3")->isVisible());
+            const fs::path png = m_dir.path() / "chart.png";
+            QVERIFY(p->window().chartTab()->saveChart(png));
+            QVERIFY(fs::file_size(png) > 1000);
+            const fs::path svg = m_dir.path() / "chart.svg";
+            QVERIFY(p->window().chartTab()->saveChart(svg));
+            QVERIFY(readFileBytes(svg).find("<svg") != std::string::npos);
+        }
+        auto again = open();
+        QCOMPARE(again->workbench().state().chart.view().axis, ChartAxis::Linear);
+        QVERIFY(child<QGroupBox>(*again, "RadioGroup2")->findChildren<QRadioButton*>()[1]->isChecked());
+        again->workbench().RadioGroup2Click(0);
+    }
+
+    void settingsDialogsStoreWhatIsConfirmed()
+    {
+        auto p = open();
+        const TIniGT& ini = p->workbench().ini();
+        child<QAction>(*p, "JRAVAN1")->trigger();
+        auto* first = child<TFirstTimeForm>(*p, "TFirstTimeForm");
+        QCOMPARE(first->SpinEdit1->minimum(), 6);
+        QCOMPARE(first->SpinEdit1->maximum(), 9);
+        first->SpinEdit1->setValue(9);
+        first->SpinEdit2->setValue(5);
+        first->findChild<QAbstractButton*>(QStringLiteral("BitBtn1"))->click();
+        QCOMPARE(ini.ReadString("Time", "First", ""), std::string("0905"));
+
+        child<QAction>(*p, "A1")->trigger();
+        auto* automatic = child<TOzGetTimeForm>(*p, "TOzGetTimeForm");
+        QCOMPARE(automatic->SpinEdit3->minimum(), 5);
+        automatic->SpinEdit3->setValue(5);
+        automatic->SpinEdit4->setValue(20);
+        automatic->findChild<QAbstractButton*>(QStringLiteral("BitBtn1"))->click();
+        QCOMPARE(ini.ReadString("Time", "AutoOzGet", ""), std::string("05"));
+        QCOMPARE(ini.ReadInteger("Time", "AutoRdataGet", 0), 20);
+
+        child<QAction>(*p, "N9")->trigger();
+        auto* delay = child<TTimeAddForm>(*p, "TTimeAddForm");
+        QCOMPARE(delay->SpinEdit2->maximum(), 15);
+        delay->SpinEdit2->setValue(7);
+        delay->findChild<QAbstractButton*>(QStringLiteral("BitBtn1"))->click();
+        QCOMPARE(ini.ReadInteger("Time", "delay", 0), 7);
+        writeLinesText(m_app->iniFile(), {}); // the other tests' defaults again
+
+        child<QAction>(*p, "HelpAboutItem")->trigger();
+        auto* version = child<QLabel>(*p, "VersionLabel");
+        QCOMPARE(version->text(), QStringLiteral("Ver.1.30"));
+        child<TVersionForm>(*p, "TVersionForm")->accept();
+        // The hidden command buttons exist and never show; 初期化 does nothing.
+        auto* ini0 = child<QAbstractButton>(*p, "IniBtn");
+        QVERIFY(!ini0->isVisible());
+        ini0->click();
+        QVERIFY(MessageBoxSeam::shown().empty());
+    }
+
+    void raceWithoutOddsShowsTheNotice()
+    {
+        auto p = open();
+        const WorkbenchState& s = p->workbench().state();
+        const int last = static_cast<int>(s.DatList.size()) - 1;
+        const std::string key = p->workbench().raceListRows()[static_cast<size_t>(last)].raceKey;
+        const fs::path o1 = oddsFilePath(m_app->root(), key, kO1Extension);
+        const std::string kept = readFileBytes(o1);
+        fs::remove(o1);
+        child<QListWidget>(*p, "DatList")->setCurrentRow(last);
+        auto* panel = child<QStackedWidget>(*p, "Panel1");
+        QVERIFY(panel->currentWidget() == child<QWidget>(*p, "Panel1Caption"));
+        QCOMPARE(child<QLabel>(*p, "Panel1Caption")->text(), qs("当レースはオッズが未取得です。"));
+        writeFileAtomic(o1, kept);
+    }
+
+    // Colours the rules define, as painted.
+    void cellsArePaintedByTheRules()
+    {
+        auto p = open();
+        p->window().resize(1280, 800);
+        const WorkbenchState& s = p->workbench().state();
+        auto* table = child<GridView>(*p, "StringGrid1");
+        showTab(*p, "分析表");
+        QVERIFY(child<QToolButton>(*p, "SpeedButton1")->isChecked()); // 馬番, pressed at start
+        bool bracket3 = false, second = false;
+        for (int r = 1; r < s.display.StringGrid1.rowCount(); ++r) {
+            if (trimmed(s.display.StringGrid1.cell(0, r)) == "3" && !bracket3) {
+                QCOMPARE(paintedColour(table, 0, r), QColor(0xFF, 0, 0));
+                bracket3 = true;
+            }
+            const int horse = toIntDef(trimmed(s.display.StringGrid1.cell(1, r)), 0);
+            if (horse > 0 && s.results.FinishPos[static_cast<size_t>(horse)] == 2) {
+                QCOMPARE(paintedColour(table, 1, r), QColor(0xFF, 0x80, 0));
+                second = true;
+            }
+        }
+        QVERIFY(bracket3 && second);
+        // The pressed button's header: 馬番 is column 1.
+        QCOMPARE(paintedColour(table, 1, 0), QColor(0, 0x80, 0x80));
+    }
+
+    // The hand-made day backs pairs of its favourites with long shots heavily enough
+    // that a flagged pair reaches PA 1.6.
+    void flaggedPairAtSixteenTenthsIsYellow()
+    {
+        test::TempDir dir;
+        AppDir app(dir.path());
+        app.createFolders();
+        test::storeReportDay(dir.path(), {});
+        Program p(dir.path().string(), &m_clock);
+        p.window().resize(1280, 800);
+        p.window().show();
+        child<QComboBox>(p, "DateCombo")->activated(0);
+        const WorkbenchState& s = p.workbench().state();
+        auto* pa = child<GridView>(p, "StringGrid4");
+        bool yellow = false, aqua = false;
+        for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i) {
+            p.workbench().DatListClick(i);
+            showTab(p, "PA比");
+            const TextGrid& g = s.display.StringGrid4;
+            for (int c = 1; c < g.columnCount(); ++c) {
+                for (int r = 1; r < g.rowCount(); ++r) {
+                    const CellStyle style = pa->gridModel()->style(c, r);
+                    // The text may be blue as well (PA 1.3 or more): the fill decides.
+                    const bool filled = style.fill == CellStyle::Fill::Colour;
+                    if (filled && style.background == colours::Yellow && !yellow) {
+                        QCOMPARE(paintedColour(pa, c, r), QColor(0xFF, 0xFF, 0));
+                        yellow = true;
+                    } else if (filled && style.background == colours::Aqua && !aqua) {
+                        QCOMPARE(paintedColour(pa, c, r), QColor(0, 0xFF, 0xFF));
+                        aqua = true;
+                    }
+                }
+            }
+        }
+        QVERIFY(yellow && aqua);
+    }
+
+    // A race falls due on the injected clock; its fetch runs on the queue while the
+    // window goes on handling events.
+    void automaticAcquisitionFetchesADueRace()
+    {
+        m_clock.set(LocalDateTime{2026, 11, 29, 8, 0, 0});
+        auto p = open();
+        p->window().FormShow();
+        Workbench& wb = p->workbench();
+        const WorkbenchState& s = wb.state();
+        auto* box = child<QCheckBox>(*p, "AutoOzCheck");
+        box->click();
+        QVERIFY2(box->isChecked(), MessageBoxSeam::shown().empty()
+                                       ? "" : MessageBoxSeam::shown().back().c_str());
+        QVERIFY(p->window().timer2()->isActive());
+        QCOMPARE(p->window().timer2()->interval(), 40000);
+
+        const auto rows = wb.raceListRows();
+        const std::string due = s.store.AutoOddsTime[static_cast<size_t>(rows[0].slot)];
+        QVERIFY(!due.empty());
+        const fs::path o2 = oddsFilePath(m_app->root(), rows[0].raceKey, kO2Extension);
+        fs::remove(o2);
+        // The default delay of 5 minutes: due at the acquisition time plus 5.
+        const int minute = toIntDef(due.substr(0, 2), 0) * 60 + toIntDef(due.substr(2, 2), 0) + 5;
+        m_clock.set(LocalDateTime{2026, 11, 29, minute / 60, minute % 60, 10});
+        p->window().Timer2Timer();
+        QCOMPARE(s.DatListIndex, 0);
+        QVERIFY(wb.pendingRequests() > 0);
+        // The window answers while the request runs.
+        auto* pages = showTab(*p, "オッズ");
+        QCOMPARE(pages->tabText(pages->currentIndex()), qs("オッズ"));
+        QTRY_COMPARE_WITH_TIMEOUT(wb.pendingRequests(), 0, 20000);
+        QVERIFY(fs::exists(o2));
+        QVERIFY(!s.TimeCombo.empty());
+        box->click();
+        QVERIFY(!p->window().timer2()->isActive());
+        m_clock.set(LocalDateTime{2026, 11, 30, 9, 0, 0});
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "main_form_test.moc"
