@@ -36,8 +36,9 @@ demo: build
 	BUILD=$(BUILD) scripts/demo.sh
 
 bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target sorvantix_bench
+	cmake --build $(BUILD) -j $(JOBS) --target sorvantix_bench sorvantix_gui_bench
 	$(BUILD)/bench/sorvantix_bench
+	$(BUILD)/bench/sorvantix_gui_bench
 
 clean:
 	rm -rf $(BUILD)

@@ -39,3 +39,14 @@ run "$CLI" --app-dir "$APP" analyse "$MAIN"
 run "$CLI" --app-dir "$APP" hits "$DAY"
 run "$CLI" --app-dir "$APP" suisho
 run "$CLI" --app-dir "$APP" chart "$MAIN"
+
+# The desktop program on the same folder: opened when there is a display, otherwise
+# grabbed offscreen on each tab.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo; echo "\$ $BUILD/src/app/sorvantix --app-dir $APP"
+    exec "$BUILD/src/app/sorvantix" --app-dir "$APP"
+fi
+echo
+QT_QPA_PLATFORM=offscreen "$BUILD/src/app/sorvantix-screenshots" --app-dir "$APP" --race "$MAIN" \
+    --out demo/screenshots 2>/dev/null >/dev/null
+echo "No display: screenshots of the main window on each tab are in demo/screenshots/"

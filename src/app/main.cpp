@@ -5,12 +5,15 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QMessageBox>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     sorvantix::gui::setUpApplication();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/sorvantix.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.sorvantix.Sorvantix"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Sorvantix: JRA odds analysis"));

@@ -33,7 +33,10 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace sorvantix;
 using namespace sorvantix::gui;
@@ -157,6 +160,21 @@ private slots:
         QVERIFY(!child<QToolButton>(*p, "SpeedButton3")->isChecked());
         QCOMPARE(p->workbench().state().pressedSort, SortButton::None);
         QVERIFY(table == before);
+    }
+
+    void ctrlCCopiesTheSelectedCells()
+    {
+        auto p = open();
+        auto* view = child<GridView>(*p, "StringGrid1");
+        const TextGrid& g = p->workbench().state().display.StringGrid1;
+        view->setFocus();
+        view->selectionModel()->select(
+            QItemSelection(view->model()->index(0, 0), view->model()->index(1, 2)),
+            QItemSelectionModel::Select);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 qs(g.cell(0, 0) + "\t" + g.cell(1, 0) + "\t" + g.cell(2, 0) + "\r\n" + g.cell(0, 1) +
+                    "\t" + g.cell(1, 1) + "\t" + g.cell(2, 1) + "\r\n"));
     }
 
     void copiesTheActiveTabAsTheCoreDoes()
@@ -346,13 +364,26 @@ private slots:
         // The default delay of 5 minutes: due at the acquisition time plus 5.
         const int minute = toIntDef(due.substr(0, 2), 0) * 60 + toIntDef(due.substr(2, 2), 0) + 5;
         m_clock.set(LocalDateTime{2026, 11, 29, minute / 60, minute % 60, 10});
+        // A slow request holds the worker, so the race's fetch waits behind it.
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        wb.queue()->submit("slow", [release](Progress&, const std::atomic<bool>& cancel) {
+            while (!*release && !cancel)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }, {});
         p->window().Timer2Timer();
         QCOMPARE(s.DatListIndex, 0);
         QVERIFY(wb.pendingRequests() > 0);
-        // The window answers while the request runs.
+        // The window answers while the requests wait and run: a tab, another race.
         auto* pages = showTab(*p, "オッズ");
         QCOMPARE(pages->tabText(pages->currentIndex()), qs("オッズ"));
+        child<QListWidget>(*p, "DatList")->setCurrentRow(5);
+        QCOMPARE(s.DatListIndex, 5);
+        QTest::qWait(50);
+        QVERIFY(wb.pendingRequests() > 0);
+        QVERIFY(!fs::exists(o2));
+        *release = true;
         QTRY_COMPARE_WITH_TIMEOUT(wb.pendingRequests(), 0, 20000);
+        QCOMPARE(s.DatListIndex, 5);
         QVERIFY(fs::exists(o2));
         QVERIFY(!s.TimeCombo.empty());
         box->click();
