@@ -48,5 +48,5 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 echo
 QT_QPA_PLATFORM=offscreen "$BUILD/src/app/sorvantix-screenshots" --app-dir "$APP" --race "$MAIN" \
-    --out demo/screenshots 2>/dev/null >/dev/null
+    --out demo/screenshots --pdf demo/screenshots/race.pdf 2>/dev/null >/dev/null
 echo "No display: screenshots of the main window on each tab are in demo/screenshots/"

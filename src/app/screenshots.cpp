@@ -6,6 +6,7 @@
 #include "core/text/clock.h"
 #include "gui/chart_tab.h"
 #include "core/store/race_key.h"
+#include "gui/print_preview_form.h"
 #include "gui/program.h"
 
 #include <QApplication>
@@ -32,13 +33,16 @@ int main(int argc, char** argv)
                            QStringLiteral("DIR"), QStringLiteral("screenshots"));
     QCommandLineOption size(QStringLiteral("size"), QStringLiteral("window size WxH"),
                             QStringLiteral("WxH"), QStringLiteral("1280x800"));
-    parser.addOptions({appDir, race, out, size});
+    QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("also write the race's printed page as PDF"),
+                           QStringLiteral("FILE"));
+    parser.addOptions({appDir, race, out, size, pdf});
     parser.process(app);
     if (!parser.isSet(appDir) || !parser.isSet(race)) {
         std::cerr << "sorvantix-screenshots: --app-dir and --race are required\n";
         return 2;
     }
     gui::MessageBoxSeam::activate(true); // no box may wait for a click here
+    gui::GuiPerson person;
     gui::Program program(parser.value(appDir).toStdString());
     Workbench& wb = program.workbench();
     const std::string key = parser.value(race).toStdString();
@@ -67,7 +71,54 @@ int main(int argc, char** argv)
         }
         std::cout << file.toStdString() << "\n";
     }
+    pages->setCurrentIndex(0);
+    // Each window the main window opens, grabbed and closed again.
+    auto grabWindow = [&](const char* name, auto open) {
+        open();
+        for (int k = 0; k < 5; ++k)
+            QApplication::processEvents();
+        QWidget* w = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top->objectName() == QString::fromLatin1(name))
+                w = top;
+        if (!w) {
+            std::cerr << "sorvantix-screenshots: " << name << " did not open\n";
+            return false;
+        }
+        const QString file = parser.value(out) + QStringLiteral("/window-%1.png").arg(QString::fromLatin1(name));
+        const bool saved = w->grab().save(file);
+        std::cout << file.toStdString() << "\n";
+        w->close();
+        QApplication::processEvents();
+        return saved;
+    };
+    bool all = true;
+    all &= grabWindow("TGetDataForm", [&] { window.JVBtnClick(); });
+    // Closing the acquisition window rebuilt the day list: the day again.
+    wb.selectDay(RaceKey::tryParse(key)->dayName().text());
+    wb.DatListClick(wb.raceIndexOf(key));
+    all &= grabWindow("TOddsSchejForm", [&] { window.OzGetBtnClick(); });
+    wb.DatListClick(wb.raceIndexOf(key));
+    all &= grabWindow("TSuishoSetForm", [&] { window.N8Click(); });
+    all &= grabWindow("TSuishoListForm", [&] { window.SpeedButton4Click(); });
+    all &= grabWindow("TFirstTimeForm", [&] { window.JRAVAN1Click(); });
+    all &= grabWindow("TOzGetTimeForm", [&] { window.A1Click(); });
+    all &= grabWindow("TTimeAddForm", [&] { window.N9Click(); });
+    all &= grabWindow("TPrintPreviewForm", [&] { window.P1Click(); });
+    if (parser.isSet(pdf)) {
+        PrintPage page;
+        if (!wb.P1Click(page).isDone()) {
+            std::cerr << "sorvantix-screenshots: nothing to print\n";
+            return 1;
+        }
+        gui::TPrintPreviewForm preview(page, wb.ini(), person);
+        if (!preview.savePdf(parser.value(pdf).toStdString())) {
+            std::cerr << "sorvantix-screenshots: cannot write " << parser.value(pdf).toStdString() << "\n";
+            return 1;
+        }
+        std::cout << parser.value(pdf).toStdString() << "\n";
+    }
     for (const auto& m : gui::MessageBoxSeam::shown())
         std::cerr << m << "\n";
-    return 0;
+    return all ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "gui/chart_tab.h"
 
 #include "core/app/workbench.h"
+#include "gui/gui_person.h"
 #include "gui/qt_text.h"
 
 #include <QButtonGroup>
@@ -232,11 +233,11 @@ void ChartTab::contextMenuEvent(QContextMenuEvent* event)
         return;
     const bool asSvg = chosen == svg;
     (void)png;
-    const QString name = QFileDialog::getSaveFileName(
+    const std::filesystem::path name = chooseSaveFile(
         this, chosen->text(), asSvg ? QStringLiteral("PA.svg") : QStringLiteral("PA.png"),
         asSvg ? QStringLiteral("SVG (*.svg)") : QStringLiteral("PNG (*.png)"));
-    if (!name.isEmpty() && !saveChart(name.toStdString()))
-        m_wb.appendError("グラフを保存できません: " + name.toStdString());
+    if (!name.empty() && !saveChart(name))
+        m_wb.appendError("グラフを保存できません: " + name.string());
 }
 
 } // namespace sorvantix::gui

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -54,9 +55,35 @@ std::vector<std::filesystem::path>& MessageBoxSeam::opened()
     return s;
 }
 
+std::deque<std::filesystem::path>& MessageBoxSeam::fileNames()
+{
+    static std::deque<std::filesystem::path> s;
+    return s;
+}
+
+void MessageBoxSeam::setNextFileName(std::filesystem::path file)
+{
+    fileNames().push_back(std::move(file));
+}
+
+std::filesystem::path chooseSaveFile(QWidget* parent, const QString& caption,
+                                     const QString& defaultName, const QString& filter)
+{
+    if (MessageBoxSeam::active()) {
+        auto& names = MessageBoxSeam::fileNames();
+        if (names.empty())
+            return {};
+        std::filesystem::path next = names.front();
+        names.pop_front();
+        return next;
+    }
+    return QFileDialog::getSaveFileName(parent, caption, defaultName, filter).toStdString();
+}
+
 void MessageBoxSeam::reset()
 {
     answers().clear();
+    fileNames().clear();
     shown().clear();
     asked().clear();
     opened().clear();

@@ -26,11 +26,20 @@ public:
     static std::vector<std::string>& shown();     // information texts, in order
     static std::vector<std::string>& asked();     // question texts, in order
     static std::vector<std::filesystem::path>& opened();
+    // The file name the next file dialog returns ("" = cancelled).
+    static void setNextFileName(std::filesystem::path file);
 
 private:
     static std::deque<bool>& answers();
+    static std::deque<std::filesystem::path>& fileNames();
     friend class GuiPerson;
+    friend std::filesystem::path chooseSaveFile(QWidget*, const QString&, const QString&,
+                                                const QString&);
 };
+
+// A save-file dialog; through the seam while it is active. Empty when cancelled.
+std::filesystem::path chooseSaveFile(QWidget* parent, const QString& caption,
+                                     const QString& defaultName, const QString& filter);
 
 // The person at the screen: modal boxes with the exact texts over `parent`, the beep,
 // the clipboard and the desktop's default application.

@@ -5,11 +5,17 @@
 #include "core/jvlink/jv_result_text.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/present/cell_colours.h"
+#include "core/store/record_views.h"
 #include "core/text/format.h"
 #include "gui/chart_tab.h"
 #include "gui/grid_view.h"
 #include "gui/qt_text.h"
+#include "gui/get_data_form.h"
+#include "gui/odds_schej_form.h"
+#include "gui/print_preview_form.h"
 #include "gui/settings_dialogs.h"
+#include "gui/suisho_list_form.h"
+#include "gui/suisho_set_form.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +33,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -147,16 +154,12 @@ void TMainForm::buildMenus()
     action(file, "M1", "指定時刻分析で推奨馬表一括作成(&G)",
            "全レースを既定の時刻で分析し推奨馬表を作成します", &TMainForm::M1Click);
     file->addSeparator();
-    // The report, the printer set-up and the windows behind the buttons below come with
-    // the windows of the next release; their entries are here and say so.
-    QAction* p1 = action(file, "P1", "レース印刷(&P)", "分析表などを印刷します", [] {});
-    QAction* s1 = action(file, "S1", "プリンタの設定(&S)", "プリンタの設定画面を呼び出します", [] {});
-    p1->setEnabled(false);
-    s1->setEnabled(false);
+    action(file, "P1", "レース印刷(&P)", "分析表などを印刷します", &TMainForm::P1Click);
+    action(file, "S1", "プリンタの設定(&S)", "プリンタの設定画面を呼び出します", &TMainForm::S1Click);
     file->addSeparator();
     action(file, "FileExitItem", "終了(&X)", "", &QWidget::close);
     QMenu* user = menuBar()->addMenu(qs("ﾕｰｻﾞｰ指定(&U)"));
-    action(user, "N8", "推奨馬設定(&R)", "推奨馬設定画面を呼び出します", [] {})->setEnabled(false);
+    action(user, "N8", "推奨馬設定(&R)", "推奨馬設定画面を呼び出します", &TMainForm::N8Click);
     user->addSeparator();
     action(user, "JRAVAN1", "ﾃﾞﾌｫﾙﾄ時刻指定(&T)", "オッズデータのデフォルト時刻を指定します",
            &TMainForm::JRAVAN1Click);
@@ -195,14 +198,14 @@ void TMainForm::buildToolBar()
     button("SpeedButton2", "終了", "終了します", &QWidget::close);
     button("SpeedButton8", "F", "左のパネルを表示・非表示します", &TMainForm::SpeedButton8Click);
     bar->addSeparator();
-    button("JVBtn", "JVデータ取得", "JV-Linkからレースデータを取得します", [] {})->setEnabled(false);
-    m_ozGetBtn = button("OzGetBtn", "ｵｯｽﾞ手動取得", "オッズ取得スケジュール画面を開きます", [] {});
-    m_ozGetBtn->setEnabled(false);
+    button("JVBtn", "JVデータ取得", "JV-Linkからレースデータを取得します", &TMainForm::JVBtnClick);
+    m_ozGetBtn = button("OzGetBtn", "ｵｯｽﾞ手動取得", "オッズ取得スケジュール画面を開きます",
+                        &TMainForm::OzGetBtnClick);
     button("SokuhoOddsBtn", "ｵｯｽﾞ取得", "選択中のレースのオッズを取得します",
            &TMainForm::SokuhoOddsBtnClick);
     button("KekkaGetBtn", "結果情報", "レース結果の簡易表示窓を出します。",
            &TMainForm::KekkaGetBtnClick);
-    button("SpeedButton4", "推奨馬表", "推奨馬表を表示します", [] {})->setEnabled(false);
+    button("SpeedButton4", "推奨馬表", "推奨馬表を表示します", &TMainForm::SpeedButton4Click);
     bar->addSeparator();
     m_autoOzCheck = new QCheckBox(qs("ｵｯｽﾞ自動取得"), bar);
     m_autoOzCheck->setObjectName(QStringLiteral("AutoOzCheck"));
@@ -662,6 +665,7 @@ void TMainForm::refreshEnabled()
     m_panel1->setCurrentWidget(s.Panel3Visible ? m_panel3 : static_cast<QWidget*>(m_notice));
     const AutoOddsControls& c = m_wb.autoAcquisition().controls();
     m_autoOzCheck->setChecked(c.AutoOzCheck);
+    m_ozGetBtn->setEnabled(c.OzGetBtnEnabled);
     if (c.Timer2Enabled != m_timer2->isActive()) {
         if (c.Timer2Enabled)
             m_timer2->start();
@@ -802,6 +806,74 @@ void TMainForm::JVSetUIPropertiesClick()
         m_wb.appendError(JvResultText("JVSetUIProperties", code));
     else
         statusBar()->showMessage(qs("JV-Linkのフォルダ: " + m_jvLink->feedFolder().string()));
+}
+
+int TMainForm::selectedRunners() const
+{
+    const WorkbenchState& s = m_wb.state();
+    if (s.DatListIndex < 0)
+        return 0;
+    return RaView(s.store.RaRecs.at(static_cast<size_t>(s.SelectedRace))).registered();
+}
+
+void TMainForm::JVBtnClick()
+{
+    if (!m_jvLink) {
+        m_wb.appendError("JV-Linkがありません");
+        return;
+    }
+    auto* window = new TGetDataFormWindow(m_wb, *m_jvLink, m_person,
+                                          [this] { JVSetUIPropertiesClick(); }, this);
+    window->show();
+}
+
+void TMainForm::OzGetBtnClick()
+{
+    std::optional<TOddsSchejForm> form = m_wb.autoAcquisition().OzGetBtnClick();
+    refreshEnabled();
+    if (!form)
+        return;
+    auto* window = new TOddsSchejFormWindow(m_wb, m_person, std::move(*form), this);
+    window->show();
+}
+
+void TMainForm::SpeedButton4Click()
+{
+    auto* window = new TSuishoListForm(m_wb.appDir().suishoDir(), this);
+    if (!window->load()) {
+        delete window;
+        m_person.information(kNoSuishoDataMessage);
+        return;
+    }
+    window->show();
+}
+
+void TMainForm::N8Click()
+{
+    auto* window = new TSuishoSetForm(m_person, m_wb.ini(), m_wb.appDir().userSetFile(),
+                                      selectedRunners(), this);
+    window->show();
+}
+
+void TMainForm::P1Click()
+{
+    PrintPage page;
+    if (!m_wb.P1Click(page).isDone())
+        return;
+    auto* preview = new TPrintPreviewForm(std::move(page), m_wb.ini(), m_person, this);
+    preview->setWindowModality(Qt::ApplicationModal);
+    preview->show();
+}
+
+void TMainForm::S1Click()
+{
+    if (!printerInstalled()) {
+        m_person.beep();
+        m_person.information(kNoPrinterMessage);
+        return;
+    }
+    QPrintDialog dialog(&sharedPrinter(), this);
+    dialog.exec();
 }
 
 } // namespace sorvantix::gui

@@ -73,6 +73,12 @@ public slots:
     void HelpContentsItemClick();
     void HelpAboutItemClick();
     void JVSetUIPropertiesClick();
+    void JVBtnClick();
+    void OzGetBtnClick();
+    void SpeedButton4Click();
+    void N8Click();
+    void P1Click();
+    void S1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +103,7 @@ private:
     void refreshGrids();
     void refreshLabels();
     void refreshEnabled();
+    int selectedRunners() const;
 
     Workbench& m_wb;
     Person& m_person;

@@ -157,7 +157,8 @@ TEST_F(FeedDay, ReportsAgreeWithTheAnalysis)
         const size_t k = static_cast<size_t>(horse);
         const int mark = s.analysis.TokushoMark[k] ? 2 : s.analysis.SuishoMark[k] ? 1 : 0;
         EXPECT_EQ(table.mark(race, horse), mark) << "horse " << horse;
-        if (mark)
+        if (mark) {
             EXPECT_EQ(table.rank(race, horse), s.analysis.ShareRank[k]);
+        }
     }
 }

@@ -171,6 +171,7 @@ public:
     const WorkbenchState& state() const { return m_state; }
     const AppDir& appDir() const { return m_appDir; }
     const TIniGT& ini() const { return m_ini; }
+    const Clock& clock() const { return m_clock; }
 
     // Adds a listener; returns its id for removeListener.
     int addListener(WorkbenchListener listener);

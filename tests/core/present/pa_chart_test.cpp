@@ -106,8 +106,9 @@ TEST(PaChart, SeriesOfHorseFourInATenRunnerRace)
         const bool partner = i <= 10 && i != 4;
         EXPECT_EQ(s.inLegend, partner) << "series " << i;
         EXPECT_EQ(s.points.size(), partner ? 3u : 0u) << "series " << i;
-        if (partner)
+        if (partner) {
             EXPECT_EQ(s.title, UmarenPairText(UmarenPairNumber(std::min(4, i), std::max(4, i))));
+        }
     }
     EXPECT_EQ(series[0].title, " 1- 4");
     EXPECT_EQ(series[4].title, " 4- 5");

@@ -1,0 +1,238 @@
+#include "gui/print_preview_form.h"
+
+#include "core/app/settings_keys.h"
+#include "core/text/person.h"
+#include "gui/gui_person.h"
+#include "gui/page_painter.h"
+#include "gui/qt_text.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace sorvantix::gui {
+
+namespace {
+
+constexpr int kScreenDpi = 96; // the design's screen, for pen widths
+
+// The paper at the zoom: a white sheet with a black border, the printable area dotted,
+// the page's display list on it.
+class SheetWidget : public QWidget
+{
+public:
+    SheetWidget(const PrintPage& page, const int& zoom, QWidget* parent)
+        : QWidget(parent), m_page(page), m_zoom(zoom)
+    {
+    }
+    QSize sizeHint() const override
+    {
+        return QSize(static_cast<int>(pixels(m_page.width)) + 20,
+                     static_cast<int>(pixels(m_page.height)) + 20);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Dark));
+        const QRectF paper(10, 10, pixels(m_page.width), pixels(m_page.height));
+        painter.fillRect(paper, Qt::white);
+        painter.setPen(Qt::black);
+        painter.drawRect(paper);
+        painter.setPen(QPen(Qt::gray, 1, Qt::DotLine));
+        painter.drawRect(paper);
+        painter.translate(10, 10);
+        const double scale = m_zoom / 100.0;
+        painter.scale(scale, scale);
+        const int dpi = logicalDpiX();
+        paintPage(painter, m_page, dpi, logicalDpiY(), kScreenDpi);
+    }
+
+private:
+    double pixels(int tenths) const
+    {
+        return tenths / 254.0 * logicalDpiX() * m_zoom / 100.0;
+    }
+    const PrintPage& m_page;
+    const int& m_zoom;
+};
+
+} // namespace
+
+bool printerInstalled()
+{
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+QPrinter& sharedPrinter()
+{
+    static QPrinter printer(QPrinter::HighResolution);
+    return printer;
+}
+
+TPrintPreviewForm::TPrintPreviewForm(PrintPage page, const TIniGT& ini, Person& person,
+                                     QWidget* parent)
+    : QDialog(parent), m_page(std::move(page)), m_ini(ini), m_person(person)
+{
+    setObjectName(QStringLiteral("TPrintPreviewForm"));
+    setWindowTitle(qs(kPrintPreviewCaption));
+    setAttribute(Qt::WA_DeleteOnClose);
+    const PrintPreviewSettings settings = readPrintPreviewSettings(ini);
+    m_zoomItem = settings.zoomItem;
+    m_zoom = zoomOfItem(m_zoomItem);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    auto button = [this, bar](const char* name, std::string_view caption, auto slot) {
+        auto* b = new QPushButton(qs(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        connect(b, &QPushButton::clicked, this, slot);
+        bar->addWidget(b);
+        return b;
+    };
+    button("PrintBtn", "印刷(&P)", &TPrintPreviewForm::PrintBtnClick);
+    button("PrinterSetupBtn", "ﾌﾟﾘﾝﾀ設定(&S)", &TPrintPreviewForm::PrinterSetupBtnClick);
+    button("PdfBtn", "PDFに保存", &TPrintPreviewForm::PdfBtnClick);
+    bar->addSpacing(16);
+    bar->addWidget(new QLabel(qs("倍率"), this));
+    m_zoomBox = new QComboBox(this);
+    m_zoomBox->setObjectName(QStringLiteral("ZoomGroup"));
+    for (int z : kZoomChoices)
+        m_zoomBox->addItem(QStringLiteral("%1%").arg(z));
+    m_zoomBox->setCurrentIndex(m_zoomItem);
+    connect(m_zoomBox, &QComboBox::activated, this, &TPrintPreviewForm::ZoomChange);
+    bar->addWidget(m_zoomBox);
+    bar->addStretch();
+    button("CloseBtn", "閉じる", &QDialog::accept);
+    layout->addLayout(bar);
+    m_scroll = new QScrollArea(this);
+    m_sheet = new SheetWidget(m_page, m_zoom, m_scroll);
+    m_scroll->setWidget(m_sheet);
+    m_scroll->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(m_scroll, 1);
+    applyZoom();
+    setGeometry(settings.left, settings.top, settings.width, settings.height);
+}
+
+TPrintPreviewForm::~TPrintPreviewForm() = default;
+
+void TPrintPreviewForm::applyZoom()
+{
+    m_sheet->resize(m_sheet->sizeHint());
+    m_sheet->update();
+}
+
+void TPrintPreviewForm::ZoomChange(int item)
+{
+    m_zoom = acceptZoom(m_zoom, zoomOfItem(item));
+    m_zoomItem = item;
+    writeSetting(m_ini, settings::kPrintZoom, item);
+    applyZoom();
+}
+
+QImage TPrintPreviewForm::render(int dpi) const
+{
+    QImage image(tenthMmToDevice(m_page.width, dpi), tenthMmToDevice(m_page.height, dpi),
+                 QImage::Format_RGB32);
+    image.setDotsPerMeterX(static_cast<int>(dpi / 0.0254 + 0.5));
+    image.setDotsPerMeterY(static_cast<int>(dpi / 0.0254 + 0.5));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintPage(painter, m_page, dpi, dpi, kScreenDpi);
+    return image;
+}
+
+bool TPrintPreviewForm::savePdf(const std::filesystem::path& file)
+{
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(QString::fromStdString(file.string()));
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    pdf.setDocName(qs(kPrintPreviewCaption));
+    pdf.setCreator(QStringLiteral("Sorvantix"));
+    QPainter painter;
+    if (!painter.begin(&pdf))
+        return false;
+    paintPage(painter, m_page, pdf.resolution(), pdf.resolution(), kScreenDpi);
+    return painter.end();
+}
+
+void TPrintPreviewForm::PrintBtnClick()
+{
+    if (!printerInstalled()) {
+        m_person.beep();
+        m_person.information(kNoPrinterMessage);
+        return;
+    }
+    QPrinter& printer = sharedPrinter();
+    printer.setDocName(windowTitle());
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        m_person.beep();
+        m_person.information(kNoPrinterMessage);
+        return;
+    }
+    paintPage(painter, m_page, printer.resolution(), printer.resolution(), kScreenDpi);
+    painter.end();
+}
+
+void TPrintPreviewForm::PrinterSetupBtnClick()
+{
+    if (!printerInstalled()) {
+        m_person.beep();
+        m_person.information(kNoPrinterMessage);
+        return;
+    }
+    QPrintDialog dialog(&sharedPrinter(), this);
+    dialog.exec();
+}
+
+void TPrintPreviewForm::PdfBtnClick()
+{
+    const std::filesystem::path file =
+        chooseSaveFile(this, qs("PDFに保存"), qs("分析結果.pdf"), QStringLiteral("PDF (*.pdf)"));
+    if (file.empty())
+        return;
+    if (!savePdf(file)) {
+        m_person.beep();
+        m_person.information("PDFを書き込めません: " + file.string());
+    }
+}
+
+void TPrintPreviewForm::saveSettings()
+{
+    if (m_saved)
+        return;
+    m_saved = true;
+    const QRect g = geometry();
+    try {
+        writePrintPreviewSettings(m_ini, {m_zoomItem, g.top(), g.left(), g.width(), g.height()});
+    } catch (const std::exception&) {
+        // The preview closes either way; only its place is not kept.
+    }
+}
+
+void TPrintPreviewForm::closeEvent(QCloseEvent* event)
+{
+    saveSettings();
+    QDialog::closeEvent(event);
+}
+
+void TPrintPreviewForm::done(int result)
+{
+    saveSettings();
+    QDialog::done(result);
+}
+
+} // namespace sorvantix::gui

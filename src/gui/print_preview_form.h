@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/present/print_page.h"
+
+#include <QDialog>
+
+#include <filesystem>
+
+class QComboBox;
+class QScrollArea;
+class QPrinter;
+
+namespace sorvantix {
+class TIniGT;
+class Person;
+}
+
+namespace sorvantix::gui {
+
+// The preview window "分析結果印刷": the page at a chosen zoom, 印刷(&P), ﾌﾟﾘﾝﾀ設定(&S),
+// PDFに保存 (an addition of this platform) and a close button. Its zoom and bounds are
+// read from "PrintZoom" and "Printlocate" when it is made and written when it closes.
+class TPrintPreviewForm : public QDialog
+{
+    Q_OBJECT
+public:
+    TPrintPreviewForm(PrintPage page, const TIniGT& ini, Person& person, QWidget* parent = nullptr);
+    ~TPrintPreviewForm() override;
+
+    int zoom() const { return m_zoom; }
+    const PrintPage& page() const { return m_page; }
+    // Renders the page as the printer would, at `dpi`, into an image (white paper).
+    QImage render(int dpi) const;
+    // Writes the page as a one-page PDF (A4). False when the file cannot be written.
+    bool savePdf(const std::filesystem::path& file);
+
+public slots:
+    void PrintBtnClick();        // 印刷(&P)
+    void PrinterSetupBtnClick(); // ﾌﾟﾘﾝﾀ設定(&S)
+    void PdfBtnClick();          // PDFに保存
+    void ZoomChange(int item);   // 倍率
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+private:
+    void saveSettings();
+    void applyZoom();
+
+    PrintPage m_page;
+    const TIniGT& m_ini;
+    Person& m_person;
+    int m_zoomItem = 1;
+    int m_zoom = 50;
+    QComboBox* m_zoomBox = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_sheet = nullptr;
+    bool m_saved = false;
+};
+
+// Whether a printer is installed; the report and the printer set-up need one.
+bool printerInstalled();
+// The program's printer, kept for the set-up dialog's choices.
+QPrinter& sharedPrinter();
+
+} // namespace sorvantix::gui
