@@ -9,6 +9,7 @@
 #include "core/odds/odds_files.h"
 #include "core/present/cell_colours.h"
 #include "core/store/record_views.h"
+#include "core/text/cp932.h"
 #include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 #include "feed/feed_writer.h"
@@ -28,6 +29,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -452,6 +454,22 @@ private slots:
         QCOMPARE(order[2].columns.first, 0);
         QCOMPARE(order[3].columns.first, 1);
         QCOMPARE(order[3].rows.first, 0);
+    }
+
+    // 的中 publishes the page: the file opened with the desktop's application, its text
+    // on the clipboard.
+    void hitButtonsOpenThePageAndCopyIt()
+    {
+        test::TempDir dir;
+        auto app = importedDay(dir);
+        Program p(app->root().string(), &m_clock);
+        p.window().show();
+        p.workbench().DateComboChange(0);
+        find<QAbstractButton>(p.window(), "TekiAnaBtn")->click();
+        const HitRun& run = p.workbench().lastHitRun();
+        QVERIFY(run.written);
+        QCOMPARE(MessageBoxSeam::opened(), std::vector<fs::path>{run.pageFile});
+        QCOMPARE(QApplication::clipboard()->text(), qs(fromCp932(readFileBytes(run.pageFile))));
     }
 
     // Every window a hundred times: none stays behind, and Qt has nothing to say.
