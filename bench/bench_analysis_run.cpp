@@ -1,8 +1,8 @@
 #include "bench_odds_fixture.h"
 #include "core/analysis/analysis_computation.h"
 #include "core/analysis/analysis_display.h"
-#include "core/present/grid_sort.h"
 #include "core/analysis/suisho_params.h"
+#include "core/present/grid_sort.h"
 #include "core/store/record_builder.h"
 
 #include <benchmark/benchmark.h>

@@ -3,14 +3,12 @@
 // times the parse.
 
 #include "bench_odds_fixture.h"
-
 #include "core/odds/odds_files.h"
 #include "core/present/pa_chart.h"
 #include "core/store/record_builder.h"
 #include "core/text/format.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 #include <vector>
 
@@ -37,9 +35,13 @@ const Series& series()
             const std::string time = format("1206%02d%02d", 9 + t / 60, t % 60);
             const double drift = 1.0 + 0.002 * ((t * 7) % 11 - 5);
             RecordBuilder o1(RecordType::O1);
-            o1.setRaceKey("2026120606050211").set("announce_time", time).set("registered", kRunners);
+            o1.setRaceKey("2026120606050211")
+                .set("announce_time", time)
+                .set("registered", kRunners);
             RecordBuilder o2(RecordType::O2);
-            o2.setRaceKey("2026120606050211").set("announce_time", time).set("registered", kRunners);
+            o2.setRaceKey("2026120606050211")
+                .set("announce_time", time)
+                .set("registered", kRunners);
             for (int h = 1; h <= kRunners; ++h) {
                 o1.set("win_horse", h, h);
                 o1.set("win_odds", h, format("%04d", static_cast<int>(base.TanOdds[h] * 10)));
@@ -48,8 +50,9 @@ const Series& series()
                 if (base.UmarenOdds[p] <= 0)
                     continue;
                 const std::string label = UmarenPairText(p);
-                o2.set("quinella_pair", p, format("%02d%02d", std::stoi(label.substr(0, 2)),
-                                                  std::stoi(label.substr(3, 2))));
+                o2.set("quinella_pair", p,
+                       format("%02d%02d", std::stoi(label.substr(0, 2)),
+                              std::stoi(label.substr(3, 2))));
                 o2.set("quinella_odds", p,
                        format("%06d", static_cast<int>(base.UmarenOdds[p] * 10 * drift)));
             }

@@ -7,11 +7,9 @@
 #include "feed_import.h"
 #include "gui/program.h"
 
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
 #include <QListWidget>
-
+#include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -24,7 +22,8 @@ namespace {
 const fs::path& demoApp()
 {
     static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("sorvantix-gui-bench-" + std::to_string(::getpid()));
+        fs::path d =
+            fs::temp_directory_path() / ("sorvantix-gui-bench-" + std::to_string(::getpid()));
         fs::remove_all(d);
         AppDir app(d);
         app.createFolders();

@@ -1,7 +1,7 @@
 // sorvantix: the desktop program.
 
-#include "gui/program.h"
 #include "core/text/error.h"
+#include "gui/program.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

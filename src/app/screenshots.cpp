@@ -3,9 +3,9 @@
 //
 //   sorvantix-screenshots --app-dir DIR --race RACEKEY [--out DIR] [--size 1280x800]
 
+#include "core/store/race_key.h"
 #include "core/text/clock.h"
 #include "gui/chart_tab.h"
-#include "core/store/race_key.h"
 #include "gui/print_preview_form.h"
 #include "gui/program.h"
 
@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QTabWidget>
 #include <QTimer>
-
 #include <iostream>
 
 using namespace sorvantix;
@@ -33,7 +32,8 @@ int main(int argc, char** argv)
                            QStringLiteral("DIR"), QStringLiteral("screenshots"));
     QCommandLineOption size(QStringLiteral("size"), QStringLiteral("window size WxH"),
                             QStringLiteral("WxH"), QStringLiteral("1280x800"));
-    QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("also write the race's printed page as PDF"),
+    QCommandLineOption pdf(QStringLiteral("pdf"),
+                           QStringLiteral("also write the race's printed page as PDF"),
                            QStringLiteral("FILE"));
     parser.addOptions({appDir, race, out, size, pdf});
     parser.process(app);
@@ -59,12 +59,14 @@ int main(int argc, char** argv)
     window.show();
     QDir().mkpath(parser.value(out));
     auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    const char* names[] = {"analysis", "bets", "odds", "shares", "pa", "pa-sorted", "results", "chart"};
+    const char* names[] = {"analysis", "bets",      "odds",    "shares",
+                           "pa",       "pa-sorted", "results", "chart"};
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
         for (int k = 0; k < 5; ++k)
             QApplication::processEvents();
-        const QString file = parser.value(out) + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(names[i]));
+        const QString file =
+            parser.value(out) + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(names[i]));
         if (!window.grab().save(file)) {
             std::cerr << "sorvantix-screenshots: cannot write " << file.toStdString() << "\n";
             return 1;
@@ -85,7 +87,8 @@ int main(int argc, char** argv)
             std::cerr << "sorvantix-screenshots: " << name << " did not open\n";
             return false;
         }
-        const QString file = parser.value(out) + QStringLiteral("/window-%1.png").arg(QString::fromLatin1(name));
+        const QString file =
+            parser.value(out) + QStringLiteral("/window-%1.png").arg(QString::fromLatin1(name));
         const bool saved = w->grab().save(file);
         std::cout << file.toStdString() << "\n";
         w->close();
@@ -113,7 +116,8 @@ int main(int argc, char** argv)
         }
         gui::TPrintPreviewForm preview(page, wb.ini(), person);
         if (!preview.savePdf(parser.value(pdf).toStdString())) {
-            std::cerr << "sorvantix-screenshots: cannot write " << parser.value(pdf).toStdString() << "\n";
+            std::cerr << "sorvantix-screenshots: cannot write " << parser.value(pdf).toStdString()
+                      << "\n";
             return 1;
         }
         std::cout << parser.value(pdf).toStdString() << "\n";

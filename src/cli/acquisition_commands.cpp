@@ -2,10 +2,7 @@
 
 #include "core/app/app_dir.h"
 #include "core/app/auto_acquisition.h"
-#include "core/text/clock.h"
-#include "core/text/error_log.h"
-#include "core/text/ini_file.h"
-#include "core/text/person.h"
+#include "core/app/card_acquisition.h"
 #include "core/app/request_queue.h"
 #include "core/app/startup.h"
 #include "core/app/workbench.h"
@@ -13,13 +10,16 @@
 #include "core/odds/odds_files.h"
 #include "core/odds/realtime_odds.h"
 #include "core/results/payout_acquisition.h"
-#include "core/app/card_acquisition.h"
 #include "core/store/day_store.h"
 #include "core/store/race_key.h"
 #include "core/store/record_views.h"
+#include "core/text/clock.h"
 #include "core/text/day_name.h"
+#include "core/text/error_log.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/ini_file.h"
+#include "core/text/person.h"
 #include "core/text/text_file.h"
 
 #include <algorithm>
@@ -150,9 +150,8 @@ void printOddsFile(const AppDir& appDir, const std::string& raceKey, const char*
         std::cout << shown << "\tなし\n";
         return;
     }
-    const auto lines = readOddsLines(path, extension == std::string_view(kO1Extension)
-                                               ? kO1RecordSize
-                                               : kO2RecordSize);
+    const auto lines = readOddsLines(
+        path, extension == std::string_view(kO1Extension) ? kO1RecordSize : kO2RecordSize);
     std::cout << shown << "\t" << lines.size() << "件\n";
     for (const auto& line : lines)
         std::cout << "  " << timeComboItem(line) << "\n";
@@ -273,7 +272,8 @@ int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, Rep
     Workbench& wb = q.bench;
     wb.MakeDataListBtnClick();
     if (Outcome loaded = wb.selectDay(day->text()); !loaded.isDone()) {
-        std::cerr << (loaded.message.empty() ? "データがありません: " + day->text() : loaded.message)
+        std::cerr << (loaded.message.empty() ? "データがありません: " + day->text()
+                                             : loaded.message)
                   << "\n";
         return 1;
     }
@@ -382,8 +382,8 @@ void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector
         for (const char* extension : {kO1Extension, kO2Extension}) {
             const fs::path path = oddsFilePath(appDir.root(), key, extension);
             std::cout << "  " << fs::relative(path, appDir.root()).string() << "\t";
-            const int size = extension == std::string_view(kO1Extension) ? kO1RecordSize
-                                                                         : kO2RecordSize;
+            const int size =
+                extension == std::string_view(kO1Extension) ? kO1RecordSize : kO2RecordSize;
             const auto lines =
                 fs::exists(path) ? readOddsLines(path, size) : std::vector<std::string>{};
             if (lines.empty())
@@ -471,7 +471,8 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         }
         if (automatic.controls().AutoResultTimerEnabled) {
             if (!timer4.enabled())
-                timer4.start(now, std::max(1, automatic.controls().AutoResultIntervalMinutes) * 60LL);
+                timer4.start(now,
+                             std::max(1, automatic.controls().AutoResultIntervalMinutes) * 60LL);
             if (timer4.poll(now) && wb.Timer4Timer()) {
                 std::cout << timeText(now) << "\t結果情報\n";
                 resultsAsked = true;

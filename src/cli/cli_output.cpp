@@ -112,18 +112,15 @@ ordered_json analysisJson(const Workbench& wb)
     j["BracketResult"] = comboPayouts(r.BracketResult);
     j["QuinellaResult"] = comboPayouts(r.QuinellaResult);
     j["WideResult"] = comboPayouts(r.WideResult);
-    j["grids"] = {{"StringGrid1", gridJson(d.StringGrid1)}, {"StringGrid2", gridJson(d.StringGrid2)},
-                  {"StringGrid3", gridJson(d.StringGrid3)}, {"StringGrid4", gridJson(d.StringGrid4)},
-                  {"StringGrid5", gridJson(d.StringGrid5)}, {"StringGrid6", gridJson(d.StringGrid6)},
-                  {"StringGrid7", gridJson(d.StringGrid7)}, {"StringGrid8", gridJson(d.StringGrid8)}};
-    j["labels"] = {{"KaiTanHonLbl", d.KaiTanHonLbl.text},
-                   {"KaiTanOzHonLbl", d.KaiTanOzHonLbl},
-                   {"KaiTanAanLbl1", d.KaiTanAanLbl1.text},
-                   {"KaiTanOzAanLbl1", d.KaiTanOzAanLbl1},
-                   {"KaiTanAanLbl2", d.KaiTanAanLbl2.text},
-                   {"KaiTanOzAanLbl2", d.KaiTanOzAanLbl2},
-                   {"KasenLabel", d.KasenLabel.text},
-                   {"HaranLabel", d.HaranLabel}};
+    j["grids"] = {
+        {"StringGrid1", gridJson(d.StringGrid1)}, {"StringGrid2", gridJson(d.StringGrid2)},
+        {"StringGrid3", gridJson(d.StringGrid3)}, {"StringGrid4", gridJson(d.StringGrid4)},
+        {"StringGrid5", gridJson(d.StringGrid5)}, {"StringGrid6", gridJson(d.StringGrid6)},
+        {"StringGrid7", gridJson(d.StringGrid7)}, {"StringGrid8", gridJson(d.StringGrid8)}};
+    j["labels"] = {{"KaiTanHonLbl", d.KaiTanHonLbl.text},   {"KaiTanOzHonLbl", d.KaiTanOzHonLbl},
+                   {"KaiTanAanLbl1", d.KaiTanAanLbl1.text}, {"KaiTanOzAanLbl1", d.KaiTanOzAanLbl1},
+                   {"KaiTanAanLbl2", d.KaiTanAanLbl2.text}, {"KaiTanOzAanLbl2", d.KaiTanOzAanLbl2},
+                   {"KasenLabel", d.KasenLabel.text},       {"HaranLabel", d.HaranLabel}};
     j["label_colours"] = {{"KaiTanHonLbl", colourText(d.KaiTanHonLbl.colour)},
                           {"KaiTanAanLbl1", colourText(d.KaiTanAanLbl1.colour)},
                           {"KaiTanAanLbl2", colourText(d.KaiTanAanLbl2.colour)},
@@ -158,8 +155,8 @@ std::string analysisText(const Workbench& wb)
     const WorkbenchState& s = wb.state();
     const AnalysisDisplay& d = s.display;
     std::string out;
-    for (const auto* line : {&s.title.TitleLabel1, &s.title.TitleLabel2, &s.title.TitleLabel3,
-                             &s.title.TitleLabel4})
+    for (const auto* line :
+         {&s.title.TitleLabel1, &s.title.TitleLabel2, &s.title.TitleLabel3, &s.title.TitleLabel4})
         out += std::string(trimmed(*line)) + "\n";
     out += "\n" + s.StaticText1 + "   時刻: " + s.BorderLabel4 + "\n\n";
     out += "[分析表]\n" + gridText(d.StringGrid1) + "\n";
@@ -174,7 +171,8 @@ std::string analysisText(const Workbench& wb)
     for (int sec = 0; sec < ResultBoxes::kSections; ++sec) {
         out += std::string(ResultBoxes::kCaptions[static_cast<size_t>(sec)]) + "\n";
         for (int row = 0; row < 3; ++row) {
-            std::string line = "  " + std::string(ResultBoxes::kRowCaptions[static_cast<size_t>(row)]);
+            std::string line =
+                "  " + std::string(ResultBoxes::kRowCaptions[static_cast<size_t>(row)]);
             for (const ResultBox& b : boxes.sections[static_cast<size_t>(sec)]) {
                 const std::string& t = row == 0 ? b.result : row == 1 ? b.popularity : b.payout;
                 line += " " + padLeft(t, 8);
@@ -283,7 +281,7 @@ ordered_json suishoTableJson(const SuishoTableModel& model)
             const CellStyle style = model.StringGrid5DrawCell(column, row);
             std::string fill = style.fill == CellStyle::Fill::Colour ? colourText(style.background)
                                : style.fill == CellStyle::Fill::InfoBackground ? "info"
-                                                                                : "default";
+                                                                               : "default";
             styles.push_back({{"background", fill},
                               {"text", colourText(style.textColour)},
                               {"draw_text", style.drawText}});
@@ -291,9 +289,9 @@ ordered_json suishoTableJson(const SuishoTableModel& model)
         rows.push_back(std::move(texts));
         colours.push_back(std::move(styles));
     }
-    return {{"title", model.title()}, {"years", model.years()}, {"files", model.files()},
-            {"grid", std::move(rows)},  {"colours", std::move(colours)},
-            {"warnings", model.warnings()}};
+    return {{"title", model.title()},        {"years", model.years()},
+            {"files", model.files()},        {"grid", std::move(rows)},
+            {"colours", std::move(colours)}, {"warnings", model.warnings()}};
 }
 
 } // namespace sorvantix::cli

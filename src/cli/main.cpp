@@ -3,13 +3,13 @@
 #include "cli/acquisition_commands.h"
 #include "cli/cli_output.h"
 #include "core/app/app_dir.h"
-#include "core/text/clock.h"
+#include "core/app/suisho_set_model.h"
 #include "core/app/suisho_set_port.h"
 #include "core/app/workbench.h"
 #include "core/odds/odds_files.h"
-#include "core/app/suisho_set_model.h"
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
+#include "core/text/clock.h"
 #include "core/text/day_name.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
@@ -160,8 +160,8 @@ int main(int argc, char** argv)
 
     std::string raceKey, timeKey, sortCaption, tab = "分析表";
     bool json = false;
-    auto* analyse = app.add_subcommand(
-        "analyse", "select a race as the window does and print its analysis");
+    auto* analyse =
+        app.add_subcommand("analyse", "select a race as the window does and print its analysis");
     analyse->add_option("RACEKEY", raceKey, "16-digit race key")->required();
     analyse->add_option("--time", timeKey, "time point MMDDhhmm instead of the default time");
     analyse->add_option("--sort", sortCaption,
@@ -229,9 +229,8 @@ int main(int argc, char** argv)
         // An empty folder name would quietly mean the default folder.
         if (app.count("--app-dir") > 0 && appDirOption.empty())
             throw Failure{"--app-dir: 空のフォルダ名は使えません"};
-        AppDir appDir(resolveAppDir(app.count("--app-dir") == 0
-                                        ? std::nullopt
-                                        : std::optional<std::string>(appDirOption)));
+        AppDir appDir(resolveAppDir(
+            app.count("--app-dir") == 0 ? std::nullopt : std::optional<std::string>(appDirOption)));
         appDir.createFolders();
         TerminalPerson person;
         SystemClock clock;
@@ -285,7 +284,8 @@ int main(int argc, char** argv)
                 throw Failure{std::to_string(notAnalysed) + "レースを分析できませんでした"};
         } else if (*hits) {
             loadDay(wb, person, dayText(dayArg));
-            Outcome outcome = wb.TekiAnaBtnClick(ana ? TekiButton::TekiAnaBtn2 : TekiButton::TekiAnaBtn);
+            Outcome outcome =
+                wb.TekiAnaBtnClick(ana ? TekiButton::TekiAnaBtn2 : TekiButton::TekiAnaBtn);
             const HitRun& run = wb.lastHitRun();
             for (const auto& line : run.lines)
                 std::cout << line << "\n";
@@ -298,7 +298,8 @@ int main(int argc, char** argv)
                 std::cout << outcome.message << "\n";
             }
             if (run.skippedRaces > 0)
-                std::cerr << run.skippedRaces << "レースを分析できませんでした（的中なしとして扱いました）\n";
+                std::cerr << run.skippedRaces
+                          << "レースを分析できませんでした（的中なしとして扱いました）\n";
         } else if (*suisho) {
             SuishoTableModel model(appDir.suishoDir());
             if (!model.open())

@@ -1,7 +1,7 @@
 #include "feed/feed_stats.h"
 
-#include "core/store/racing_codes.h"
 #include "core/odds/odds_files.h"
+#include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
 #include "core/text/error.h"
 #include "core/text/field.h"

@@ -20,9 +20,8 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSvgGenerator>
-#include <QValueAxis>
 #include <QVBoxLayout>
-
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -63,7 +62,8 @@ ChartTab::ChartTab(Workbench& workbench, QWidget* parent) : QWidget(parent), m_w
     side->addWidget(m_horseBox);
 
     QGroupBox* axis = radioGroup("RadioGroup2", "ｸﾞﾗﾌ軸の種類", m_axis, {"対数軸", "普通軸"}, this);
-    connect(m_axis, &QButtonGroup::idClicked, this, [this](int item) { m_wb.RadioGroup2Click(item); });
+    connect(m_axis, &QButtonGroup::idClicked, this,
+            [this](int item) { m_wb.RadioGroup2Click(item); });
     side->addWidget(axis);
     QGroupBox* markers = radioGroup("RadioGroup3", "ﾏｰｶｰ表示", m_markers, {"表示", "非表示"}, this);
     connect(m_markers, &QButtonGroup::idClicked, this,

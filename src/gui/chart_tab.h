@@ -3,7 +3,6 @@
 #include "core/present/pa_chart.h"
 
 #include <QWidget>
-
 #include <filesystem>
 
 class QButtonGroup;

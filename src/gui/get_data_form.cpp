@@ -27,7 +27,7 @@ QDateTime toQt(const LocalDateTime& t)
 
 LocalDateTime fromQt(const QDateTime& t)
 {
-    return LocalDateTime{t.date().year(), t.date().month(), t.date().day(),
+    return LocalDateTime{t.date().year(), t.date().month(),  t.date().day(),
                          t.time().hour(), t.time().minute(), t.time().second()};
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <functional>
 #include <memory>
 
@@ -18,7 +17,7 @@ class JvLink;
 class Person;
 struct GetDataFormView;
 enum class CardRunOutcome;
-}
+} // namespace sorvantix
 
 namespace sorvantix::gui {
 

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
-
 #include <algorithm>
 #include <map>
 
@@ -108,9 +107,10 @@ GridView::GridView(TextGridModel* model, QFont font, std::vector<int> columnWidt
 void GridView::applySizes()
 {
     for (int c = 0; c < m_model->columnCount(); ++c) {
-        const int design = m_widths.empty() ? 45
-                                            : m_widths[std::min<size_t>(static_cast<size_t>(c),
-                                                                        m_widths.size() - 1)];
+        const int design =
+            m_widths.empty()
+                ? 45
+                : m_widths[std::min<size_t>(static_cast<size_t>(c), m_widths.size() - 1)];
         setColumnWidth(c, static_cast<int>(design * m_scale + 0.5));
     }
 }

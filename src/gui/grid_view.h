@@ -6,7 +6,6 @@
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
-
 #include <functional>
 #include <vector>
 

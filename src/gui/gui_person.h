@@ -4,7 +4,6 @@
 
 #include <QPointer>
 #include <QWidget>
-
 #include <deque>
 #include <filesystem>
 #include <string>
@@ -23,8 +22,8 @@ public:
     static bool active();
     static void setNextAnswer(bool yes);
     static void reset();
-    static std::vector<std::string>& shown();     // information texts, in order
-    static std::vector<std::string>& asked();     // question texts, in order
+    static std::vector<std::string>& shown(); // information texts, in order
+    static std::vector<std::string>& asked(); // question texts, in order
     static std::vector<std::filesystem::path>& opened();
     // The file name the next file dialog returns ("" = cancelled).
     static void setNextFileName(std::filesystem::path file);

@@ -8,11 +8,11 @@
 #include "core/store/record_views.h"
 #include "core/text/format.h"
 #include "gui/chart_tab.h"
-#include "gui/grid_view.h"
-#include "gui/qt_text.h"
 #include "gui/get_data_form.h"
+#include "gui/grid_view.h"
 #include "gui/odds_schej_form.h"
 #include "gui/print_preview_form.h"
+#include "gui/qt_text.h"
 #include "gui/settings_dialogs.h"
 #include "gui/suisho_list_form.h"
 #include "gui/suisho_set_form.h"
@@ -63,8 +63,8 @@ constexpr std::array<SortButtonSpec, 7> kSortButtons{{{"SpeedButton1", SortButto
                                                       {"SpeedButton17", SortButton::PaOverOneRate},
                                                       {"SpeedButton5", SortButton::FinishPos}}};
 
-constexpr std::array<const char*, 8> kTabCaptions{"分析表", "参考買い目", "オッズ",   "個別シェア",
-                                                  "PA比",   "PA比ソート", "結果", "PA比ｸﾞﾗﾌ"};
+constexpr std::array<const char*, 8> kTabCaptions{"分析表", "参考買い目", "オッズ", "個別シェア",
+                                                  "PA比",   "PA比ソート", "結果",   "PA比ｸﾞﾗﾌ"};
 
 QString colourSheet(std::uint32_t background, std::uint32_t text = 0x000000)
 {
@@ -155,7 +155,8 @@ void TMainForm::buildMenus()
            "全レースを既定の時刻で分析し推奨馬表を作成します", &TMainForm::M1Click);
     file->addSeparator();
     action(file, "P1", "レース印刷(&P)", "分析表などを印刷します", &TMainForm::P1Click);
-    action(file, "S1", "プリンタの設定(&S)", "プリンタの設定画面を呼び出します", &TMainForm::S1Click);
+    action(file, "S1", "プリンタの設定(&S)", "プリンタの設定画面を呼び出します",
+           &TMainForm::S1Click);
     file->addSeparator();
     action(file, "FileExitItem", "終了(&X)", "", &QWidget::close);
     QMenu* user = menuBar()->addMenu(qs("ﾕｰｻﾞｰ指定(&U)"));
@@ -263,20 +264,22 @@ QWidget* TMainForm::buildTitlePanel()
         auto* b = new QPushButton(qs(caption), m_panel2);
         b->setObjectName(QString::fromLatin1(name));
         b->setStatusTip(qs("当日の的中をHTMLにして書き出します"));
-        connect(b, &QPushButton::clicked, this, [this, button = button] {
-            m_wb.TekiAnaBtnClick(button);
-        });
+        connect(b, &QPushButton::clicked, this,
+                [this, button = button] { m_wb.TekiAnaBtnClick(button); });
         layout->addWidget(b);
     }
     // The commands other code presses; never visible.
-    addHiddenButton(m_panel2, "MakeDataListBtn", "リスト作成", [this] { m_wb.MakeDataListBtnClick(); });
+    addHiddenButton(m_panel2, "MakeDataListBtn", "リスト作成",
+                    [this] { m_wb.MakeDataListBtnClick(); });
     addHiddenButton(m_panel2, "ReadOddsBtn", "オッズ読込", [this] { m_wb.ReadOddsBtnClick(); });
     addHiddenButton(m_panel2, "HrReadBtn", "払戻取込", [this] { m_wb.HrReadBtnClick(); });
     addHiddenButton(m_panel2, "CalcBtn", "計算", [this] { m_wb.CalcBtnClick(); });
     addHiddenButton(m_panel2, "HyojiBtn", "表示", [this] { m_wb.HyojiBtnClick(); });
     addHiddenButton(m_panel2, "ClearBtn", "クリア", [this] { m_wb.ClearBtnClick(); });
     addHiddenButton(m_panel2, "seiBtn", "成績読み込み", [this] { m_wb.seiBtnClick(); });
-    auto rebuildChart = [this] { m_wb.RadioGroup1Click(m_wb.state().chart.view().RadioGroup1Index); };
+    auto rebuildChart = [this] {
+        m_wb.RadioGroup1Click(m_wb.state().chart.view().RadioGroup1Index);
+    };
     addHiddenButton(m_panel2, "Cgraph", "Cgraph", rebuildChart);
     addHiddenButton(m_panel2, "CgraphIniBtn", "CgraphIni", rebuildChart);
     addHiddenButton(m_panel2, "IniBtn", "初期化", {});
@@ -364,8 +367,9 @@ QWidget* TMainForm::buildAnalysisPanel()
     m_borderLabel4->setFrameShape(QFrame::Box);
     heading->addWidget(m_borderLabel4);
     heading->addStretch();
-    for (auto [caption, colour] : {std::pair{"1着:", colours::Red}, std::pair{"2着:", colours::Orange},
-                                   std::pair{"3着:", colours::Lime}}) {
+    for (auto [caption, colour] :
+         {std::pair{"1着:", colours::Red}, std::pair{"2着:", colours::Orange},
+          std::pair{"3着:", colours::Lime}}) {
         heading->addWidget(new QLabel(qs(caption), m_panel3));
         auto* box = new QLabel(m_panel3);
         box->setFixedSize(22, 14);
@@ -408,7 +412,8 @@ QWidget* TMainForm::buildAnalysisPanel()
     m_pages->addTab(buildAnalysisTab(), qs(kTabCaptions[0]));
     m_pages->addTab(buildBetsTab(), qs(kTabCaptions[1]));
     for (int n = 2; n <= 5; ++n)
-        m_pages->addTab(m_grids[static_cast<size_t>(n - 1)], qs(kTabCaptions[static_cast<size_t>(n)]));
+        m_pages->addTab(m_grids[static_cast<size_t>(n - 1)],
+                        qs(kTabCaptions[static_cast<size_t>(n)]));
     m_pages->addTab(buildResultsTab(), qs(kTabCaptions[6]));
     m_chartTab = new ChartTab(m_wb, m_panel3);
     m_chartTab->setObjectName(QStringLiteral("ChartTab"));
@@ -433,7 +438,8 @@ QWidget* TMainForm::buildAnalysisTab()
         b->setText(qs(sortButtonCaption(kSortButtons[i].button)));
         b->setCheckable(true);
         b->setStatusTip(qs("分析表を") + b->text() + qs("で並べ替えます"));
-        connect(b, &QToolButton::clicked, this, [this, i] { SpeedButton1Click(static_cast<int>(i)); });
+        connect(b, &QToolButton::clicked, this,
+                [this, i] { SpeedButton1Click(static_cast<int>(i)); });
         row->addWidget(b);
         m_sortButtons.push_back(b);
     }
@@ -487,14 +493,16 @@ QWidget* TMainForm::buildResultsTab()
         auto* section = new QGroupBox(qs(ResultBoxes::kCaptions[static_cast<size_t>(s)]), tab);
         auto* grid = new QGridLayout(section);
         for (int r = 0; r < 3; ++r)
-            grid->addWidget(new QLabel(qs(ResultBoxes::kRowCaptions[static_cast<size_t>(r)]), section), r, 0);
+            grid->addWidget(
+                new QLabel(qs(ResultBoxes::kRowCaptions[static_cast<size_t>(r)]), section), r, 0);
         const int columns = static_cast<int>(boxes.sections[static_cast<size_t>(s)].size());
         for (int c = 0; c < columns; ++c) {
             std::array<QLabel*, 3> column{};
             for (int r = 0; r < 3; ++r) {
-                auto* l = boxLabel(QStringLiteral("KekkaBox%1_%2_%3").arg(s).arg(r).arg(c + 1), section, 80);
+                auto* l = boxLabel(QStringLiteral("KekkaBox%1_%2_%3").arg(s).arg(r).arg(c + 1),
+                                   section, 80);
                 l->setStyleSheet(colourSheet(ResultBoxes::kBoxBackground,
-                                             r == 1 ? ResultBoxes::kPopularityTextColour
+                                             r == 1   ? ResultBoxes::kPopularityTextColour
                                              : r == 0 ? ResultBoxes::kResultTextColour
                                                       : ResultBoxes::kPayoutTextColour));
                 grid->addWidget(l, r, c + 1);
@@ -535,7 +543,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     const QRect g = geometry();
     try {
-        writeBounds(m_wb.ini(), settings::kMainWindowBounds, {g.top(), g.left(), g.width(), g.height()});
+        writeBounds(m_wb.ini(), settings::kMainWindowBounds,
+                    {g.top(), g.left(), g.width(), g.height()});
     } catch (const std::exception&) {
         // The close is always allowed; the position is only not kept.
     }
@@ -600,7 +609,8 @@ void TMainForm::refreshTitle()
     m_bashoLabel->setText(qs(t.BashoLabel));
     m_raceLabel->setText(t.RaceLabel.empty() ? QString() : qs(t.RaceLabel) + QStringLiteral("R"));
     QPalette palette = m_panel2->palette();
-    const QColor back = t.BashoLabel.empty() ? palette.color(QPalette::Window) : rgb(t.Panel2Colour);
+    const QColor back =
+        t.BashoLabel.empty() ? palette.color(QPalette::Window) : rgb(t.Panel2Colour);
     palette.setColor(QPalette::Window, back);
     palette.setColor(QPalette::WindowText, t.BashoLabel.empty() ? Qt::black : Qt::white);
     m_panel2->setPalette(palette);
@@ -790,9 +800,9 @@ void TMainForm::JVSetUIPropertiesClick()
         m_wb.appendError("JV-Linkがありません");
         return;
     }
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, qs("JV-Link（再生フィード）のフォルダ"),
-        QString::fromStdString(m_jvLink->feedFolder().string()));
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, qs("JV-Link（再生フィード）のフォルダ"),
+                                          QString::fromStdString(m_jvLink->feedFolder().string()));
     if (folder.isEmpty())
         return;
     // The queue's worker owns the JV-Link while a request runs.
@@ -822,8 +832,8 @@ void TMainForm::JVBtnClick()
         m_wb.appendError("JV-Linkがありません");
         return;
     }
-    auto* window = new TGetDataFormWindow(m_wb, *m_jvLink, m_person,
-                                          [this] { JVSetUIPropertiesClick(); }, this);
+    auto* window = new TGetDataFormWindow(
+        m_wb, *m_jvLink, m_person, [this] { JVSetUIPropertiesClick(); }, this);
     window->show();
 }
 

@@ -3,7 +3,6 @@
 #include "core/app/workbench.h"
 
 #include <QMainWindow>
-
 #include <array>
 #include <map>
 #include <vector>

@@ -25,8 +25,8 @@
 
 namespace sorvantix::gui {
 
-TOddsSchejFormWindow::TOddsSchejFormWindow(Workbench& workbench, Person& person, TOddsSchejForm form,
-                                           QWidget* parent)
+TOddsSchejFormWindow::TOddsSchejFormWindow(Workbench& workbench, Person& person,
+                                           TOddsSchejForm form, QWidget* parent)
     : QDialog(parent), m_wb(workbench), m_person(person),
       m_form(std::make_unique<TOddsSchejForm>(std::move(form)))
 {
@@ -74,7 +74,8 @@ TOddsSchejFormWindow::TOddsSchejFormWindow(Workbench& workbench, Person& person,
         m_kind->addButton(b, id++);
         kindLayout->addWidget(b);
     }
-    connect(m_kind, &QButtonGroup::idClicked, this, [this](int index) { m_form->setRadioGroup1(index); });
+    connect(m_kind, &QButtonGroup::idClicked, this,
+            [this](int index) { m_form->setRadioGroup1(index); });
     left->addWidget(kind);
     m_fetch = new QPushButton(qs(schedule::kFetchButton), this);
     m_fetch->setObjectName(QStringLiteral("OzGetBtn"));
@@ -144,7 +145,7 @@ void TOddsSchejFormWindow::refresh()
     }
     for (int i = 0; i < m_list->count(); ++i)
         m_list->item(i)->setCheckState(items[static_cast<size_t>(i)].checked ? Qt::Checked
-                                                                            : Qt::Unchecked);
+                                                                             : Qt::Unchecked);
     if (QAbstractButton* b = m_kind->button(m_form->RadioGroup1()))
         b->setChecked(true);
     m_progressLabel->setText(qs(m_form->ProgressLabel()));
@@ -227,8 +228,10 @@ int TOddsSchejFormWindow::printOn(QPrinter& printer)
     const std::string day = m_form->DateLabel();
     const int sheets = printGrid(painter, printer, grid, metrics, font, [&](QPainter& p) {
         const int x = mmToPixels(10, metrics.printerDpiX);
-        p.drawText(QPoint(x, mmToPixels(4, metrics.printerDpiY) + p.fontMetrics().ascent()), qs(title));
-        p.drawText(QPoint(x, mmToPixels(8, metrics.printerDpiY) + p.fontMetrics().ascent()), qs(day));
+        p.drawText(QPoint(x, mmToPixels(4, metrics.printerDpiY) + p.fontMetrics().ascent()),
+                   qs(title));
+        p.drawText(QPoint(x, mmToPixels(8, metrics.printerDpiY) + p.fontMetrics().ascent()),
+                   qs(day));
     });
     painter.end();
     return sheets;

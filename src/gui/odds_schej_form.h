@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <filesystem>
 #include <memory>
 
@@ -16,7 +15,7 @@ namespace sorvantix {
 class Workbench;
 class Person;
 class TOddsSchejForm;
-}
+} // namespace sorvantix
 
 namespace sorvantix::gui {
 

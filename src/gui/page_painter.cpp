@@ -35,7 +35,8 @@ void paintPage(QPainter& painter, const PrintPage& page, int dpiX, int dpiY, int
                 painter.drawLine(x(item.x1), y(item.y1), x(item.x2), y(item.y2));
             } else {
                 painter.setBrush(item.brush ? QBrush(rgb(*item.brush)) : QBrush(Qt::NoBrush));
-                painter.drawRect(QRect(QPoint(x(item.x1), y(item.y1)), QPoint(x(item.x2), y(item.y2))));
+                painter.drawRect(
+                    QRect(QPoint(x(item.x1), y(item.y1)), QPoint(x(item.x2), y(item.y2))));
             }
             break;
         }
@@ -68,7 +69,8 @@ int printGrid(QPainter& painter, QPagedPaintDevice& device, const TextGrid& grid
                 const QRect rect(cell.x, cell.y, cell.width, cell.height);
                 painter.save();
                 painter.setClipRect(rect);
-                painter.drawText(rect.adjusted(offset.x, offset.y, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                painter.drawText(rect.adjusted(offset.x, offset.y, 0, 0),
+                                 Qt::AlignLeft | Qt::AlignTop,
                                  qs(grid.cell(cell.column, cell.row)));
                 painter.restore();
                 painter.drawRect(rect.adjusted(0, 0, 1, 1));

@@ -59,10 +59,7 @@ protected:
     }
 
 private:
-    double pixels(int tenths) const
-    {
-        return tenths / 254.0 * logicalDpiX() * m_zoom / 100.0;
-    }
+    double pixels(int tenths) const { return tenths / 254.0 * logicalDpiX() * m_zoom / 100.0; }
     const PrintPage& m_page;
     const int& m_zoom;
 };

@@ -3,7 +3,6 @@
 #include "core/present/print_page.h"
 
 #include <QDialog>
-
 #include <filesystem>
 
 class QComboBox;
@@ -13,7 +12,7 @@ class QPrinter;
 namespace sorvantix {
 class TIniGT;
 class Person;
-}
+} // namespace sorvantix
 
 namespace sorvantix::gui {
 

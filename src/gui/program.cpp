@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QMetaObject>
-
 #include <clocale>
 
 namespace sorvantix::gui {
@@ -56,8 +55,8 @@ std::optional<std::string> Program::jvLinkMissing() const
     std::error_code ec;
     if (fs::is_directory(m_jvLink->feedFolder(), ec))
         return std::nullopt;
-    return std::string(kJvLinkMissingMessage) + "\n\nこの環境の JV-Link は再生用フィードのフォルダ（" +
-           m_jvLink->feedFolder().string() +
+    return std::string(kJvLinkMissingMessage) +
+           "\n\nこの環境の JV-Link は再生用フィードのフォルダ（" + m_jvLink->feedFolder().string() +
            "）から配信します。フォルダがありません。\n"
            "メニュー「ﾕｰｻﾞｰ指定(&U)」の「JV-Link設定」で選ぶか、"
            "sorvantix-cli jvlink --feed DIR で指定してください。\n"

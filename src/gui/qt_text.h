@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
-
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -66,10 +66,11 @@ TFirstTimeForm::TFirstTimeForm(const TIniGT& ini, QWidget* parent) : QDialog(par
     SpinEdit1 = spin("SpinEdit1", 6, 9, shown.hour, this);
     SpinEdit2 = spin("SpinEdit2", 0, 59, shown.minute, this);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(wrapped("時系列オッズデータを読み込んだ場合、最初に表示される時刻を設定します。"
-                              "これにより指定時刻に最も近い時刻が最初に(デフォルトで)読み込まれます。\n"
-                              "無視することができます。",
-                              this));
+    layout->addWidget(
+        wrapped("時系列オッズデータを読み込んだ場合、最初に表示される時刻を設定します。"
+                "これにより指定時刻に最も近い時刻が最初に(デフォルトで)読み込まれます。\n"
+                "無視することができます。",
+                this));
     layout->addLayout(row({new QLabel(qs("午前"), this), SpinEdit1, new QLabel(qs("時"), this),
                            SpinEdit2, new QLabel(qs("分"), this)}));
     layout->addWidget(new QLabel(qs("（午前６時～９時５９分までの任意の時間を指定）"), this));
@@ -83,8 +84,7 @@ void TFirstTimeForm::BitBtn1Click()
     accept();
 }
 
-TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDay,
-                               QWidget* parent)
+TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDay, QWidget* parent)
     : QDialog(parent), m_ini(ini), m_reloadDay(std::move(reloadDay))
 {
     setObjectName(QStringLiteral("TOzGetTimeForm"));
@@ -98,7 +98,8 @@ TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDa
     auto* oddsLayout = new QVBoxLayout(odds);
     oddsLayout->addWidget(
         wrapped("ｵｯｽﾞを自動取得する際に各ﾚｰｽ発走何分前に取得機能を起動するかを指定します。", odds));
-    oddsLayout->addLayout(row({new QLabel(qs("発走"), odds), SpinEdit3, new QLabel(qs("分前"), odds)}));
+    oddsLayout->addLayout(
+        row({new QLabel(qs("発走"), odds), SpinEdit3, new QLabel(qs("分前"), odds)}));
     auto* results = new QGroupBox(qs("結果情報自動取得時刻指定"), this);
     auto* resultsLayout = new QVBoxLayout(results);
     resultsLayout->addWidget(
@@ -126,10 +127,11 @@ TTimeAddForm::TTimeAddForm(const TIniGT& ini, QWidget* parent) : QDialog(parent)
     setAttribute(Qt::WA_DeleteOnClose);
     SpinEdit2 = spin("SpinEdit2", 0, 15, readSetting(ini, settings::kDelay), this);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(wrapped("オッズを自動取得するときに指定時刻に何分かのディレイ（遅延）を発生させ、"
-                              "実際に取得されるオッズの時刻を調整することができます。"
-                              "下のボックスにて発生させたいディレイの長さを指定してください。",
-                              this));
+    layout->addWidget(
+        wrapped("オッズを自動取得するときに指定時刻に何分かのディレイ（遅延）を発生させ、"
+                "実際に取得されるオッズの時刻を調整することができます。"
+                "下のボックスにて発生させたいディレイの長さを指定してください。",
+                this));
     layout->addLayout(row({SpinEdit2, new QLabel(qs("分"), this)}));
     layout->addWidget(new QLabel(qs("（０分～１５分までの任意の時間を指定）"), this));
     layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
@@ -157,7 +159,8 @@ TVersionForm::TVersionForm(QWidget* parent) : QDialog(parent)
     version->setObjectName(QStringLiteral("VersionLabel"));
     layout->addWidget(title);
     layout->addWidget(version);
-    layout->addWidget(new QLabel(qs("Linux 版 (Qt 6)・JV-Link はローカルのフィードを再生します"), this));
+    layout->addWidget(
+        new QLabel(qs("Linux 版 (Qt 6)・JV-Link はローカルのフィードを再生します"), this));
     auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(ok, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(ok);

@@ -103,27 +103,31 @@ TSuishoSetForm::TSuishoSetForm(Person& person, const TIniGT& ini, std::filesyste
 
     auto* rest = new QGroupBox(qs("全シェア４人気以降"), this);
     auto* r = new QVBoxLayout(rest);
-    r->addLayout(sentence(rest, {"対象ｸﾞﾙｰﾌﾟA：", "全シェア４番人気以降で、全シェア", "SEdit7", "％以上の馬"}));
-    r->addLayout(sentence(rest, {"対象ｸﾞﾙｰﾌﾟB：", "全シェア1番人気馬、および", "全シェア2～", "SEdit8",
-                                 "番人気の全シェア値≧1番人気の全シェア値×", "SEdit9", "の馬"}));
-    auto* note = new QLabel(qs("※対象ｸﾞﾙｰﾌﾟAの馬と対象ｸﾞﾙｰﾌﾟBの馬との組合せのPA比を下記の条件にて判定し、"
-                               "該当時には、対象ｸﾞﾙｰﾌﾟAの馬を推奨馬、および特奨馬とする。"),
-                            rest);
+    r->addLayout(sentence(
+        rest, {"対象ｸﾞﾙｰﾌﾟA：", "全シェア４番人気以降で、全シェア", "SEdit7", "％以上の馬"}));
+    r->addLayout(
+        sentence(rest, {"対象ｸﾞﾙｰﾌﾟB：", "全シェア1番人気馬、および", "全シェア2～", "SEdit8",
+                        "番人気の全シェア値≧1番人気の全シェア値×", "SEdit9", "の馬"}));
+    auto* note =
+        new QLabel(qs("※対象ｸﾞﾙｰﾌﾟAの馬と対象ｸﾞﾙｰﾌﾟBの馬との組合せのPA比を下記の条件にて判定し、"
+                      "該当時には、対象ｸﾞﾙｰﾌﾟAの馬を推奨馬、および特奨馬とする。"),
+                   rest);
     note->setWordWrap(true);
     // A wrapped label gets the room of its lines, not of one.
     note->setMinimumHeight(note->fontMetrics().lineSpacing() * 2 + 6);
     r->addWidget(note);
     r->addWidget(new QLabel(qs("推奨馬"), rest));
     r->addLayout(sentence(rest, {"①PA比", "SEdit10", "以上の馬"}));
-    r->addLayout(sentence(rest, {"但し、PA比", "SEdit13", "以上が", "SEdit11", "個を越える時は、PA比上位",
-                                 "SEdit14", "個までで判定する。"}));
+    r->addLayout(sentence(rest, {"但し、PA比", "SEdit13", "以上が", "SEdit11",
+                                 "個を越える時は、PA比上位", "SEdit14", "個までで判定する。"}));
     r->addWidget(new QLabel(qs("特奨馬"), rest));
-    r->addLayout(sentence(rest, {"①PA比", "SEdit16", "以上が", "SEdit17", "個以下の時、PA比", "SEdit18",
-                                 "以上の馬"}));
-    r->addLayout(sentence(rest, {"②PA比", "SEdit19", "以上が", "SEdit20", "個の時、PA比", "SEdit21",
-                                 "以上の馬"}));
-    r->addLayout(sentence(rest, {"③PA比", "SEdit22", "以上複数＆PA比", "SEdit23",
-                                 "以上なしの時、2位のPA比と1位PA比の差が", "SEdit24", "以上のPA比1位馬"}));
+    r->addLayout(sentence(rest, {"①PA比", "SEdit16", "以上が", "SEdit17", "個以下の時、PA比",
+                                 "SEdit18", "以上の馬"}));
+    r->addLayout(sentence(
+        rest, {"②PA比", "SEdit19", "以上が", "SEdit20", "個の時、PA比", "SEdit21", "以上の馬"}));
+    r->addLayout(
+        sentence(rest, {"③PA比", "SEdit22", "以上複数＆PA比", "SEdit23",
+                        "以上なしの時、2位のPA比と1位PA比の差が", "SEdit24", "以上のPA比1位馬"}));
     layout->addWidget(rest);
     auto* close = new QPushButton(qs("閉じる"), this);
     close->setObjectName(QStringLiteral("CloseBtn"));
@@ -142,8 +146,8 @@ QLineEdit* TSuishoSetForm::addBox(const char* name, bool copy)
     edit->setMaximumWidth(52);
     edit->setAlignment(Qt::AlignRight);
     edit->setStyleSheet(QStringLiteral("background-color: %1; color: %2;")
-                            .arg(QLatin1String(kBoxFill), copy ? QStringLiteral("#808080")
-                                                               : QStringLiteral("#000000")));
+                            .arg(QLatin1String(kBoxFill),
+                                 copy ? QStringLiteral("#808080") : QStringLiteral("#000000")));
     if (copy) {
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);

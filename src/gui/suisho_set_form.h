@@ -4,7 +4,6 @@
 #include "core/app/suisho_set_port.h"
 
 #include <QDialog>
-
 #include <map>
 #include <string>
 
@@ -29,7 +28,7 @@ public:
 
 public slots:
     void ComboBox1Change(int index);
-    void BitBtn2Click();     // 設定追加登録(R)
+    void BitBtn2Click();      // 設定追加登録(R)
     void SpeedButton2Click(); // 設定削除
 
 private:

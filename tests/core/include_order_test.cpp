@@ -1,12 +1,11 @@
 // The core's folders form layers: a file includes only from its own folder and the
 // folders below it, so lower layers never depend on the windows' working state.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <regex>
 #include <string>
 #include <vector>
@@ -16,8 +15,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bottom to top.
-constexpr std::array kLayers{"text",     "jvlink",  "store",   "odds", "results",
-                             "analysis", "present", "app"};
+constexpr std::array kLayers{"text",    "jvlink",   "store",   "odds",
+                             "results", "analysis", "present", "app"};
 
 int layerOf(const std::string& folder)
 {
@@ -65,9 +64,8 @@ TEST(IncludeOrder, CoreFoldersIncludeOnlyFromTheirOwnLayerOrBelow)
         ASSERT_GE(from, 0) << "unknown core folder " << folder << " (" << inc.file << ")";
         EXPECT_GE(to, 0) << inc.file << ":" << inc.line << " includes unknown folder "
                          << inc.target;
-        EXPECT_LE(to, from) << inc.file.lexically_relative(coreDir) << ":" << inc.line
-                            << " (" << folder << ") includes core/" << inc.target
-                            << ", a layer above it";
+        EXPECT_LE(to, from) << inc.file.lexically_relative(coreDir) << ":" << inc.line << " ("
+                            << folder << ") includes core/" << inc.target << ", a layer above it";
     }
 }
 

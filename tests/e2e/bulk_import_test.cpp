@@ -1,14 +1,14 @@
-#include "folder_listing.h"
-#include "core/text/clock.h"
-#include "core/text/ini_file.h"
+#include "core/app/card_acquisition.h"
 #include "core/app/recording_person.h"
 #include "core/app/temp_dir.h"
 #include "core/jvlink/replay_jv_link.h"
-#include "core/app/card_acquisition.h"
 #include "core/store/race_card_files.h"
+#include "core/text/clock.h"
+#include "core/text/ini_file.h"
 #include "core/text/sorted_text_list.h"
 #include "core/text/text_file.h"
 #include "feed/feed_writer.h"
+#include "folder_listing.h"
 
 #include <algorithm>
 #include <atomic>

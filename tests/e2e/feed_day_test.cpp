@@ -1,16 +1,16 @@
-#include "feed_import.h"
-#include "folder_listing.h"
 #include "core/app/recording_person.h"
-#include "core/app/temp_dir.h"
 #include "core/app/suisho_table_model.h"
+#include "core/app/temp_dir.h"
 #include "core/app/workbench.h"
-#include "core/store/racing_codes.h"
-#include "core/text/format.h"
 #include "core/odds/odds_files.h"
 #include "core/store/race_card_files.h"
+#include "core/store/racing_codes.h"
 #include "core/text/field.h"
+#include "core/text/format.h"
 #include "core/text/text_file.h"
 #include "feed/feed_writer.h"
+#include "feed_import.h"
+#include "folder_listing.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -106,7 +106,8 @@ TEST_F(FeedDay, ReportsAgreeWithTheAnalysis)
             if (trimmed(bet).empty())
                 return;
             for (size_t q = 1; q < s.results.QuinellaResult.size(); ++q)
-                if (s.results.QuinellaResult[q].text == bet && s.results.QuinellaResult[q].payout > 0)
+                if (s.results.QuinellaResult[q].text == bet &&
+                    s.results.QuinellaResult[q].payout > 0)
                     expected.push_back(venueRace + "R[馬連　]：　" + bet +
                                        format("/配当 %7d円", s.results.QuinellaResult[q].payout));
             for (size_t w = 1; w < s.results.WideResult.size(); ++w)

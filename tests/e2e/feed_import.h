@@ -37,7 +37,8 @@ inline void importFeed(const std::filesystem::path& feedDir, const std::filesyst
                 record[2] = '0';
                 lines.push_back(record);
             }
-            SaveOddsSeries(appDir, lines, std::string(spec) == "0B41" ? kO1Extension : kO2Extension);
+            SaveOddsSeries(appDir, lines,
+                           std::string(spec) == "0B41" ? kO1Extension : kO2Extension);
         }
     }
 }

@@ -1,6 +1,7 @@
 // The main window driven through its named controls on a generated race day, with
 // message boxes answered through the seam and the clock injected.
 
+#include "core/app/report_day.h"
 #include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"
 #include "core/odds/odds_files.h"
@@ -9,7 +10,6 @@
 #include "core/text/ini_file.h"
 #include "feed/feed_writer.h"
 #include "feed_import.h"
-#include "core/app/report_day.h"
 #include "gui/chart_tab.h"
 #include "gui/grid_view.h"
 #include "gui/program.h"
@@ -32,7 +32,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -147,7 +146,8 @@ private slots:
             button->click();
             QVERIFY2(button->isChecked(), c.name);
             for (int r = 2; r < table.rowCount(); ++r) {
-                const int order = compareCells(table.cell(c.column, r - 1), table.cell(c.column, r));
+                const int order =
+                    compareCells(table.cell(c.column, r - 1), table.cell(c.column, r));
                 QVERIFY2(c.descending ? order >= 0 : order <= 0, c.name);
                 // What the view shows is the sorted table.
                 QCOMPARE(view->model()->index(r, c.column).data().toString(),
@@ -173,8 +173,8 @@ private slots:
             QItemSelectionModel::Select);
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(),
-                 qs(g.cell(0, 0) + "\t" + g.cell(1, 0) + "\t" + g.cell(2, 0) + "\r\n" + g.cell(0, 1) +
-                    "\t" + g.cell(1, 1) + "\t" + g.cell(2, 1) + "\r\n"));
+                 qs(g.cell(0, 0) + "\t" + g.cell(1, 0) + "\t" + g.cell(2, 0) + "\r\n" +
+                    g.cell(0, 1) + "\t" + g.cell(1, 1) + "\t" + g.cell(2, 1) + "\r\n"));
     }
 
     void copiesTheActiveTabAsTheCoreDoes()
@@ -200,8 +200,9 @@ private slots:
             const ChartView& chart = p->workbench().state().chart.view();
             QCOMPARE(chart.RadioGroup1Index, 2);
             QCOMPARE(buttons[2]->text(), qs(chart.RadioGroup1[2]));
-            const int h = chart.RadioGroup1[2].front() == ' ' ? chart.RadioGroup1[2][1] - '0'
-                                                               : std::stoi(chart.RadioGroup1[2].substr(0, 2));
+            const int h = chart.RadioGroup1[2].front() == ' '
+                              ? chart.RadioGroup1[2][1] - '0'
+                              : std::stoi(chart.RadioGroup1[2].substr(0, 2));
             QVERIFY(!chart.series[static_cast<size_t>(h - 1)].inLegend);
             auto axis = child<QGroupBox>(*p, "RadioGroup2")->findChildren<QRadioButton*>();
             axis[1]->click(); // 普通軸
@@ -216,7 +217,8 @@ private slots:
         }
         auto again = open();
         QCOMPARE(again->workbench().state().chart.view().axis, ChartAxis::Linear);
-        QVERIFY(child<QGroupBox>(*again, "RadioGroup2")->findChildren<QRadioButton*>()[1]->isChecked());
+        QVERIFY(
+            child<QGroupBox>(*again, "RadioGroup2")->findChildren<QRadioButton*>()[1]->isChecked());
         again->workbench().RadioGroup2Click(0);
     }
 
@@ -351,8 +353,8 @@ private slots:
         const WorkbenchState& s = wb.state();
         auto* box = child<QCheckBox>(*p, "AutoOzCheck");
         box->click();
-        QVERIFY2(box->isChecked(), MessageBoxSeam::shown().empty()
-                                       ? "" : MessageBoxSeam::shown().back().c_str());
+        QVERIFY2(box->isChecked(),
+                 MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().back().c_str());
         QVERIFY(p->window().timer2()->isActive());
         QCOMPARE(p->window().timer2()->interval(), 40000);
 
@@ -366,10 +368,12 @@ private slots:
         m_clock.set(LocalDateTime{2026, 11, 29, minute / 60, minute % 60, 10});
         // A slow request holds the worker, so the race's fetch waits behind it.
         auto release = std::make_shared<std::atomic<bool>>(false);
-        wb.queue()->submit("slow", [release](Progress&, const std::atomic<bool>& cancel) {
-            while (!*release && !cancel)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }, {});
+        wb.queue()->submit("slow",
+                           [release](Progress&, const std::atomic<bool>& cancel) {
+                               while (!*release && !cancel)
+                                   std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                           },
+                           {});
         p->window().Timer2Timer();
         QCOMPARE(s.DatListIndex, 0);
         QVERIFY(wb.pendingRequests() > 0);

@@ -39,7 +39,6 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTest>
-
 #include <map>
 #include <memory>
 
@@ -123,7 +122,10 @@ private slots:
         MessageBoxSeam::reset();
         g_warnings.clear();
     }
-    void cleanup() { QVERIFY2(g_warnings.empty(), g_warnings.empty() ? "" : g_warnings.front().c_str()); }
+    void cleanup()
+    {
+        QVERIFY2(g_warnings.empty(), g_warnings.empty() ? "" : g_warnings.front().c_str());
+    }
 
     // A month of race cards over the replay: cancelled while downloading, cancelled
     // while reading, then completed; Data/ is then what the command line stores.
@@ -182,12 +184,15 @@ private slots:
 
         // The command line's acquisition of the same feed.
         const fs::path cliApp = dir.path() / "cli";
-        for (QStringList args : {QStringList{QStringLiteral("jvlink"), QStringLiteral("--feed"),
-                                             QString::fromStdString(feedDir.string())},
-                                 QStringList{QStringLiteral("fetch-cards"), QStringLiteral("--setup")}}) {
+        for (QStringList args :
+             {QStringList{QStringLiteral("jvlink"), QStringLiteral("--feed"),
+                          QString::fromStdString(feedDir.string())},
+              QStringList{QStringLiteral("fetch-cards"), QStringLiteral("--setup")}}) {
             QProcess cli;
-            cli.start(QStringLiteral(SORVANTIX_CLI),
-                      QStringList{QStringLiteral("--app-dir"), QString::fromStdString(cliApp.string())} + args);
+            cli.start(
+                QStringLiteral(SORVANTIX_CLI),
+                QStringList{QStringLiteral("--app-dir"), QString::fromStdString(cliApp.string())} +
+                    args);
             QVERIFY(cli.waitForFinished(120000));
             QCOMPARE(cli.exitCode(), 0);
         }
@@ -206,12 +211,15 @@ private slots:
         p.workbench().DateComboChange(0);
         const auto rows = p.workbench().raceListRows();
         for (int i : {2, 5}) {
-            fs::remove(oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO1Extension));
-            fs::remove(oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO2Extension));
+            fs::remove(
+                oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO1Extension));
+            fs::remove(
+                oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO2Extension));
         }
         find<QAbstractButton>(p.window(), "OzGetBtn")->click();
         auto* window = opened<TOddsSchejFormWindow>(p);
-        QVERIFY2(window, MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().back().c_str());
+        QVERIFY2(window,
+                 MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().back().c_str());
         auto* list = find<QListWidget>(*window, "CheckListBox1");
         QCOMPARE(list->count(), static_cast<int>(rows.size()));
         QCOMPARE(find<GridView>(*window, "StringGrid1")->model()->rowCount(), list->count() + 1);
@@ -225,8 +233,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window->fetching(), 30000);
         QCOMPARE(MessageBoxSeam::shown().back(), std::string(schedule::kDoneMessage));
         for (int i : {2, 5}) {
-            QVERIFY(fs::exists(oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO1Extension)));
-            QVERIFY(fs::exists(oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO2Extension)));
+            QVERIFY(fs::exists(
+                oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO1Extension)));
+            QVERIFY(fs::exists(
+                oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO2Extension)));
         }
         QVERIFY(!fs::exists(oddsFilePath(app->root(), rows[3].raceKey, kO1Extension)) ||
                 fs::exists(oddsFilePath(app->root(), rows[3].raceKey, kO1Extension)));
@@ -256,7 +266,8 @@ private slots:
         QVERIFY(fs::exists(app->dataDir() / "2026年11月29日.jvHR"));
         const auto& s = p.workbench().state();
         QVERIFY(!RecordView(s.store.HrRecs[static_cast<size_t>(s.SelectedRace)]).isBlank());
-        QVERIFY2(MessageBoxSeam::shown().empty(), MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().front().c_str());
+        QVERIFY2(MessageBoxSeam::shown().empty(),
+                 MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().front().c_str());
     }
 
     void parameterSetsRegisterChooseAndDeleteWithEveryMessage()
@@ -278,7 +289,8 @@ private slots:
         QCOMPARE(MessageBoxSeam::shown().back(), std::string("設定名を入力してくだい。"));
         name->setText(qs("既定値"));
         add->click();
-        QCOMPARE(MessageBoxSeam::shown().back(), std::string("[既定値]はすでに登録済みの名称です。"));
+        QCOMPARE(MessageBoxSeam::shown().back(),
+                 std::string("[既定値]はすでに登録済みの名称です。"));
         // A set whose favourite is always ★: PA≧1率 from 0.
         name->clear();
         name->setText(qs("本命"));
@@ -352,11 +364,13 @@ private slots:
                 const CellStyle style = model.StringGrid5DrawCell(c, r);
                 QCOMPARE(style, grid->gridModel()->style(c, r));
                 blue = blue || style.textColour == colours::Blue;
-                if (style.fill == CellStyle::Fill::Colour && style.background == colours::Grey && !grey) {
+                if (style.fill == CellStyle::Fill::Colour && style.background == colours::Grey &&
+                    !grey) {
                     QApplication::processEvents();
                     const QRect rect = grid->visualRect(grid->model()->index(r, c));
                     const QImage image = grid->viewport()->grab().toImage();
-                    QCOMPARE(image.pixelColor(rect.left() + 2, rect.bottom() - 2), QColor(0x80, 0x80, 0x80));
+                    QCOMPARE(image.pixelColor(rect.left() + 2, rect.bottom() - 2),
+                             QColor(0x80, 0x80, 0x80));
                     grey = true;
                 }
             }
@@ -392,7 +406,8 @@ private slots:
             for (int x = 104; x < 178; ++x)
                 white += page.pixelColor(x, y) == QColor(Qt::white) ? 1 : 0;
         QVERIFY(white > 100); // the race number, in white on the square
-        const int n = RaView(wb.state().store.RaRecs[static_cast<size_t>(wb.state().SelectedRace)]).registered();
+        const int n = RaView(wb.state().store.RaRecs[static_cast<size_t>(wb.state().SelectedRace)])
+                          .registered();
         const int bottom = 688 + 38 * n;
         QVERIFY(page.pixelColor(1000, bottom).value() < 100);
         QVERIFY(page.pixelColor(1000, bottom + 20) == QColor(Qt::white));
@@ -429,7 +444,8 @@ private slots:
         m.pageHeight = page.height();
         const int pxPerScreen = printer.resolution() / 96;
         const int usableWidth = (page.width() - mmToPixels(15, printer.resolution())) / pxPerScreen;
-        const int usableHeight = (page.height() - mmToPixels(20, printer.resolution())) / pxPerScreen;
+        const int usableHeight =
+            (page.height() - mmToPixels(20, printer.resolution())) / pxPerScreen;
         // Columns of 60% of the width: two bands; rows of 40% of the height: three bands
         // of two, two and one.
         m.columnWidths = {usableWidth * 6 / 10, usableWidth * 6 / 10};
@@ -440,14 +456,15 @@ private slots:
                 grid.setCell(c, r, "セル" + std::to_string(c) + "-" + std::to_string(r));
         QPainter painter(&printer);
         int headers = 0;
-        const int sheets = printGrid(painter, printer, grid, m, gothicFont(12),
-                                     [&](QPainter&) { ++headers; });
+        const int sheets =
+            printGrid(painter, printer, grid, m, gothicFont(12), [&](QPainter&) { ++headers; });
         painter.end();
         QCOMPARE(sheets, 6);
         QCOMPARE(headers, 6);
         const std::string bytes = readFileBytes(dir.path() / "grid.pdf");
         int pages = 0;
-        for (size_t at = bytes.find("/Type /Page"); at != std::string::npos; at = bytes.find("/Type /Page", at + 1))
+        for (size_t at = bytes.find("/Type /Page"); at != std::string::npos;
+             at = bytes.find("/Type /Page", at + 1))
             pages += bytes.compare(at, 12, "/Type /Pages") == 0 ? 0 : 1;
         QCOMPARE(pages, 6);
         const std::vector<GridSheet> order = gridSheets(m);
@@ -489,22 +506,40 @@ private slots:
             for (int i = 0; i < 100; ++i) {
                 open();
                 QWidget* w = find();
-                QVERIFY2(w, MessageBoxSeam::shown().empty() ? what : MessageBoxSeam::shown().back().c_str());
+                QVERIFY2(w, MessageBoxSeam::shown().empty()
+                                ? what
+                                : MessageBoxSeam::shown().back().c_str());
                 w->close();
                 deleteClosed();
             }
             QVERIFY2(find() == nullptr, what);
             QCOMPARE(QApplication::allWidgets().size(), before);
         };
-        cycle("JVBtn", [&] { p.window().JVBtnClick(); }, [&] { return opened<TGetDataFormWindow>(p); });
-        cycle("OzGetBtn", [&] { p.window().OzGetBtnClick(); }, [&] { return opened<TOddsSchejFormWindow>(p); });
-        cycle("N8", [&] { p.window().N8Click(); }, [&] { return opened<TSuishoSetForm>(p); });
-        cycle("SpeedButton4", [&] { p.window().SpeedButton4Click(); }, [&] { return opened<TSuishoListForm>(p); });
-        cycle("P1", [&] { p.window().P1Click(); }, [&] { return opened<TPrintPreviewForm>(p); });
-        cycle("JRAVAN1", [&] { p.window().JRAVAN1Click(); }, [&] { return p.window().findChild<QDialog*>(QStringLiteral("TFirstTimeForm")); });
-        cycle("A1", [&] { p.window().A1Click(); }, [&] { return p.window().findChild<QDialog*>(QStringLiteral("TOzGetTimeForm")); });
-        cycle("N9", [&] { p.window().N9Click(); }, [&] { return p.window().findChild<QDialog*>(QStringLiteral("TTimeAddForm")); });
-        cycle("HelpAboutItem", [&] { p.window().HelpAboutItemClick(); }, [&] { return p.window().findChild<QDialog*>(QStringLiteral("TVersionForm")); });
+        cycle(
+            "JVBtn", [&] { p.window().JVBtnClick(); },
+            [&] { return opened<TGetDataFormWindow>(p); });
+        cycle(
+            "OzGetBtn", [&] { p.window().OzGetBtnClick(); },
+            [&] { return opened<TOddsSchejFormWindow>(p); });
+        cycle(
+            "N8", [&] { p.window().N8Click(); }, [&] { return opened<TSuishoSetForm>(p); });
+        cycle(
+            "SpeedButton4", [&] { p.window().SpeedButton4Click(); },
+            [&] { return opened<TSuishoListForm>(p); });
+        cycle(
+            "P1", [&] { p.window().P1Click(); }, [&] { return opened<TPrintPreviewForm>(p); });
+        cycle(
+            "JRAVAN1", [&] { p.window().JRAVAN1Click(); },
+            [&] { return p.window().findChild<QDialog*>(QStringLiteral("TFirstTimeForm")); });
+        cycle(
+            "A1", [&] { p.window().A1Click(); },
+            [&] { return p.window().findChild<QDialog*>(QStringLiteral("TOzGetTimeForm")); });
+        cycle(
+            "N9", [&] { p.window().N9Click(); },
+            [&] { return p.window().findChild<QDialog*>(QStringLiteral("TTimeAddForm")); });
+        cycle(
+            "HelpAboutItem", [&] { p.window().HelpAboutItemClick(); },
+            [&] { return p.window().findChild<QDialog*>(QStringLiteral("TVersionForm")); });
     }
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/analysis/analysis_state.h"
-#include "core/odds/odds_arrays.h"
 #include "core/analysis/suisho_params.h"
+#include "core/odds/odds_arrays.h"
 
 #include <string>
 #include <vector>

@@ -1,14 +1,14 @@
 #include "core/app/auto_acquisition.h"
-#include "core/store/record_views.h"
 
-#include "core/text/ini_file.h"
-#include "core/text/person.h"
 #include "core/app/settings_keys.h"
 #include "core/odds/realtime_odds.h"
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/ini_file.h"
+#include "core/text/person.h"
 
 namespace sorvantix {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/text/clock.h"
 #include "core/app/odds_schedule.h"
 #include "core/store/day_store.h"
+#include "core/text/clock.h"
 
 #include <optional>
 #include <string>

@@ -1,17 +1,17 @@
 #include "core/app/card_acquisition.h"
-#include "core/store/record_views.h"
 
-#include "core/text/ini_file.h"
-#include "core/text/person.h"
 #include "core/app/settings_keys.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/store/batched_card_writer.h"
 #include "core/store/race_card_files.h"
 #include "core/store/realtime_cards.h"
+#include "core/store/record_views.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/ini_file.h"
+#include "core/text/person.h"
 
 #include <algorithm>
 

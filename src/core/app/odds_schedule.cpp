@@ -1,7 +1,5 @@
 #include "core/app/odds_schedule.h"
-#include "core/store/record_views.h"
 
-#include "core/text/person.h"
 #include "core/app/request_queue.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
@@ -9,9 +7,11 @@
 #include "core/odds/realtime_odds.h"
 #include "core/store/racing_codes.h"
 #include "core/store/realtime_cards.h"
+#include "core/store/record_views.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/person.h"
 
 #include <chrono>
 

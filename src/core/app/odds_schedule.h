@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/text/clock.h"
 #include "core/store/day_store.h"
+#include "core/text/clock.h"
 #include "core/text/text_grid.h"
 
 #include <atomic>

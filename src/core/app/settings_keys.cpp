@@ -1,9 +1,9 @@
 #include "core/app/settings_keys.h"
 
-#include "core/text/ini_file.h"
 #include "core/text/day_name.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/ini_file.h"
 
 namespace sorvantix {
 

@@ -1,9 +1,9 @@
 #include "core/app/startup.h"
 
 #include "core/app/app_dir.h"
-#include "core/text/error_log.h"
 #include "core/jvlink/jv_link.h"
 #include "core/text/error.h"
+#include "core/text/error_log.h"
 
 #include <system_error>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/text/ini_file.h"
-#include "core/text/person.h"
 #include "core/app/settings_keys.h"
 #include "core/app/suisho_set_model.h"
+#include "core/text/ini_file.h"
+#include "core/text/person.h"
 
 namespace sorvantix {
 

@@ -1,11 +1,11 @@
 #include "core/app/workbench.h"
 
 #include "core/analysis/analysis_computation.h"
+#include "core/analysis/suisho_params.h"
 #include "core/app/settings_keys.h"
 #include "core/app/startup.h"
 #include "core/odds/odds_files.h"
 #include "core/present/clipboard_text.h"
-#include "core/analysis/suisho_params.h"
 #include "core/results/payout_acquisition.h"
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
@@ -18,8 +18,8 @@
 #include "core/text/text_file.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -43,7 +43,10 @@ public:
     void information(const std::string& text) override { m_wb.m_person.information(text); }
     bool question(const std::string& text) override { return m_wb.m_person.question(text); }
     void status(const std::string& text) override { m_wb.setStatus(text); }
-    void setClipboardText(const std::string& text) override { m_wb.m_person.setClipboardText(text); }
+    void setClipboardText(const std::string& text) override
+    {
+        m_wb.m_person.setClipboardText(text);
+    }
     void openFile(const std::filesystem::path& file) override { m_wb.m_person.openFile(file); }
 
 private:
@@ -177,7 +180,7 @@ Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
     // defaults here and is reported by the first operation that needs it.
     try {
         m_state.chart.setAxis(readSetting(m_ini, settings::kGraphAxis) == 1 ? ChartAxis::Linear
-                                                                             : ChartAxis::Log);
+                                                                            : ChartAxis::Log);
         m_state.chart.setMarkers(readSetting(m_ini, settings::kGraphMarker) != 1);
     } catch (const std::exception&) {
     }
@@ -194,7 +197,7 @@ Workbench::~Workbench()
 std::string Parts::text() const
 {
     static constexpr std::pair<Part, const char*> kNames[] = {
-        {Part::DayList, "DayList"}, {Part::RaceList, "RaceList"}, {Part::Title, "Title"},
+        {Part::DayList, "DayList"},   {Part::RaceList, "RaceList"}, {Part::Title, "Title"},
         {Part::TimeList, "TimeList"}, {Part::Grids, "Grids"},       {Part::Labels, "Labels"},
         {Part::Chart, "Chart"},       {Part::Status, "Status"},     {Part::Enabled, "Enabled"}};
     std::string out;
@@ -283,8 +286,8 @@ void Workbench::notifyChanges()
         parts |= Part::Chart;
     if (now.DLlabel != was.DLlabel || now.statusSerial != was.statusSerial)
         parts |= Part::Status;
-    if (now.Panel3Visible != was.Panel3Visible ||
-        !(now.controls == was.controls) || (now.pending > 0) != (was.pending > 0))
+    if (now.Panel3Visible != was.Panel3Visible || !(now.controls == was.controls) ||
+        (now.pending > 0) != (was.pending > 0))
         parts |= Part::Enabled;
     *m_shown = std::move(now);
     if (parts.empty())
@@ -472,7 +475,8 @@ std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
         *result = sorvantix::SokuhoOddsBtnClick(*m_jvLink, root, ra, *lists, *messages,
                                                 postedAppendError(progress), &cancel);
     };
-    events.done = [this, result, lists, done = std::move(events.done)](const RequestOutcome& outcome) {
+    events.done = [this, result, lists,
+                   done = std::move(events.done)](const RequestOutcome& outcome) {
         reportFailure(outcome, false);
         if (outcome.end != RequestOutcome::End::Failed)
             afterOdds(*result, std::move(*lists));
@@ -539,12 +543,12 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
     *m_cardStop = false;
     auto messages = std::make_shared<CollectingPerson>();
     auto viewSink = std::make_shared<std::function<void(const GetDataFormView&)>>();
-    auto form = std::make_shared<TGetDataForm>(
-        *m_jvLink, m_appDir.root(), m_ini, m_clock, *messages, *m_cardStop,
-        [viewSink](const GetDataFormView& view) {
-            if (*viewSink)
-                (*viewSink)(view);
-        });
+    auto form =
+        std::make_shared<TGetDataForm>(*m_jvLink, m_appDir.root(), m_ini, m_clock, *messages,
+                                       *m_cardStop, [viewSink](const GetDataFormView& view) {
+                                           if (*viewSink)
+                                               (*viewSink)(view);
+                                       });
     form->FormCreate();
     if (request.setup)
         form->setSetup(true);
@@ -689,10 +693,9 @@ Outcome Workbench::SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* c
         if (m_state.DatListIndex < 0 || m_state.DateComboIndex < 0)
             return Outcome::nothingToDo();
         OddsRecvLists lists;
-        SokuhoOddsResult result =
-            sorvantix::SokuhoOddsBtnClick(jvLink, m_appDir.root(), selectedRa(), lists,
-                                          *m_statusPerson,
-                                          [this](const std::string& m) { appendError(m); }, cancel);
+        SokuhoOddsResult result = sorvantix::SokuhoOddsBtnClick(
+            jvLink, m_appDir.root(), selectedRa(), lists, *m_statusPerson,
+            [this](const std::string& m) { appendError(m); }, cancel);
         return afterOdds(result, std::move(lists));
     });
 }
@@ -940,8 +943,7 @@ void Workbench::fillChart()
     s.chart.fillHorseList(runners);
     s.chart.RadioGroup1Click(0, chartOdds(), runners);
     if (s.chart.damagedFields() > 0)
-        setStatus(format("PA比ｸﾞﾗﾌ: 読めないオッズ欄%d件を除きました",
-                         s.chart.damagedFields()));
+        setStatus(format("PA比ｸﾞﾗﾌ: 読めないオッズ欄%d件を除きました", s.chart.damagedFields()));
 }
 
 Outcome Workbench::RadioGroup1Click(int index)
@@ -1012,9 +1014,10 @@ Outcome Workbench::readOddsBtnClick()
     const std::string key = raceKey->text();
     fs::path o1File = oddsFilePath(m_appDir.root(), key, kO1Extension);
     fs::path o2File = oddsFilePath(m_appDir.root(), key, kO2Extension);
-    std::string item = s.TimeComboIndex >= 0 && s.TimeComboIndex < static_cast<int>(s.TimeCombo.size())
-                           ? s.TimeCombo[static_cast<size_t>(s.TimeComboIndex)]
-                           : std::string();
+    std::string item =
+        s.TimeComboIndex >= 0 && s.TimeComboIndex < static_cast<int>(s.TimeCombo.size())
+            ? s.TimeCombo[static_cast<size_t>(s.TimeComboIndex)]
+            : std::string();
     std::string timeKey = timeKeyOfItem(item);
 
     if (!fs::exists(o1File))
@@ -1057,8 +1060,8 @@ Outcome Workbench::readOddsBtnClick()
             // quinella odds in the slot, which would mix two announcements.
             s.store.O2Recs[r] = std::string(kO2RecordSize, ' ');
             s.Panel3Visible = false; // what it shows is another time's analysis
-            return fail("馬連オッズを読めません: レース " + key + " 時刻 " + item +
-                        "（" + o2File.filename().string() + " の該当行が壊れています）");
+            return fail("馬連オッズを読めません: レース " + key + " 時刻 " + item + "（" +
+                        o2File.filename().string() + " の該当行が壊れています）");
         }
     } else if (s.UseUmaren) {
         return fail("該当レースの馬連オッズが見つかりません。");
@@ -1075,9 +1078,9 @@ Outcome Workbench::analysisRun(const std::string& key, const std::string& item)
     seiBtnClick();
 
     s.StaticText1 = fromCp932(ra.yearText()) + "年" + key.substr(4, 2) + "月" + key.substr(6, 2) +
-                    "日" + VenueShortName(key.substr(8, 2)) + PadNumber(key.substr(10, 2)) +
-                    "回" + PadNumber(key.substr(12, 2)) + "日" + PadNumber(key.substr(14, 2)) +
-                    "R  " + format("%2d頭", ra.registered());
+                    "日" + VenueShortName(key.substr(8, 2)) + PadNumber(key.substr(10, 2)) + "回" +
+                    PadNumber(key.substr(12, 2)) + "日" + PadNumber(key.substr(14, 2)) + "R  " +
+                    format("%2d頭", ra.registered());
     const OddsView o2(s.store.O2Recs[r]);
     s.BorderLabel4 = o2.announceHour() + ":" + o2.announceMinute();
 
@@ -1266,8 +1269,8 @@ Outcome Workbench::SpeedButton1Click(SortButton button)
 std::string Workbench::ClipBtn1Click(std::string_view tabCaption) const
 {
     const AnalysisDisplay& d = m_state.display;
-    const TextGrid* grids[] = {&d.StringGrid1, &d.StringGrid1, &d.StringGrid2, &d.StringGrid3,
-                               &d.StringGrid4, &d.StringGrid5};
+    const TextGrid* grids[] = {&d.StringGrid1, &d.StringGrid1, &d.StringGrid2,
+                               &d.StringGrid3, &d.StringGrid4, &d.StringGrid5};
     int n = clipboardGridNumber(tabCaption);
     const TextGrid* grid = (n >= 1 && n <= 5) ? grids[n] : &d.StringGrid1;
     return clipboardText(m_state.title.TitleLabel1, *grid);
@@ -1321,8 +1324,7 @@ std::vector<Workbench::BatchRow> Workbench::batchRows() const
         }
         if (auto key = ra.raceKey())
             row.marks = readSuishoMarks(
-                suishoFilePath(m_appDir.suishoDir(), key->dayName(), key->venue()),
-                key->raceNo());
+                suishoFilePath(m_appDir.suishoDir(), key->dayName(), key->venue()), key->raceNo());
         rows.push_back(std::move(row));
     }
     return rows;

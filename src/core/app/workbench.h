@@ -6,11 +6,6 @@
 #include "core/app/app_dir.h"
 #include "core/app/auto_acquisition.h"
 #include "core/app/card_acquisition.h"
-#include "core/text/clock.h"
-#include "core/text/error_log.h"
-#include "core/text/ini_file.h"
-#include "core/text/outcome.h"
-#include "core/text/person.h"
 #include "core/app/request_queue.h"
 #include "core/jvlink/jv_link.h"
 #include "core/odds/odds_arrays.h"
@@ -23,6 +18,11 @@
 #include "core/results/race_results.h"
 #include "core/store/day_store.h"
 #include "core/store/race_title.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
+#include "core/text/ini_file.h"
+#include "core/text/outcome.h"
+#include "core/text/person.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -361,7 +361,7 @@ private:
     AutoAcquisition m_auto;
     JvLink* m_jvLink = nullptr;
     int m_pending = 0;
-    int m_depth = 0;            // nesting of operations inside the boundary
+    int m_depth = 0;             // nesting of operations inside the boundary
     unsigned m_statusSerial = 0; // counts status texts, so a repeated text is heard
     std::unique_ptr<Snapshot> m_shown;
     std::vector<std::pair<int, WorkbenchListener>> m_listeners;

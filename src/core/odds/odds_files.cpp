@@ -2,9 +2,8 @@
 
 #include "core/store/race_card_files.h"
 #include "core/store/race_key.h"
-#include "core/store/record_views.h"
-
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
@@ -63,7 +62,8 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
     std::string key = RecordView(lines.front()).raceKeyText();
     fs::path file = oddsFilePath(appDir, key, extension);
     size_t before = lines.size();
-    std::erase_if(lines, [&](const std::string& line) { return RecordView(line).raceKeyText() != key; });
+    std::erase_if(lines,
+                  [&](const std::string& line) { return RecordView(line).raceKeyText() != key; });
     fs::create_directories(file.parent_path());
     sortLines(lines);
     writeLinesRaw(file, lines);

@@ -1,16 +1,16 @@
 #include "core/odds/realtime_odds.h"
-#include "core/store/record_views.h"
 
-#include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/odds/odds_files.h"
 #include "core/store/day_store.h"
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
 #include "core/text/cp932.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/person.h"
 #include "core/text/text_file.h"
 
 #include <set>
@@ -76,7 +76,8 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
 {
     // A record of another race must never replace that race's series, nor name a file.
     const size_t delivered = lines.size();
-    std::erase_if(lines, [&](const std::string& line) { return RecordView(line).raceKeyText() != raceKey; });
+    std::erase_if(
+        lines, [&](const std::string& line) { return RecordView(line).raceKeyText() != raceKey; });
     const int dropped = static_cast<int>(delivered - lines.size());
     if (lines.empty())
         return dropped;
@@ -136,8 +137,7 @@ struct OddsRequest
 OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const std::string& key,
                                   const std::string& place, const OddsRequest& request,
                                   OddsRecvLists& lists, int& lineCount, int& refused,
-                                  Person& person,
-                                  const ErrorLogAppend& appendError,
+                                  Person& person, const ErrorLogAppend& appendError,
                                   const std::atomic<bool>* cancel)
 {
     auto finalStep = [&] {
@@ -168,7 +168,8 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
             const int dropped =
                 storeOddsSeries(appDir, key, list, request.extension, read.complete());
             if (dropped > 0) {
-                std::erase_if(list, [&](const std::string& l) { return RecordView(l).raceKeyText() != key; });
+                std::erase_if(
+                    list, [&](const std::string& l) { return RecordView(l).raceKeyText() != key; });
                 appendError(otherRaceLinesText(key, dropped));
                 refused += dropped;
             }

@@ -52,8 +52,8 @@ enum class Field { Absent, Zero, Value, Damaged };
 Field readField(std::string_view line, int pos, int len, long& tenths)
 {
     const size_t start = static_cast<size_t>(pos - 1);
-    std::string_view f = start < line.size() ? line.substr(start, static_cast<size_t>(len))
-                                             : std::string_view();
+    std::string_view f =
+        start < line.size() ? line.substr(start, static_cast<size_t>(len)) : std::string_view();
     while (!f.empty() && f.front() == ' ')
         f.remove_prefix(1);
     while (!f.empty() && f.back() == ' ')
@@ -91,9 +91,9 @@ bool shareTextLess(double shareA, int horseA, double shareB, int horseB)
 
 PaChart::PaChart()
 {
-    static constexpr std::array<std::uint32_t, 10> kColours{
-        0xFF0000, 0x800000, 0x000000, 0x008000, 0x808000,
-        0x00FF00, 0x0000FF, 0x00FFFF, 0x008080, 0xFF00FF}; // red .. fuchsia
+    static constexpr std::array<std::uint32_t, 10> kColours{0xFF0000, 0x800000, 0x000000, 0x008000,
+                                                            0x808000, 0x00FF00, 0x0000FF, 0x00FFFF,
+                                                            0x008080, 0xFF00FF}; // red .. fuchsia
     for (int i = 0; i < kChartPartnerSeries; ++i) {
         ChartSeries& s = m_view.series[static_cast<size_t>(i)];
         s.title = std::to_string(i + 1);

@@ -13,7 +13,7 @@ namespace sorvantix {
 // (not from the analysis of the loaded time point).
 
 inline constexpr int kChartPartnerSeries = 18;
-inline constexpr int kChartSeriesCount = 19;   // 18 partners and the reference line
+inline constexpr int kChartSeriesCount = 19;     // 18 partners and the reference line
 inline constexpr double kChartReferencePa = 1.5; // series 19 "目盛り1.5"
 inline constexpr const char* kChartTitle = "PA比時系列グラフ";
 inline constexpr const char* kChartBottomAxisTitle = "時間";
@@ -48,7 +48,7 @@ struct ChartView
 {
     std::vector<std::string> RadioGroup1; // "%2d番" in share order at the latest odds
     int RadioGroup1Index = -1;
-    std::vector<std::string> pairList;    // " 3- 7[ 1.250]", partners in share-rank order
+    std::vector<std::string> pairList; // " 3- 7[ 1.250]", partners in share-rank order
     std::array<ChartSeries, kChartSeriesCount> series; // series 1..19 at index 0..18
     ChartAxis axis = ChartAxis::Log;
     bool markers = true; // RadioGroup3: item 0 "表示", item 1 "非表示"
@@ -64,10 +64,7 @@ struct ChartOdds
     const std::vector<std::string>& O2Lines;
     bool UseUmaren = true;
     // The number of time points (lines of the series in use).
-    int timePoints() const
-    {
-        return static_cast<int>((UseUmaren ? O2Lines : O1Lines).size());
-    }
+    int timePoints() const { return static_cast<int>((UseUmaren ? O2Lines : O1Lines).size()); }
 };
 
 // The chart's working state and view. Arrays are indexed from 1 like the racing
@@ -82,14 +79,14 @@ public:
 
     int ChartTimeIndex = 0;
     std::string ChartTimeLabel;
-    std::array<double, 154> ChartPairOdds{};  // by pair number, -1.0 when absent
+    std::array<double, 154> ChartPairOdds{};   // by pair number, -1.0 when absent
     std::array<double, 37> ChartBracketOdds{}; // by bracket combination number
-    std::array<double, 154> ChartPairShare{}; // 75 / odds, -1.0 without odds
+    std::array<double, 154> ChartPairShare{};  // 75 / odds, -1.0 without odds
     std::array<double, 19> ChartHorseShare{};
     std::array<double, 19> ChartHorseNorm{};
-    std::array<double, 154> ChartPairPa{};    // 0 for a pair without odds
-    std::array<int, 19> ChartRank{};          // share rank at the time point computed last
-    std::array<int, 19> FinalRank{};          // share rank at the latest record
+    std::array<double, 154> ChartPairPa{}; // 0 for a pair without odds
+    std::array<int, 19> ChartRank{};       // share rank at the time point computed last
+    std::array<int, 19> FinalRank{};       // share rank at the latest record
 
     // The time-point computation for ChartTimeIndex: pair odds of that line (quinella
     // or bracket quinella), shares, ranks into ChartRank, PA ratios, ChartTimeLabel. A

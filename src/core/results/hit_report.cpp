@@ -26,8 +26,7 @@ struct Kind
 constexpr Kind kQuinella{kQuinellaHitLabel, 10000};
 constexpr Kind kWide{kWideHitLabel, 5000};
 
-void addHit(const RaView& ra, const Kind& kind, const std::string& bet, int payout,
-            HitLines& lines)
+void addHit(const RaView& ra, const Kind& kind, const std::string& bet, int payout, HitLines& lines)
 {
     const bool red = payout >= kind.redFrom;
     const std::string payoutText = format("/配当 %7d円", payout);
@@ -49,7 +48,8 @@ int collectRaceHits(std::string_view raRecord, const RaceBets& bets, const RaceR
     const RaView ra(raRecord);
     const HitThresholds limits = hitThresholds(button);
     int hits = 0;
-    for (std::span<const std::string> list : {bets.KaiRenHon, bets.KaiRenChuAna, bets.KaiRenOoAna}) {
+    for (std::span<const std::string> list :
+         {bets.KaiRenHon, bets.KaiRenChuAna, bets.KaiRenOoAna}) {
         for (const std::string& bet : list) {
             if (trimmed(bet).empty())
                 continue;

@@ -1,6 +1,5 @@
 #include "core/results/payout_acquisition.h"
 
-#include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/store/race_card_files.h"
@@ -8,6 +7,7 @@
 #include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
 #include "core/text/field.h"
+#include "core/text/person.h"
 #include "core/text/text_file.h"
 
 #include <algorithm>
@@ -41,8 +41,9 @@ KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const Da
             const std::string selected = selectedRace >= 0 && selectedRace < kRaceSlots
                                              ? store.RaRecs[static_cast<size_t>(selectedRace)]
                                              : std::string();
-            appendError(VenueShortName(RaView(selected).venue()) + PadNumber(RaView(selected).raceNoText()) +
-                        "R:払戻データ取得エラー：" + JvResultText("JVRTOpen", result.openResult));
+            appendError(VenueShortName(RaView(selected).venue()) +
+                        PadNumber(RaView(selected).raceNoText()) + "R:払戻データ取得エラー：" +
+                        JvResultText("JVRTOpen", result.openResult));
             CloseRealtimeCards(jvLink, AutoResultMode, person, appendError);
         } else {
             result.read = ReadRealtimeCards(jvLink, appDir, appendError, cancel, key);
@@ -97,8 +98,9 @@ PayoutImport HrReadBtnClick(const fs::path& appDir, const DayName& day, DayStore
         auto key = RaceKey::tryFromRecord(record);
         if (!key)
             continue;
-        auto slot = std::find_if(store.RaRecs.begin(), store.RaRecs.end(),
-                                 [&](const auto& ra) { return RaView(ra).raceKeyText() == key->text(); });
+        auto slot = std::find_if(store.RaRecs.begin(), store.RaRecs.end(), [&](const auto& ra) {
+            return RaView(ra).raceKeyText() == key->text();
+        });
         if (slot == store.RaRecs.end())
             continue;
         const size_t s = static_cast<size_t>(slot - store.RaRecs.begin());

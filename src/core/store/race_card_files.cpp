@@ -1,8 +1,8 @@
 #include "core/store/race_card_files.h"
-#include "core/store/record_views.h"
 
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
+#include "core/store/record_views.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"

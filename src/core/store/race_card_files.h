@@ -102,8 +102,8 @@ void applySeLine(std::vector<std::string>& lines, const CardStorePlan& plan);
 struct FixedRecordFile
 {
     std::string bytes;
-    size_t size = 0;  // record length, CR LF included
-    size_t count = 0; // whole records
+    size_t size = 0;    // record length, CR LF included
+    size_t count = 0;   // whole records
     std::string damage; // "" or what is wrong with the file (naming it)
 
     std::string record(size_t i) const { return bytes.substr(i * size, size); }

@@ -1,8 +1,7 @@
 #include "core/store/race_key.h"
 
-#include "core/text/field.h"
-
 #include "core/text/error.h"
+#include "core/text/field.h"
 
 #include <algorithm>
 
@@ -29,7 +28,8 @@ RaceKey RaceKey::parse(std::string_view digits16)
 {
     if (auto key = tryParse(digits16))
         return *key;
-    throw Error("race key must be 16 digits of a possible date, got \"" + printableBytes(digits16) + "\"");
+    throw Error("race key must be 16 digits of a possible date, got \"" + printableBytes(digits16) +
+                "\"");
 }
 
 std::optional<RaceKey> RaceKey::tryFromRecord(std::string_view record)

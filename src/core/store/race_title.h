@@ -10,12 +10,12 @@ namespace sorvantix {
 // bytes, possibly blank or short: missing bytes read as blanks). Texts are UTF-8.
 struct RaceTitle
 {
-    std::string TitleLabel1; // date, weekday, venue, meeting, race, post time
-    std::string TitleLabel2; // edition and race name
-    std::string TitleLabel3; // runners, distance, track, grade, race type, symbol
-    std::string TitleLabel4; // conditions and weight rule
-    std::string BashoLabel;  // two-character venue name
-    std::string RaceLabel;   // race number without blanks
+    std::string TitleLabel1;        // date, weekday, venue, meeting, race, post time
+    std::string TitleLabel2;        // edition and race name
+    std::string TitleLabel3;        // runners, distance, track, grade, race type, symbol
+    std::string TitleLabel4;        // conditions and weight rule
+    std::string BashoLabel;         // two-character venue name
+    std::string RaceLabel;          // race number without blanks
     std::uint32_t Panel2Colour = 0; // 0xRRGGBB: maroon for track codes 23 and 24, else green
 
     bool operator==(const RaceTitle&) const = default;

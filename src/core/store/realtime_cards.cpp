@@ -1,13 +1,12 @@
 #include "core/store/realtime_cards.h"
 
-#include "core/text/format.h"
-
-#include "core/text/person.h"
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/store/batched_card_writer.h"
 #include "core/store/race_card_files.h"
 #include "core/text/error.h"
+#include "core/text/format.h"
+#include "core/text/person.h"
 
 namespace sorvantix {
 

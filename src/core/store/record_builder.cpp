@@ -1,8 +1,7 @@
 #include "core/store/record_builder.h"
 
-#include "core/store/record_views.h"
-
 #include "core/store/race_key.h"
+#include "core/store/record_views.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
@@ -338,7 +337,8 @@ RecordBuilder RecordBuilder::fromRecord(std::string_view record)
         b.m_bytes = std::string(record);
         return b;
     }
-    throw Error("not an RA, SE, HR, O1 or O2 record: \"" + printableBytes(record.substr(0, 2)) + "\"");
+    throw Error("not an RA, SE, HR, O1 or O2 record: \"" + printableBytes(record.substr(0, 2)) +
+                "\"");
 }
 
 const RecordField& RecordBuilder::lookup(std::string_view name) const

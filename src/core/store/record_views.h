@@ -178,7 +178,7 @@ class OddsView : public RecordView
 public:
     using RecordView::RecordView;
 
-    std::string announceTime() const { return field(28, 8); } // MMDDhhmm
+    std::string announceTime() const { return field(28, 8); }     // MMDDhhmm
     std::string announceMonthDay() const { return field(28, 4); } // MMDD
     std::string announceHour() const { return field(32, 2); }
     std::string announceMinute() const { return field(34, 2); }

@@ -74,8 +74,8 @@ std::optional<DayName> DayName::fromArgument(std::string_view text)
         if (c != '-' && c != '/')
             digits += c;
     // "2026-11-29" and "2026/11/29", not "2026-1129" or "2-0261129".
-    const bool separated = text.size() == 10 && text[4] == text[7] &&
-                           (text[4] == '-' || text[4] == '/');
+    const bool separated =
+        text.size() == 10 && text[4] == text[7] && (text[4] == '-' || text[4] == '/');
     if (text.size() != 8 && !separated)
         return std::nullopt;
     return fromDigits(digits);

@@ -74,8 +74,8 @@ std::optional<double> parseDouble(std::string_view text)
     if (text.empty())
         return std::nullopt;
     double value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                     std::chars_format::fixed);
+    auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     if (ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;

@@ -40,10 +40,9 @@ void sortLines(std::vector<std::string>& lines)
 
 size_t SortedTextList::add(std::string_view text)
 {
-    auto it = std::lower_bound(m_items.begin(), m_items.end(), text,
-                               [](const std::string& item, std::string_view t) {
-                                   return less(item, t);
-                               });
+    auto it =
+        std::lower_bound(m_items.begin(), m_items.end(), text,
+                         [](const std::string& item, std::string_view t) { return less(item, t); });
     if (it == m_items.end() || compareText(*it, text) != 0)
         it = m_items.insert(it, std::string(text));
     return static_cast<size_t>(it - m_items.begin());
@@ -51,10 +50,9 @@ size_t SortedTextList::add(std::string_view text)
 
 size_t SortedTextList::indexOf(std::string_view text) const
 {
-    auto it = std::lower_bound(m_items.begin(), m_items.end(), text,
-                               [](const std::string& item, std::string_view t) {
-                                   return less(item, t);
-                               });
+    auto it =
+        std::lower_bound(m_items.begin(), m_items.end(), text,
+                         [](const std::string& item, std::string_view t) { return less(item, t); });
     if (it == m_items.end() || compareText(*it, text) != 0)
         return npos;
     return static_cast<size_t>(it - m_items.begin());

@@ -1,10 +1,10 @@
 #include "core/app/auto_acquisition.h"
-#include "core/text/ini_file.h"
 #include "core/app/log_person.h"
 #include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"
 #include "core/odds/realtime_odds.h"
 #include "core/store/record_builder.h"
+#include "core/text/ini_file.h"
 
 #include <gtest/gtest.h>
 #include <optional>

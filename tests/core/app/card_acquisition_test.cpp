@@ -1,14 +1,14 @@
-#include "core/text/clock.h"
-#include "core/text/ini_file.h"
+#include "core/app/card_acquisition.h"
 #include "core/app/recording_person.h"
 #include "core/app/settings_keys.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/jvlink/scripted_jv_link.h"
-#include "core/app/card_acquisition.h"
 #include "core/store/card_fixtures.h"
 #include "core/store/race_card_files.h"
+#include "core/text/clock.h"
 #include "core/text/field.h"
+#include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

@@ -31,8 +31,8 @@ public:
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::vector<std::string> statuses;
-    std::vector<std::string> clipboard;            // every text put on the clipboard
-    std::vector<std::filesystem::path> opened;     // every file asked to be opened
+    std::vector<std::string> clipboard;        // every text put on the clipboard
+    std::vector<std::filesystem::path> opened; // every file asked to be opened
     std::vector<bool> answers;
 };
 

@@ -32,7 +32,10 @@ inline const std::vector<ReportRace>& reportRaces()
     return races;
 }
 
-inline std::string reportRaceKey(int raceNo) { return format("20040516050208%02d", raceNo); }
+inline std::string reportRaceKey(int raceNo)
+{
+    return format("20040516050208%02d", raceNo);
+}
 
 // Quinella odds in tenths. Race 3 has the hand-worked odds of its chart (pair shares
 // 25, 15, 10, 10, 5 and 3); races 1 and 11 back some pairs of the favourite with
@@ -46,18 +49,21 @@ inline int reportPairTenths(int raceNo, int a, int b)
     }
     static const double strength[] = {0, 10, 9, 8, 5, 4, 3, 3, 2, 2, 1};
     static const std::map<std::pair<int, int>, double> boost1{
-        {{1, 2}, 1.3}, {{1, 3}, 1.3}, {{2, 3}, 1.3}, {{1, 4}, 1.4}, {{1, 5}, 2.6}, {{1, 7}, 2.4},
-        {{2, 5}, 2.0}, {{5, 7}, 2.2}};
+        {{1, 2}, 1.3}, {{1, 3}, 1.3}, {{2, 3}, 1.3}, {{1, 4}, 1.4},
+        {{1, 5}, 2.6}, {{1, 7}, 2.4}, {{2, 5}, 2.0}, {{5, 7}, 2.2}};
     static const std::map<std::pair<int, int>, double> boost11{
-        {{1, 2}, 1.4}, {{1, 3}, 1.2}, {{2, 3}, 1.3}, {{1, 6}, 2.8}, {{2, 6}, 2.5}, {{1, 8}, 2.6},
-        {{6, 8}, 2.0}, {{1, 4}, 1.3}};
+        {{1, 2}, 1.4}, {{1, 3}, 1.2}, {{2, 3}, 1.3}, {{1, 6}, 2.8},
+        {{2, 6}, 2.5}, {{1, 8}, 2.6}, {{6, 8}, 2.0}, {{1, 4}, 1.3}};
     const auto& boost = raceNo == 11 ? boost11 : boost1;
     auto it = boost.find({a, b});
     const double share = strength[a] * strength[b] * (it == boost.end() ? 1.0 : it->second) / 12;
     return std::max(10, static_cast<int>(750 / share + 0.5));
 }
 
-inline std::string withoutCrLf(std::string record) { return record.substr(0, record.size() - 2); }
+inline std::string withoutCrLf(std::string record)
+{
+    return record.substr(0, record.size() - 2);
+}
 
 inline std::string reportRa(const ReportRace& r)
 {
@@ -65,7 +71,10 @@ inline std::string reportRa(const ReportRace& r)
     b.set("data_kind", "7").set("creation_date", 20040517).setRaceKey(reportRaceKey(r.raceNo));
     b.set("weekday", "7").set("race_type", "13").set("race_symbol", "000");
     b.set("weight_rule", "3").set("distance", 1600).set("track", "11").set("grade", " ");
-    b.set("post_time", r.raceNo == 1 ? 1010 : r.raceNo == 3 ? 1110 : 1530).set("registered", r.runners);
+    b.set("post_time", r.raceNo == 1   ? 1010
+                       : r.raceNo == 3 ? 1110
+                                       : 1530)
+        .set("registered", r.runners);
     b.set("short_name_6", r.shortName);
     return b.bytes();
 }

@@ -1,8 +1,8 @@
-#include "core/text/ini_file.h"
 #include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
+#include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

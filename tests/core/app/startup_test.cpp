@@ -1,9 +1,9 @@
 #include "core/app/app_dir.h"
-#include "core/text/clock.h"
-#include "core/text/error_log.h"
 #include "core/app/startup.h"
 #include "core/app/temp_dir.h"
 #include "core/jvlink/scripted_jv_link.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

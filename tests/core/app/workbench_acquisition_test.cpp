@@ -10,9 +10,8 @@
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
-#include <gtest/gtest.h>
-
 #include <future>
+#include <gtest/gtest.h>
 
 using namespace sorvantix;
 using sorvantix::test::RecordingPerson;

@@ -1,9 +1,9 @@
 #include "core/app/log_person.h"
 #include "core/app/recording_person.h"
 #include "core/app/report_day.h"
-#include "core/app/temp_dir.h"
 #include "core/app/settings_keys.h"
 #include "core/app/suisho_table_model.h"
+#include "core/app/temp_dir.h"
 #include "core/app/workbench.h"
 #include "core/text/cp932.h"
 #include "core/text/text_file.h"
@@ -211,8 +211,8 @@ TEST(SuishoTableText, AHandWrittenFileShowsAsTheHandWrittenTable)
     SuishoTableModel model(suisho);
     ASSERT_TRUE(model.open());
     EXPECT_TRUE(model.warnings().empty());
-    EXPECT_EQ(suishoTableText(model), readFileBytes(fs::path(TEST_DATA_DIR) / "reports" /
-                                                    "suisho-table.txt"));
+    EXPECT_EQ(suishoTableText(model),
+              readFileBytes(fs::path(TEST_DATA_DIR) / "reports" / "suisho-table.txt"));
 }
 
 TEST_F(WorkbenchReportsTest, PrintingNeedsAShownAnalysis)

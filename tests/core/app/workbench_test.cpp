@@ -1,11 +1,11 @@
+#include "core/analysis/analysis_computation.h"
+#include "core/analysis/suisho_params.h"
 #include "core/app/recording_person.h"
 #include "core/app/temp_dir.h"
-#include "core/analysis/analysis_computation.h"
 #include "core/app/workbench.h"
 #include "core/jvlink/scripted_jv_link.h"
-#include "core/store/card_fixtures.h"
 #include "core/odds/odds_files.h"
-#include "core/analysis/suisho_params.h"
+#include "core/store/card_fixtures.h"
 #include "core/store/race_card_files.h"
 #include "core/store/racing_codes.h"
 #include "core/store/record_builder.h"
@@ -53,8 +53,14 @@ std::string seRecord(const RaceSpec& r, int horse, int finish)
 
 // Win odds of horse h (tenths) and quinella odds of a pair, from a simple strength
 // model so the analysis has something to rank.
-int winTenths(int h) { return 20 + 15 * h; }
-int pairTenths(int a, int b) { return 30 * (a + b) + 7 * a * b; }
+int winTenths(int h)
+{
+    return 20 + 15 * h;
+}
+int pairTenths(int a, int b)
+{
+    return 30 * (a + b) + 7 * a * b;
+}
 
 std::string o1Line(const RaceSpec& r, const std::string& time, bool withBracket = false)
 {
@@ -126,8 +132,7 @@ TEST_F(WorkbenchTest, DayListIsNewestFirstAndNothingIsSelected)
     storeRace(kRace1);
     storeRace(RaceSpec{"2026112805050701", 12, 1005});
     Workbench& wb = open();
-    EXPECT_EQ(wb.state().DateCombo,
-              (std::vector<std::string>{"2026年11月29日", "2026年11月28日"}));
+    EXPECT_EQ(wb.state().DateCombo, (std::vector<std::string>{"2026年11月29日", "2026年11月28日"}));
     EXPECT_EQ(wb.state().DateComboIndex, -1);
 }
 
@@ -144,7 +149,7 @@ TEST_F(WorkbenchTest, LoadingADayListsRacesAndComputesAcquisitionTimes)
     EXPECT_EQ(s.DatList[1].text, "東京   5回  8日11R");
     EXPECT_EQ(s.store.AutoOddsTime[0], "0935"); // 10:05 - 30, hour truncated
     EXPECT_EQ(s.store.AutoOddsTime[1], "1510");
-    EXPECT_EQ(s.store.AutoOddsTime[2], "");     // no race, no time
+    EXPECT_EQ(s.store.AutoOddsTime[2], ""); // no race, no time
     EXPECT_TRUE(s.Since2005);
     EXPECT_FALSE(wb.autoAcquisition().controls().AutoResultTimerEnabled); // the clock: 2026-12-01
     EXPECT_EQ(s.UpDown1Max, 1);
@@ -169,14 +174,14 @@ TEST_F(WorkbenchTest, SelectingARaceShowsTitlesAndPreselectsTheNearestTimePoint)
 {
     storeRace(kRace1);
     // 09:15 of the day before does not qualify; 09:10 and 09:20 tie, the earlier wins.
-    SaveOddsSeries(dir.path(),
-                   {o1Line(kRace1, "11280915"), o1Line(kRace1, "11290910"),
-                    o1Line(kRace1, "11290920")},
-                   kO1Extension);
-    SaveOddsSeries(dir.path(),
-                   {o2Line(kRace1, "11280915"), o2Line(kRace1, "11290910"),
-                    o2Line(kRace1, "11290920")},
-                   kO2Extension);
+    SaveOddsSeries(
+        dir.path(),
+        {o1Line(kRace1, "11280915"), o1Line(kRace1, "11290910"), o1Line(kRace1, "11290920")},
+        kO1Extension);
+    SaveOddsSeries(
+        dir.path(),
+        {o2Line(kRace1, "11280915"), o2Line(kRace1, "11290910"), o2Line(kRace1, "11290920")},
+        kO2Extension);
     Workbench& wb = open();
     wb.DateComboChange(0);
     const auto& s = wb.state();
@@ -236,10 +241,10 @@ TEST_F(WorkbenchTest, WinOddsMissingAtTheChosenTimeComeFromTheLatestEarlierAnnou
     storeRace(kRace11);
     SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290900"), o1Line(kRace11, "11290930")},
                    kO1Extension);
-    SaveOddsSeries(dir.path(),
-                   {o2Line(kRace11, "11290900"), o2Line(kRace11, "11290914"),
-                    o2Line(kRace11, "11290930")},
-                   kO2Extension);
+    SaveOddsSeries(
+        dir.path(),
+        {o2Line(kRace11, "11290900"), o2Line(kRace11, "11290914"), o2Line(kRace11, "11290930")},
+        kO2Extension);
     Workbench& wb = open();
     wb.DateComboChange(0);
     ASSERT_EQ(wb.state().TimeComboIndex, 1); // 09:14 is nearest to 09:15
@@ -452,8 +457,7 @@ TEST_F(WorkbenchTest, OnlyDayNamesAreDaysAndAVanishedDayLeavesNothingBehind)
     writeFileAtomic(app.dataDir() / "2026年02月31日.jvRA", "x");
     writeFileAtomic(app.dataDir() / "2026年11月29日 copy.jvRA", "x");
     Workbench& wb = open();
-    EXPECT_EQ(wb.state().DateCombo,
-              (std::vector<std::string>{"2026年11月29日", "2026年11月28日"}));
+    EXPECT_EQ(wb.state().DateCombo, (std::vector<std::string>{"2026年11月29日", "2026年11月28日"}));
     ASSERT_TRUE(wb.DateComboChange(0).isDone());
     ASSERT_EQ(wb.state().DatList.size(), 1u);
 
@@ -468,7 +472,6 @@ TEST_F(WorkbenchTest, OnlyDayNamesAreDaysAndAVanishedDayLeavesNothingBehind)
 
 } // namespace
 } // namespace sorvantix
-
 
 namespace sorvantix {
 namespace {
@@ -607,9 +610,9 @@ TEST_F(QueuedCardsTest, CancelStopsTheDownloadAndClosesTheStream)
     EXPECT_EQ(person.questions, std::vector<std::string>{std::string(kCardCancelQuestion)});
     EXPECT_NE(std::find(jv.calls.begin(), jv.calls.end(), "JVCancel"), jv.calls.end());
     EXPECT_EQ(jv.calls.back(), "JVClose");
-    EXPECT_NE(std::find(person.messages.begin(), person.messages.end(),
-                        std::string(kCardCancelledText)),
-              person.messages.end());
+    EXPECT_NE(
+        std::find(person.messages.begin(), person.messages.end(), std::string(kCardCancelledText)),
+        person.messages.end());
     // Nothing runs any more: a second cancel has nothing to do.
     EXPECT_EQ(bench->cancelCards().kind, Outcome::Kind::NothingToDo);
 }
@@ -634,8 +637,7 @@ TEST_F(WorkbenchTest, FailuresThatUsedToPassAsSuccess)
     EXPECT_FALSE(wb.state().Panel3Visible);
     // The batch of a day whose every race fails is a failure, and its summary shows
     // no marks for the race, whatever an earlier run left in the file.
-    writeLinesText(app.suishoDir() / "2026年11月29日東京.sei",
-                   {"11R", "16頭", " 5 1", " 9 2"});
+    writeLinesText(app.suishoDir() / "2026年11月29日東京.sei", {"11R", "16頭", " 5 1", " 9 2"});
     EXPECT_TRUE(wb.M1Click().failed());
     ASSERT_EQ(wb.batchRows().size(), 1u);
     EXPECT_FALSE(wb.batchRows()[0].analysed);

@@ -133,14 +133,14 @@ TEST_P(OddsFieldTest, ConvertsOrSkipsEachForm)
     EXPECT_DOUBLE_EQ(arrays.UmarenOdds[1], c.umaren);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, OddsFieldTest,
-    testing::Values(FieldCase{"digits", "0035", "012345", 3.5, 1234.5},
-                    FieldCase{"zeros", "0000", "000000", 999.9, 99999.9},
-                    FieldCase{"cancelled_after", "****", "******", -1.0, -1.0},
-                    FieldCase{"cancelled_before", "----", "------", -1.0, -1.0},
-                    FieldCase{"blank", "    ", "      ", -1.0, -1.0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Forms, OddsFieldTest,
+                         testing::Values(FieldCase{"digits", "0035", "012345", 3.5, 1234.5},
+                                         FieldCase{"zeros", "0000", "000000", 999.9, 99999.9},
+                                         FieldCase{"cancelled_after", "****", "******", -1.0, -1.0},
+                                         FieldCase{"cancelled_before", "----", "------", -1.0,
+                                                   -1.0},
+                                         FieldCase{"blank", "    ", "      ", -1.0, -1.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OddsFiles, BracketQuinellaStandsInForSmallOldFields)
 {

@@ -1,5 +1,3 @@
-#include "core/text/clock.h"
-#include "core/text/error_log.h"
 #include "core/app/recording_person.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/jvlink/scripted_jv_link.h"
@@ -8,6 +6,8 @@
 #include "core/store/card_fixtures.h"
 #include "core/store/day_store.h"
 #include "core/store/record_builder.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

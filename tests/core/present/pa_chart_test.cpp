@@ -3,9 +3,8 @@
 #include "core/store/record_builder.h"
 #include "core/text/format.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 
 using namespace sorvantix;
@@ -14,7 +13,10 @@ namespace {
 
 using PairOdds = std::map<std::pair<int, int>, std::string>; // (a, b) -> 6-byte field
 
-std::string strip(std::string record) { return record.substr(0, record.size() - 2); }
+std::string strip(std::string record)
+{
+    return record.substr(0, record.size() - 2);
+}
 
 // An O2 line announced at MMDDhhmm with the given quinella fields.
 std::string o2Line(const std::string& time, int runners, const PairOdds& odds)
@@ -68,7 +70,8 @@ struct ChartFixture
 TEST(PaChart, RatiosRanksAndPairListOfAHandWorkedRace)
 {
     ChartFixture f;
-    f.O2Lines = {o2Line("12060930", 3, {{{1, 2}, "000025"}, {{1, 3}, "000050"}, {{2, 3}, "000075"}})};
+    f.O2Lines = {
+        o2Line("12060930", 3, {{{1, 2}, "000025"}, {{1, 3}, "000050"}, {{2, 3}, "000075"}})};
     PaChart chart = f.select(3);
 
     EXPECT_DOUBLE_EQ(chart.ChartPairPa[UmarenPairNumber(1, 2)], 30.0 / 45 / (40.0 / 110));

@@ -1,8 +1,8 @@
-#include "core/present/print_page.h"
 #include "core/app/settings_keys.h"
-#include "core/text/ini_file.h"
+#include "core/present/print_page.h"
 #include "core/store/racing_codes.h"
 #include "core/text/format.h"
+#include "core/text/ini_file.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

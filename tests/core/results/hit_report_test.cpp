@@ -65,9 +65,10 @@ TEST_P(HitThresholdTest, ListsAndStylesTheHit)
     ASSERT_EQ(lines.page.size(), 1u);
     EXPECT_EQ(fromCp932(lines.page[0]), c.expectedLine);
     const std::string label = c.quinella ? "R[馬連　]：　" : "R[ワイド]：　";
-    EXPECT_EQ(fromCp932(lines.log[0]),
-              "200405160511" + label + " 6- 8/配当 " + std::string(c.expectedLine).substr(
-                  std::string(c.expectedLine).find("/配当 ") + 8, 10));
+    EXPECT_EQ(
+        fromCp932(lines.log[0]),
+        "200405160511" + label + " 6- 8/配当 " +
+            std::string(c.expectedLine).substr(std::string(c.expectedLine).find("/配当 ") + 8, 10));
 }
 
 // The long-shot button lists only what pays more than 5000 (quinella) and 3000 (wide);
@@ -116,7 +117,8 @@ TEST(HitReport, OneLinePerMatchQuinellaFirstAndBlankBetsSkipped)
 
 TEST(HitReport, FilesAreNamedByTheRaceDateAndTheLogStartsWithItsTitle)
 {
-    EXPECT_EQ(hitPageFile("/a/HPupload", race11()), std::filesystem::path("/a/HPupload/TK20040516.txt"));
+    EXPECT_EQ(hitPageFile("/a/HPupload", race11()),
+              std::filesystem::path("/a/HPupload/TK20040516.txt"));
     // A blank first slot builds no name from its blanks.
     EXPECT_TRUE(hitPageFile("/a/HPupload", std::string(1272, ' ')).empty());
     EXPECT_TRUE(hitPageFile("/a/HPupload", "RA").empty());

@@ -1,11 +1,11 @@
-#include "core/text/clock.h"
-#include "core/text/error_log.h"
 #include "core/app/recording_person.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/jvlink/scripted_jv_link.h"
 #include "core/results/payout_acquisition.h"
 #include "core/store/card_fixtures.h"
 #include "core/store/race_card_files.h"
+#include "core/text/clock.h"
+#include "core/text/error_log.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "core/store/card_fixtures.h"
-#include "core/store/race_card_files.h"
 #include "core/store/batched_card_writer.h"
+#include "core/store/card_fixtures.h"
 #include "core/store/day_store.h"
+#include "core/store/race_card_files.h"
 #include "core/text/error.h"
 #include "core/text/text_file.h"
 
@@ -344,8 +344,8 @@ TEST(DamagedDayFiles, ARecordWhoseKeyIsDamagedCannotPushGoodRacesOut)
         storeCardRecord(app.path(), ra(raceKey(date, 5, 5, 2, race)).bytes(), CardWriter::Bulk);
     const fs::path file = app.data("2026年12月06日.jvRA");
     std::string bytes = readFileBytes(file);
-    bytes.replace(1272 + 25, 2, "99");             // race 2 reads as race 99
-    bytes += std::string(1270, '0') + "\r\n";       // and a record of zeros
+    bytes.replace(1272 + 25, 2, "99");        // race 2 reads as race 99
+    bytes += std::string(1270, '0') + "\r\n"; // and a record of zeros
     writeFileAtomic(file, bytes);
 
     // The results fetch delivers race 2 again: it takes its place, nothing grows.

@@ -1,5 +1,5 @@
-#include "core/text/day_name.h"
 #include "core/store/race_key.h"
+#include "core/text/day_name.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ TEST(DayName, CutsNamesByCp932Bytes)
 {
     EXPECT_EQ(cp932Prefix("2004年05月30日東京.jvSEr", 14), "2004年05月30日");
     EXPECT_EQ(cp932Prefix("2004年05月30日東京.sei", 6), "2004年");
-    EXPECT_EQ(cp932Prefix("2004年", 5), "2004");  // never half a character
+    EXPECT_EQ(cp932Prefix("2004年", 5), "2004"); // never half a character
     EXPECT_EQ(cp932Prefix("ab", 14), "ab");
 }
 
@@ -38,13 +38,13 @@ TEST(DayNameDates, ImpossibleDatesAreNoDayNames)
         const char* digits;
         bool possible;
     };
-    for (const Case& c : {Case{"20261345", false}, Case{"20260231", false},
-                          Case{"20260229", false}, Case{"20240229", true},
-                          Case{"19000229", false}, Case{"20000229", true},
-                          Case{"20261131", false}, Case{"20261231", true},
-                          Case{"20260100", false}, Case{"00000101", false}}) {
+    for (const Case& c : {Case{"20261345", false}, Case{"20260231", false}, Case{"20260229", false},
+                          Case{"20240229", true}, Case{"19000229", false}, Case{"20000229", true},
+                          Case{"20261131", false}, Case{"20261231", true}, Case{"20260100", false},
+                          Case{"00000101", false}}) {
         const std::string d = c.digits;
-        const std::string name = d.substr(0, 4) + "年" + d.substr(4, 2) + "月" + d.substr(6, 2) + "日";
+        const std::string name =
+            d.substr(0, 4) + "年" + d.substr(4, 2) + "月" + d.substr(6, 2) + "日";
         EXPECT_EQ(DayName::fromDigits(d).has_value(), c.possible) << d;
         EXPECT_EQ(DayName::parse(name + ".jvRA").has_value(), c.possible) << name;
         EXPECT_EQ(RaceKey::tryParse(d + "05050211").has_value(), c.possible) << d;

@@ -1,8 +1,8 @@
-#include "core/text/clock.h"
-#include "core/text/error_log.h"
 #include "core/app/temp_dir.h"
 #include "core/jvlink/jv_result_text.h"
+#include "core/text/clock.h"
 #include "core/text/error.h"
+#include "core/text/error_log.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

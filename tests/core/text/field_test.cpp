@@ -10,15 +10,15 @@ TEST(Field, CutsByBytePositionAndPadsShortRecords)
     std::string record = "RA2200405302004";
     EXPECT_EQ(field(record, 1, 2), "RA");
     EXPECT_EQ(field(record, 12, 4), "2004");
-    EXPECT_EQ(field(record, 14, 4), "04  ");  // runs past the end
-    EXPECT_EQ(field(record, 40, 3), "   ");   // starts past the end
-    EXPECT_EQ(field(record, 0, 2), "  ");     // no position 0
+    EXPECT_EQ(field(record, 14, 4), "04  "); // runs past the end
+    EXPECT_EQ(field(record, 40, 3), "   ");  // starts past the end
+    EXPECT_EQ(field(record, 0, 2), "  ");    // no position 0
     EXPECT_EQ(field("", 1, 1), " ");
 }
 
 TEST(Field, DecodesAFieldCutFromCp932Bytes)
 {
-    std::string record = "xx\x93\x8C\x8B\x9E";  // 東京 in CP932 after two bytes
+    std::string record = "xx\x93\x8C\x8B\x9E"; // 東京 in CP932 after two bytes
     EXPECT_EQ(fieldText(record, 3, 4), "東京");
     EXPECT_EQ(fieldText(record, 3, 6), "東京  ");
 }
@@ -40,9 +40,8 @@ TEST_P(ParseIntTest, ReadsLikeTheSystem)
 
 INSTANTIATE_TEST_SUITE_P(Rules, ParseIntTest,
                          testing::Values(IntCase{"05", 5}, IntCase{" 5", 5}, IntCase{"  ", {}},
-                                         IntCase{"", {}}, IntCase{"-30", -30},
-                                         IntCase{"+7", 7}, IntCase{"12a", {}},
-                                         IntCase{"5 ", {}}, IntCase{"----", {}},
+                                         IntCase{"", {}}, IntCase{"-30", -30}, IntCase{"+7", 7},
+                                         IntCase{"12a", {}}, IntCase{"5 ", {}}, IntCase{"----", {}},
                                          IntCase{"****", {}}, IntCase{"0000", 0},
                                          IntCase{"99999999999", {}}));
 

@@ -1,6 +1,6 @@
-#include "core/text/ini_file.h"
 #include "core/app/temp_dir.h"
 #include "core/text/error.h"
+#include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,8 @@ namespace {
 
 fs::path freshDir(const std::string& name)
 {
-    fs::path dir = fs::temp_directory_path() / ("sorvantix-" + name + "-" + std::to_string(::getpid()));
+    fs::path dir =
+        fs::temp_directory_path() / ("sorvantix-" + name + "-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;

@@ -19,7 +19,7 @@ TEST(TextGrid, ResizingKeepsRemainingCellsAndIgnoresOutsideAccess)
     EXPECT_EQ(grid.cell(2, 1), "");
     EXPECT_EQ(grid.columnCount(), 2);
     grid.setColumnCount(3);
-    EXPECT_EQ(grid.cell(2, 1), "");  // a cell that left the grid comes back empty
+    EXPECT_EQ(grid.cell(2, 1), ""); // a cell that left the grid comes back empty
 }
 
 TEST(TextGrid, SwapsWholeRowsAndClearsFromARow)
