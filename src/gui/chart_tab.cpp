@@ -117,8 +117,11 @@ void ChartTab::rebuildHorseButtons(const ChartView& view)
 
 void ChartTab::applyAxis(const ChartView& view)
 {
-    for (QAbstractAxis* a : m_chart->axes(Qt::Vertical))
+    // A removed axis is handed back to its caller: delete it, or every build leaks one.
+    for (QAbstractAxis* a : m_chart->axes(Qt::Vertical)) {
         m_chart->removeAxis(a);
+        delete a;
+    }
     double low = 0, high = 0;
     bool any = false;
     for (QAbstractSeries* s : m_chart->series()) {
@@ -167,8 +170,10 @@ void ChartTab::refresh()
         m_pairs->addItem(qs(line));
 
     m_chart->removeAllSeries();
-    for (QAbstractAxis* a : m_chart->axes())
+    for (QAbstractAxis* a : m_chart->axes()) {
         m_chart->removeAxis(a);
+        delete a;
+    }
     // Time labels come from the reference series, which has a point at every time.
     const ChartSeries& reference = view.series[kChartSeriesCount - 1];
     auto* time = new QCategoryAxis;
