@@ -89,6 +89,14 @@ void MessageBoxSeam::reset()
     opened().clear();
 }
 
+QWidget* GuiPerson::owner() const
+{
+    // A box over the modal window that is open, not behind it.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return m_parent;
+}
+
 void GuiPerson::beep()
 {
     if (!MessageBoxSeam::active())
@@ -101,7 +109,7 @@ void GuiPerson::information(const std::string& text)
         MessageBoxSeam::shown().push_back(text);
         return;
     }
-    QMessageBox::information(m_parent, qs(kMainWindowCaption), qs(text), QMessageBox::Ok);
+    QMessageBox::information(owner(), qs(kMainWindowCaption), qs(text), QMessageBox::Ok);
 }
 
 bool GuiPerson::question(const std::string& text)
@@ -115,7 +123,7 @@ bool GuiPerson::question(const std::string& text)
         answers.pop_front();
         return yes;
     }
-    return QMessageBox::question(m_parent, qs(kMainWindowCaption), qs(text),
+    return QMessageBox::question(owner(), qs(kMainWindowCaption), qs(text),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 

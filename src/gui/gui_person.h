@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <deque>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -36,6 +37,20 @@ private:
                                                 const QString&);
 };
 
+// Runs a slot's work; what it throws (a settings file that cannot be written, say) is
+// shown to the person instead of leaving through the event loop. False when it threw.
+template <class F> bool guarded(Person& person, F&& work)
+{
+    try {
+        work();
+        return true;
+    } catch (const std::exception& e) {
+        person.beep();
+        person.information(e.what());
+        return false;
+    }
+}
+
 // A save-file dialog; through the seam while it is active. Empty when cancelled.
 std::filesystem::path chooseSaveFile(QWidget* parent, const QString& caption,
                                      const QString& defaultName, const QString& filter);
@@ -57,6 +72,7 @@ public:
     void openFile(const std::filesystem::path& file) override;
 
 private:
+    QWidget* owner() const;
     QPointer<QWidget> m_parent;
 };
 

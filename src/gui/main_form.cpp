@@ -1,5 +1,6 @@
 #include "gui/main_form.h"
 
+#include "core/app/card_acquisition.h"
 #include "core/app/settings_keys.h"
 #include "core/app/startup.h"
 #include "core/jvlink/jv_result_text.h"
@@ -10,6 +11,7 @@
 #include "gui/chart_tab.h"
 #include "gui/get_data_form.h"
 #include "gui/grid_view.h"
+#include "gui/gui_person.h"
 #include "gui/odds_schej_form.h"
 #include "gui/print_preview_form.h"
 #include "gui/qt_text.h"
@@ -327,7 +329,16 @@ QWidget* TMainForm::buildLeftPanel()
     m_datList->setObjectName(QStringLiteral("DatList"));
     m_datList->setFont(gothicFont(13));
     m_datList->setStatusTip(qs("レースを選びます"));
-    connect(m_datList, &QListWidget::currentRowChanged, this, &TMainForm::DatListClick);
+    connect(m_datList, &QListWidget::currentRowChanged, this, [this](int row) {
+        m_rowChangedByClick = !m_updating;
+        DatListClick(row);
+    });
+    // A click on the race already selected selects it again, as the list's click does.
+    connect(m_datList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (!m_rowChangedByClick)
+            DatListClick(m_datList->row(item));
+        m_rowChangedByClick = false;
+    });
     layout->addWidget(m_datList, 1);
     m_dlLabel = new QLabel(m_panel13);
     m_dlLabel->setObjectName(QStringLiteral("DLlabel"));
@@ -553,7 +564,13 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::refresh(Parts parts)
 {
-    m_updating = true;
+    // The flag is cleared whatever a refresh throws, or the views would stay deaf.
+    struct Updating
+    {
+        bool& flag;
+        explicit Updating(bool& f) : flag(f) { flag = true; }
+        ~Updating() { flag = false; }
+    } updating(m_updating);
     if (parts.has(Part::DayList))
         refreshDays();
     if (parts.has(Part::RaceList))
@@ -572,7 +589,6 @@ void TMainForm::refresh(Parts parts)
         m_dlLabel->setText(qs(m_wb.state().DLlabel));
     if (parts.has(Part::Enabled) || parts.has(Part::Title))
         refreshEnabled();
-    m_updating = false;
 }
 
 void TMainForm::refreshDays()
@@ -727,7 +743,7 @@ void TMainForm::SpeedButton1Click(int index)
 void TMainForm::ClipBtn1Click()
 {
     const QString caption = m_pages->currentWidget()->property("caption").toString();
-    QApplication::clipboard()->setText(qs(m_wb.ClipBtn1Click(us(caption))));
+    m_person.setClipboardText(m_wb.ClipBtn1Click(us(caption)));
 }
 
 void TMainForm::SokuhoOddsBtnClick()
@@ -769,19 +785,19 @@ void TMainForm::M1Click()
 
 void TMainForm::JRAVAN1Click()
 {
-    (new TFirstTimeForm(m_wb.ini(), this))->open();
+    (new TFirstTimeForm(m_wb.ini(), m_person, this))->open();
 }
 
 void TMainForm::A1Click()
 {
     auto* dialog = new TOzGetTimeForm(
-        m_wb.ini(), [this] { m_wb.DateComboChange(m_wb.state().DateComboIndex); }, this);
+        m_wb.ini(), m_person, [this] { m_wb.DateComboChange(m_wb.state().DateComboIndex); }, this);
     dialog->open();
 }
 
 void TMainForm::N9Click()
 {
-    (new TTimeAddForm(m_wb.ini(), this))->open();
+    (new TTimeAddForm(m_wb.ini(), m_person, this))->open();
 }
 
 void TMainForm::HelpContentsItemClick()
@@ -800,21 +816,24 @@ void TMainForm::JVSetUIPropertiesClick()
         m_wb.appendError("JV-Linkがありません");
         return;
     }
+    // The queue's worker owns the JV-Link while a request runs: refuse before asking.
+    if (m_wb.pendingRequests() > 0) {
+        m_person.beep();
+        m_person.information("通信中のためJV-Linkの設定を変更できません");
+        return;
+    }
     const QString folder =
         QFileDialog::getExistingDirectory(this, qs("JV-Link（再生フィード）のフォルダ"),
                                           QString::fromStdString(m_jvLink->feedFolder().string()));
     if (folder.isEmpty())
         return;
-    // The queue's worker owns the JV-Link while a request runs.
     if (m_wb.pendingRequests() > 0) {
-        m_wb.appendError("通信中のためJV-Linkの設定を変更できません");
+        m_person.beep();
+        m_person.information("通信中のためJV-Linkの設定を変更できません");
         return;
     }
     m_jvLink->setFeedFolder(folder.toStdString());
-    const int code = m_jvLink->JVSetUIProperties();
-    if (code != 0)
-        m_wb.appendError(JvResultText("JVSetUIProperties", code));
-    else
+    if (setJvLinkProperties(*m_jvLink, m_person) == 0)
         statusBar()->showMessage(qs("JV-Linkのフォルダ: " + m_jvLink->feedFolder().string()));
 }
 
@@ -839,7 +858,8 @@ void TMainForm::JVBtnClick()
 
 void TMainForm::OzGetBtnClick()
 {
-    std::optional<TOddsSchejForm> form = m_wb.autoAcquisition().OzGetBtnClick();
+    std::optional<TOddsSchejForm> form;
+    guarded(m_person, [&] { form = m_wb.autoAcquisition().OzGetBtnClick(); });
     refreshEnabled();
     if (!form)
         return;
@@ -860,9 +880,13 @@ void TMainForm::SpeedButton4Click()
 
 void TMainForm::N8Click()
 {
-    auto* window = new TSuishoSetForm(m_person, m_wb.ini(), m_wb.appDir().userSetFile(),
-                                      selectedRunners(), this);
-    window->show();
+    TSuishoSetForm* window = nullptr;
+    guarded(m_person, [&] {
+        window = new TSuishoSetForm(m_person, m_wb.ini(), m_wb.appDir().userSetFile(),
+                                    selectedRunners(), this);
+    });
+    if (window)
+        window->show();
 }
 
 void TMainForm::P1Click()

@@ -108,7 +108,8 @@ private:
     Person& m_person;
     ReplayJvLink* m_jvLink;
     int m_listener = 0;
-    bool m_updating = false; // views being filled from the Workbench: their signals wait
+    bool m_updating = false;          // views being filled from the Workbench: their signals wait
+    bool m_rowChangedByClick = false; // the click's row change has selected the race
 
     QComboBox* m_dateCombo = nullptr;
     QListWidget* m_datList = nullptr;

@@ -189,9 +189,14 @@ void TOddsSchejFormWindow::OzGetBtnClick()
         m_form->showProgress(position, maximum);
         refresh();
     };
-    events.done = [this, alive](const RequestOutcome&) {
-        if (!*alive)
+    events.done = [this, alive, reload = m_reloadAfterFetch, wb = &m_wb](const RequestOutcome&) {
+        // Closed while fetching: the day was reloaded then; again now that the fetch
+        // has stored what it fetched after the close.
+        if (!*alive) {
+            if (*reload)
+                wb->DateComboChange(wb->state().DateComboIndex);
             return;
+        }
         m_fetching = false;
         setCursor(Qt::ArrowCursor);
         refresh();
@@ -268,6 +273,7 @@ void TOddsSchejFormWindow::reloadOnce()
     // A running fetch goes on; the day is reloaded when the window goes.
     if (!m_closed) {
         m_closed = true;
+        *m_reloadAfterFetch = m_fetching;
         m_wb.closeSchedule(*m_form);
     }
 }

@@ -68,6 +68,7 @@ private:
     bool m_updating = false;
     bool m_closed = false;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::shared_ptr<bool> m_reloadAfterFetch = std::make_shared<bool>(false);
 };
 
 } // namespace sorvantix::gui

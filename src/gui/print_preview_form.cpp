@@ -49,8 +49,6 @@ protected:
         painter.fillRect(paper, Qt::white);
         painter.setPen(Qt::black);
         painter.drawRect(paper);
-        painter.setPen(QPen(Qt::gray, 1, Qt::DotLine));
-        painter.drawRect(paper);
         painter.translate(10, 10);
         const double scale = m_zoom / 100.0;
         painter.scale(scale, scale);
@@ -133,7 +131,7 @@ void TPrintPreviewForm::ZoomChange(int item)
 {
     m_zoom = acceptZoom(m_zoom, zoomOfItem(item));
     m_zoomItem = item;
-    writeSetting(m_ini, settings::kPrintZoom, item);
+    guarded(m_person, [&] { writeSetting(m_ini, settings::kPrintZoom, item); });
     applyZoom();
 }
 
@@ -174,6 +172,9 @@ void TPrintPreviewForm::PrintBtnClick()
     }
     QPrinter& printer = sharedPrinter();
     printer.setDocName(windowTitle());
+    // The page's coordinates start at the printable area (the timetable prints on the
+    // full page with the same printer).
+    printer.setFullPage(false);
     QPainter painter;
     if (!painter.begin(&printer)) {
         m_person.beep();

@@ -3,6 +3,7 @@
 #include "core/app/settings_keys.h"
 #include "core/app/startup.h"
 #include "core/text/ini_file.h"
+#include "gui/gui_person.h"
 #include "gui/qt_text.h"
 
 #include <QDialogButtonBox>
@@ -57,7 +58,8 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets)
 
 } // namespace
 
-TFirstTimeForm::TFirstTimeForm(const TIniGT& ini, QWidget* parent) : QDialog(parent), m_ini(ini)
+TFirstTimeForm::TFirstTimeForm(const TIniGT& ini, Person& person, QWidget* parent)
+    : QDialog(parent), m_ini(ini), m_person(person)
 {
     setObjectName(QStringLiteral("TFirstTimeForm"));
     setWindowTitle(qs("ﾃﾞﾌｫﾙﾄ時刻設定"));
@@ -80,12 +82,13 @@ TFirstTimeForm::TFirstTimeForm(const TIniGT& ini, QWidget* parent) : QDialog(par
 
 void TFirstTimeForm::BitBtn1Click()
 {
-    writeFirstTime(m_ini, SpinEdit1->value(), SpinEdit2->value());
-    accept();
+    if (guarded(m_person, [&] { writeFirstTime(m_ini, SpinEdit1->value(), SpinEdit2->value()); }))
+        accept();
 }
 
-TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDay, QWidget* parent)
-    : QDialog(parent), m_ini(ini), m_reloadDay(std::move(reloadDay))
+TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, Person& person, std::function<void()> reloadDay,
+                               QWidget* parent)
+    : QDialog(parent), m_ini(ini), m_person(person), m_reloadDay(std::move(reloadDay))
 {
     setObjectName(QStringLiteral("TOzGetTimeForm"));
     setWindowTitle(qs("データ自動取得時刻指定"));
@@ -113,14 +116,18 @@ TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDa
 
 void TOzGetTimeForm::BitBtn1Click()
 {
-    writeAutoOzGet(m_ini, SpinEdit3->value());
-    writeSetting(m_ini, settings::kAutoRdataGet, SpinEdit4->value());
+    if (!guarded(m_person, [&] {
+            writeAutoOzGet(m_ini, SpinEdit3->value());
+            writeSetting(m_ini, settings::kAutoRdataGet, SpinEdit4->value());
+        }))
+        return;
     accept();
     if (m_reloadDay)
         m_reloadDay();
 }
 
-TTimeAddForm::TTimeAddForm(const TIniGT& ini, QWidget* parent) : QDialog(parent), m_ini(ini)
+TTimeAddForm::TTimeAddForm(const TIniGT& ini, Person& person, QWidget* parent)
+    : QDialog(parent), m_ini(ini), m_person(person)
 {
     setObjectName(QStringLiteral("TTimeAddForm"));
     setWindowTitle(qs("オッズデータ取得時刻調整"));
@@ -140,8 +147,8 @@ TTimeAddForm::TTimeAddForm(const TIniGT& ini, QWidget* parent) : QDialog(parent)
 
 void TTimeAddForm::BitBtn1Click()
 {
-    writeSetting(m_ini, settings::kDelay, SpinEdit2->value());
-    accept();
+    if (guarded(m_person, [&] { writeSetting(m_ini, settings::kDelay, SpinEdit2->value()); }))
+        accept();
 }
 
 TVersionForm::TVersionForm(QWidget* parent) : QDialog(parent)

@@ -7,8 +7,9 @@ class QSpinBox;
 class QDialogButtonBox;
 
 namespace sorvantix {
+class Person;
 class TIniGT;
-}
+} // namespace sorvantix
 
 namespace sorvantix::gui {
 
@@ -17,7 +18,7 @@ class TFirstTimeForm : public QDialog
 {
     Q_OBJECT
 public:
-    TFirstTimeForm(const TIniGT& ini, QWidget* parent = nullptr);
+    TFirstTimeForm(const TIniGT& ini, Person& person, QWidget* parent = nullptr);
     QSpinBox* SpinEdit1 = nullptr; // hour 6..9
     QSpinBox* SpinEdit2 = nullptr; // minute 0..59
 public slots:
@@ -25,6 +26,7 @@ public slots:
 
 private:
     const TIniGT& m_ini;
+    Person& m_person;
 };
 
 // "データ自動取得時刻指定": minutes before post time and the results interval.
@@ -33,7 +35,8 @@ class TOzGetTimeForm : public QDialog
     Q_OBJECT
 public:
     // `reloadDay` runs after the values are stored (the day loading again).
-    TOzGetTimeForm(const TIniGT& ini, std::function<void()> reloadDay, QWidget* parent = nullptr);
+    TOzGetTimeForm(const TIniGT& ini, Person& person, std::function<void()> reloadDay,
+                   QWidget* parent = nullptr);
     QSpinBox* SpinEdit3 = nullptr; // 5..59 minutes before post time
     QSpinBox* SpinEdit4 = nullptr; // 5..59 minutes between results fetches
 public slots:
@@ -41,6 +44,7 @@ public slots:
 
 private:
     const TIniGT& m_ini;
+    Person& m_person;
     std::function<void()> m_reloadDay;
 };
 
@@ -49,13 +53,14 @@ class TTimeAddForm : public QDialog
 {
     Q_OBJECT
 public:
-    TTimeAddForm(const TIniGT& ini, QWidget* parent = nullptr);
+    TTimeAddForm(const TIniGT& ini, Person& person, QWidget* parent = nullptr);
     QSpinBox* SpinEdit2 = nullptr; // 0..15 minutes
 public slots:
     void BitBtn1Click();
 
 private:
     const TIniGT& m_ini;
+    Person& m_person;
 };
 
 // "ﾊﾞｰｼﾞｮﾝ情報": the caption, the version text and what this build is.

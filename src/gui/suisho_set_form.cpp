@@ -1,6 +1,7 @@
 #include "gui/suisho_set_form.h"
 
 #include "core/text/error.h"
+#include "gui/gui_person.h"
 #include "gui/qt_text.h"
 
 #include <QComboBox>
@@ -172,28 +173,22 @@ void TSuishoSetForm::ComboBox1Change(int index)
 {
     if (m_updating)
         return;
-    m_model.select(index);
+    guarded(m_port.person(), [&] { m_model.select(index); });
     refresh();
 }
 
 void TSuishoSetForm::BitBtn2Click()
 {
-    try {
+    guarded(m_port.person(), [&] {
         m_model.setNameText(us(m_name->text()));
         m_model.registerSet();
-    } catch (const Error& e) {
-        m_port.information(e.what());
-    }
+    });
     refresh();
 }
 
 void TSuishoSetForm::SpeedButton2Click()
 {
-    try {
-        m_model.deleteSet();
-    } catch (const Error& e) {
-        m_port.information(e.what());
-    }
+    guarded(m_port.person(), [&] { m_model.deleteSet(); });
     refresh();
 }
 

@@ -12,6 +12,7 @@ class PersonSuishoSetPort : public SuishoSetPort
 {
 public:
     PersonSuishoSetPort(Person& person, const TIniGT& ini) : m_person(person), m_ini(ini) {}
+    Person& person() { return m_person; }
 
     void information(const std::string& message) override { m_person.information(message); }
     bool askYesNo(const std::string& question) override { return m_person.question(question); }

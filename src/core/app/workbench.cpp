@@ -551,7 +551,7 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
                                        });
     form->FormCreate();
     if (request.setup)
-        form->setSetup(true);
+        form->setSetup(*request.setup);
     if (request.from)
         form->setFromDate(*request.from);
     m_person.information(cardStartMessage(form->view().DateTimePicker1));

@@ -301,7 +301,9 @@ public:
     // 0 without a queue.
     struct CardRequest
     {
-        bool setup = false;
+        // "セットアップデータ" (true) or "通常データ" (false); nullopt keeps the window's own
+        // choice (set-up data on first use).
+        std::optional<bool> setup;
         std::optional<LocalDateTime> from; // default: the window's own from-date
     };
     struct CardEvents

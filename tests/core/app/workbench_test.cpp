@@ -587,6 +587,22 @@ TEST_F(QueuedCardsTest, StoresTheCardsAndReportsTheListAsItGrows)
     EXPECT_EQ(jv.calls.front().substr(jv.calls.front().size() - 2), " 3"); // set-up data
 }
 
+// On first use the window proposes set-up data; a run the user set to normal data
+// opens with option 1 all the same.
+TEST_F(QueuedCardsTest, NormalDataChosenOnFirstUseOpensWithOptionOne)
+{
+    jv.openResults.push_back({0, 1, 0, "20261129090000"});
+    jv.queueRead(jv::kReadEnd);
+    connect();
+    std::optional<CardRunOutcome> end;
+    Workbench::CardEvents events;
+    events.done = [&](CardRunOutcome o, int) { end = o; };
+    ASSERT_NE(bench->requestCards({false, std::nullopt}, events), 0u);
+    settle();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(jv.calls.front().substr(jv.calls.front().size() - 2), " 1");
+}
+
 TEST_F(QueuedCardsTest, CancelStopsTheDownloadAndClosesTheStream)
 {
     jv.openResults.push_back({0, 3, 3, "20261129090000"});
