@@ -35,7 +35,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -901,13 +900,7 @@ void TMainForm::P1Click()
 
 void TMainForm::S1Click()
 {
-    if (!printerInstalled()) {
-        m_person.beep();
-        m_person.information(kNoPrinterMessage);
-        return;
-    }
-    QPrintDialog dialog(&sharedPrinter(), this);
-    dialog.exec();
+    showPrinterSetup(m_person, this);
 }
 
 } // namespace sorvantix::gui

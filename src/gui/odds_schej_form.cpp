@@ -254,11 +254,8 @@ int TOddsSchejFormWindow::printTo(const std::filesystem::path& pdf)
 
 void TOddsSchejFormWindow::SpeedButton1Click()
 {
-    if (!printerInstalled()) {
-        m_person.beep();
-        m_person.information(kNoPrinterMessage);
+    if (!requirePrinter(m_person))
         return;
-    }
     QPrinter& printer = sharedPrinter();
     printer.setDocName(windowTitle());
     printer.setFullPage(true);

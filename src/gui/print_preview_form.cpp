@@ -69,6 +69,23 @@ bool printerInstalled()
     return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
+bool requirePrinter(Person& person)
+{
+    if (printerInstalled())
+        return true;
+    person.beep();
+    person.information(kNoPrinterMessage);
+    return false;
+}
+
+void showPrinterSetup(Person& person, QWidget* parent)
+{
+    if (!requirePrinter(person))
+        return;
+    QPrintDialog dialog(&sharedPrinter(), parent);
+    dialog.exec();
+}
+
 QPrinter& sharedPrinter()
 {
     static QPrinter printer(QPrinter::HighResolution);
@@ -165,11 +182,8 @@ bool TPrintPreviewForm::savePdf(const std::filesystem::path& file)
 
 void TPrintPreviewForm::PrintBtnClick()
 {
-    if (!printerInstalled()) {
-        m_person.beep();
-        m_person.information(kNoPrinterMessage);
+    if (!requirePrinter(m_person))
         return;
-    }
     QPrinter& printer = sharedPrinter();
     printer.setDocName(windowTitle());
     // The page's coordinates start at the printable area (the timetable prints on the
@@ -187,13 +201,7 @@ void TPrintPreviewForm::PrintBtnClick()
 
 void TPrintPreviewForm::PrinterSetupBtnClick()
 {
-    if (!printerInstalled()) {
-        m_person.beep();
-        m_person.information(kNoPrinterMessage);
-        return;
-    }
-    QPrintDialog dialog(&sharedPrinter(), this);
-    dialog.exec();
+    showPrinterSetup(m_person, this);
 }
 
 void TPrintPreviewForm::PdfBtnClick()

@@ -60,6 +60,10 @@ private:
 
 // Whether a printer is installed; the report and the printer set-up need one.
 bool printerInstalled();
+// True when a printer is installed; otherwise a beep and "プリンタが登録されていません".
+bool requirePrinter(Person& person);
+// The platform's printer set-up dialog on the program's printer (after requirePrinter).
+void showPrinterSetup(Person& person, QWidget* parent);
 // The program's printer, kept for the set-up dialog's choices.
 QPrinter& sharedPrinter();
 
