@@ -27,12 +27,7 @@ const fs::path& demoApp()
         fs::remove_all(d);
         AppDir app(d);
         app.createFolders();
-        feed::FeedOptions options;
-        options.from = feed::FeedDate{2026, 11, 29};
-        options.to = options.from;
-        options.seed = 7;
-        feed::writeFeed(options, d / "feed");
-        test::importFeed(d / "feed", d);
+        test::importGeneratedSunday(d / "feed", d);
         return d;
     }();
     return dir;

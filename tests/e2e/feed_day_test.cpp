@@ -32,14 +32,8 @@ class FeedDay : public testing::Test
 protected:
     FeedDay()
     {
-        feed::FeedOptions options;
-        options.from = feed::FeedDate{2026, 11, 29};
-        options.to = options.from;
-        options.seed = 7;
-        const fs::path feedDir = dir.path() / "feed";
-        feed::writeFeed(options, feedDir);
         app.createFolders();
-        importFeed(feedDir, app.root());
+        test::importGeneratedSunday(dir.path() / "feed", app.root());
     }
 
     TempDir dir;

@@ -7,6 +7,7 @@
 #include "core/store/race_card_files.h"
 #include "core/text/field.h"
 #include "core/text/text_file.h"
+#include "feed/feed_writer.h"
 #include "folder_listing.h"
 
 #include <filesystem>
@@ -41,6 +42,19 @@ inline void importFeed(const std::filesystem::path& feedDir, const std::filesyst
                            std::string(spec) == "0B41" ? kO1Extension : kO2Extension);
         }
     }
+}
+
+// The generated Sunday 2026-11-29 (seed 7) that the day tests, the window tests and the
+// window benchmark use: written into feedDir and imported into appDir.
+inline void importGeneratedSunday(const std::filesystem::path& feedDir,
+                                  const std::filesystem::path& appDir)
+{
+    feed::FeedOptions options;
+    options.from = feed::FeedDate{2026, 11, 29};
+    options.to = options.from;
+    options.seed = 7;
+    feed::writeFeed(options, feedDir);
+    importFeed(feedDir, appDir);
 }
 
 } // namespace sorvantix::test

@@ -15,6 +15,7 @@
 #include "gui/program.h"
 #include "gui/qt_text.h"
 #include "gui/settings_dialogs.h"
+#include "painted_colour.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -39,6 +40,7 @@
 
 using namespace sorvantix;
 using namespace sorvantix::gui;
+using sorvantix::test::paintedColour;
 namespace fs = std::filesystem;
 
 class MainFormTest : public QObject
@@ -72,14 +74,6 @@ private:
         QApplication::processEvents();
         return pages;
     }
-    // The colour the view painted at the cell, sampled away from its text.
-    QColor paintedColour(GridView* view, int column, int row)
-    {
-        QApplication::processEvents();
-        const QRect rect = view->visualRect(view->model()->index(row, column));
-        const QImage image = view->viewport()->grab().toImage();
-        return image.pixelColor(rect.left() + 2, rect.bottom() - 2);
-    }
 
     test::TempDir m_dir;
     std::unique_ptr<AppDir> m_app;
@@ -91,12 +85,7 @@ private slots:
         MessageBoxSeam::activate(true);
         m_app = std::make_unique<AppDir>(m_dir.path() / "app");
         m_app->createFolders();
-        feed::FeedOptions options;
-        options.from = feed::FeedDate{2026, 11, 29};
-        options.to = options.from;
-        options.seed = 7;
-        feed::writeFeed(options, m_app->root() / "feed");
-        test::importFeed(m_app->root() / "feed", m_app->root());
+        test::importGeneratedSunday(m_app->root() / "feed", m_app->root());
     }
 
     void init() { MessageBoxSeam::reset(); }
