@@ -344,7 +344,7 @@ void TGetDataForm::storeRecord(const std::string& record, BatchedCardWriter& wri
 
     CardStorePlan plan;
     try {
-        plan = planCardStore(m_appDir, record, CardWriter::Bulk);
+        plan = planCardRecord(record, CardWriter::Bulk);
     } catch (const Error& e) {
         if (m_refused++ == 0)
             m_firstRefusal = e.what();
@@ -352,12 +352,12 @@ void TGetDataForm::storeRecord(const std::string& record, BatchedCardWriter& wri
     }
     if (plan.outcome != StoreOutcome::Stored)
         return;
-    writer.store(record);
+    writer.store(plan);
     ++m_stored;
     std::string line = "作成済み:" + RecordView(record).raceNoText() + "R/";
     if (type == "SE")
         line += SeView(record).horseNoText() + "番/";
-    line += plan.path.filename().string();
+    line += plan.fileName;
     m_view.ListBox1.push_back(std::move(line));
     notify();
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 namespace sorvantix {
 
@@ -22,7 +23,7 @@ bool lessText(const std::string& a, const std::string& b)
 } // namespace
 
 BatchedCardWriter::BatchedCardWriter(fs::path appDir, CardWriter writer)
-    : m_appDir(std::move(appDir)), m_writer(writer)
+    : m_dataDir(cardDataDir(appDir)), m_writer(writer)
 {
 }
 
@@ -43,27 +44,46 @@ bool BatchedCardWriter::hasPendingChanges() const
 
 BatchedCardWriter::CachedFile& BatchedCardWriter::file(const CardStorePlan& plan)
 {
-    auto it = m_files.find(plan.path);
+    auto it = m_files.find(plan.fileName);
     if (it != m_files.end())
         return it->second;
     CachedFile f;
-    f.exists = cardFileExists(plan.path);
+    f.path = m_dataDir / plan.fileName;
+    f.day = plan.day;
+    f.exists = cardFileExists(f.path);
     if (f.exists)
-        f.lines = readCardFileLines(plan.path, plan.kind, m_damage);
-    return m_files.emplace(plan.path, std::move(f)).first->second;
+        f.lines = readCardFileLines(f.path, plan.kind, m_damage);
+    return m_files.emplace(plan.fileName, std::move(f)).first->second;
+}
+
+void BatchedCardWriter::keepDay(const DayName& day)
+{
+    auto it = std::find(m_days.begin(), m_days.end(), day);
+    if (it != m_days.end()) {
+        std::rotate(it, it + 1, m_days.end());
+        return;
+    }
+    if (m_days.size() == kKeptDays) {
+        // Written before dropped: on a failure the changes stay pending and the
+        // record is not stored.
+        const DayName oldest = m_days.front();
+        writeFiles([&](const CachedFile& f) { return f.day == oldest; });
+        m_days.erase(m_days.begin());
+        std::erase_if(m_files, [&](const auto& entry) { return entry.second.day == oldest; });
+    }
+    m_days.push_back(day);
 }
 
 StoreOutcome BatchedCardWriter::store(std::string_view record)
 {
-    CardStorePlan plan = planCardStore(m_appDir, record, m_writer);
+    return store(planCardRecord(record, m_writer));
+}
+
+StoreOutcome BatchedCardWriter::store(const CardStorePlan& plan)
+{
     if (plan.outcome != StoreOutcome::Stored)
         return plan.outcome;
-    if (m_day && *m_day != plan.day) {
-        flush();
-        m_files.clear();
-    }
-    m_day = plan.day;
-
+    keepDay(plan.day);
     CachedFile& f = file(plan);
     const bool createsFile = m_writer == CardWriter::Bulk || plan.kind == CardFileKind::Hr;
     if (!f.exists && !createsFile)
@@ -110,13 +130,19 @@ void BatchedCardWriter::storeKeyed(CachedFile& f, const CardStorePlan& plan)
 
 void BatchedCardWriter::flush()
 {
+    writeFiles([](const CachedFile&) { return true; });
+}
+
+void BatchedCardWriter::writeFiles(const std::function<bool(const CachedFile&)>& which)
+{
     std::exception_ptr failure;
-    for (auto& [path, f] : m_files) {
-        if (!f.dirty)
+    for (auto& entry : m_files) {
+        CachedFile& f = entry.second;
+        if (!f.dirty || !which(f))
             continue;
         try {
-            ensureCardDataDir(path);
-            writeLinesRaw(path, f.lines);
+            ensureCardDataDir(f.path);
+            writeLinesRaw(f.path, f.lines);
             f.dirty = false;
         } catch (...) {
             if (!failure)

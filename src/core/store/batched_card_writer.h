@@ -3,6 +3,7 @@
 #include "core/store/race_card_files.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,12 +13,13 @@
 namespace sorvantix {
 
 // Stores a stream of records like storeCardRecord does, record by record, but keeps
-// the files of the current day in memory and writes each touched file once: when a
-// record of another day is stored (the previous day's files are written first) and at
-// flush(). The files written are byte for byte those that storing the same records one
-// by one would leave, for either writer; a year of JV-Link data (days recur across the
-// stored files of one record type each) is written in a few passes per day instead of
-// once per record.
+// the files of the last kKeptDays days it stored in memory and writes each touched
+// file once: when a record of a day beyond those is stored (the files of the day used
+// longest ago are written first and dropped) and at flush(). The files written are
+// byte for byte those that storing the same records one by one would leave, for either
+// writer. JV-Link's stored data has one record type per file and each file covers a
+// block of days, so days recur a few files apart: kept this way, a year is written
+// about once per file instead of once per record (or once per change of day).
 //
 // Nothing but this writer may change the day files between two flushes. Records are
 // checked as storeCardRecord checks them: a refused record throws Error and changes
@@ -26,6 +28,9 @@ namespace sorvantix {
 class BatchedCardWriter
 {
 public:
+    // Days whose files are kept in memory (about 1 MB a day).
+    static constexpr size_t kKeptDays = 16;
+
     BatchedCardWriter(std::filesystem::path appDir, CardWriter writer);
     ~BatchedCardWriter();
 
@@ -35,8 +40,11 @@ public:
     // Stores one record (CP932 bytes, with or without its CR LF); same outcomes and
     // refusals as storeCardRecord. Throws Error when writing the previous day fails.
     StoreOutcome store(std::string_view record);
+    // The same for a record already planned by planCardRecord(record, writer) (or
+    // planCardStore) with this writer's kind.
+    StoreOutcome store(const CardStorePlan& plan);
 
-    // Writes every changed file of the current day. A file that cannot be written
+    // Writes every changed file. A file that cannot be written
     // stays pending and the first failure is thrown as Error after the others are
     // written; calling flush() again retries.
     void flush();
@@ -51,6 +59,8 @@ public:
 private:
     struct CachedFile
     {
+        std::filesystem::path path;
+        DayName day;
         std::vector<std::string> lines;
         bool exists = false; // on disk, or created by this writer
         bool sorted = false; // lines are in the order the last sort left them
@@ -60,10 +70,13 @@ private:
     CachedFile& file(const CardStorePlan& plan);
     void storeKeyed(CachedFile& f, const CardStorePlan& plan);
 
-    std::filesystem::path m_appDir;
+    std::filesystem::path m_dataDir;
     CardWriter m_writer;
-    std::optional<DayName> m_day;
-    std::map<std::filesystem::path, CachedFile> m_files;
+    void keepDay(const DayName& day);
+    void writeFiles(const std::function<bool(const CachedFile&)>& which);
+
+    std::vector<DayName> m_days;               // kept, the one used longest ago first
+    std::map<std::string, CachedFile> m_files; // by file name
     std::vector<std::string> m_damage;
 };
 

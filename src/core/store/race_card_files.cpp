@@ -81,8 +81,7 @@ std::vector<std::string> readCardFileLines(const fs::path& path, CardFileKind ki
                 continue;
             }
         }
-        if (line.find_first_of("\r\n") != std::string::npos ||
-            f.bytes.compare(i * f.size + f.size - 2, 2, "\r\n") != 0)
+        if (hasLineBreak(line) || f.bytes.compare(i * f.size + f.size - 2, 2, "\r\n") != 0)
             ++broken;
         lines.push_back(std::move(line));
     }
@@ -119,19 +118,31 @@ fs::path cardDataDir(const fs::path& appDir)
     return appDir / "Data";
 }
 
+namespace {
+
+std::string dayFileName(const DayName& day, std::string_view venue, std::string_view extension)
+{
+    std::string name = day.text();
+    name += venue;
+    name += extension;
+    return name;
+}
+
+} // namespace
+
 fs::path raFilePath(const fs::path& appDir, const DayName& day)
 {
-    return cardDataDir(appDir) / (day.text() + ".jvRA");
+    return cardDataDir(appDir) / dayFileName(day, "", ".jvRA");
 }
 
 fs::path hrFilePath(const fs::path& appDir, const DayName& day)
 {
-    return cardDataDir(appDir) / (day.text() + ".jvHR");
+    return cardDataDir(appDir) / dayFileName(day, "", ".jvHR");
 }
 
 fs::path seFilePath(const fs::path& appDir, const DayName& day, std::string_view venueCode)
 {
-    return cardDataDir(appDir) / (day.text() + VenueShortName(venueCode) + ".jvSEr");
+    return cardDataDir(appDir) / dayFileName(day, VenueShortName(venueCode), ".jvSEr");
 }
 
 bool bulkSkipsDataKind(std::string_view record)
@@ -155,6 +166,14 @@ bool lineHasRaceKey(std::string_view line, std::string_view raceKey)
 
 CardStorePlan planCardStore(const fs::path& appDir, std::string_view record, CardWriter writer)
 {
+    CardStorePlan plan = planCardRecord(record, writer);
+    if (plan.outcome == StoreOutcome::Stored)
+        plan.path = cardDataDir(appDir) / plan.fileName;
+    return plan;
+}
+
+CardStorePlan planCardRecord(std::string_view record, CardWriter writer)
+{
     CardStorePlan plan;
     std::string_view type = record.substr(0, 2);
     if (type == "RA")
@@ -174,7 +193,7 @@ CardStorePlan planCardStore(const fs::path& appDir, std::string_view record, Car
         throw Error(describe(type, record) +
                     format("の長さが不正です: %zuバイト (CR LFを含めて%dバイトのはず)",
                            record.size(), length));
-    if (body.find_first_of("\r\n") != std::string_view::npos)
+    if (hasLineBreak(body))
         throw Error(describe(type, record) + "の途中に改行があります");
     std::optional<RaceKey> key = RaceKey::tryFromRecord(body);
     if (!key)
@@ -216,13 +235,13 @@ CardStorePlan planCardStore(const fs::path& appDir, std::string_view record, Car
         plan.line.replace(2, kZeroedKindAndDate.size(), kZeroedKindAndDate);
     switch (plan.kind) {
     case CardFileKind::Ra:
-        plan.path = raFilePath(appDir, plan.day);
+        plan.fileName = dayFileName(plan.day, "", ".jvRA");
         break;
     case CardFileKind::Hr:
-        plan.path = hrFilePath(appDir, plan.day);
+        plan.fileName = dayFileName(plan.day, "", ".jvHR");
         break;
     case CardFileKind::Se:
-        plan.path = seFilePath(appDir, plan.day, key->venue());
+        plan.fileName = dayFileName(plan.day, VenueShortName(key->venue()), ".jvSEr");
         break;
     }
     plan.outcome = StoreOutcome::Stored;

@@ -64,10 +64,11 @@ struct CardStorePlan
     StoreOutcome outcome = StoreOutcome::NotCardRecord;
     CardFileKind kind = CardFileKind::Ra;
     DayName day;
-    std::filesystem::path path;
-    std::string line;    // the stored line: record without CR LF, 3-11 zeroed where due
-    std::string raceKey; // positions 12-27
-    int lineIndex = -1;  // SE only: (race - 1) * 18 + (horse - 1), 0..215
+    std::string fileName;       // the day file's name in Data/
+    std::filesystem::path path; // appDir/Data/fileName (empty from planCardRecord)
+    std::string line;           // the stored line: record without CR LF, 3-11 zeroed where due
+    std::string raceKey;        // positions 12-27
+    int lineIndex = -1;         // SE only: (race - 1) * 18 + (horse - 1), 0..215
 };
 
 // Checks a record and plans its store. The record is CP932 bytes as JV-Link delivers
@@ -77,6 +78,10 @@ struct CardStorePlan
 // record of a race above 12 or a horse above 18 (no line of the .jvSEr file is its own).
 CardStorePlan planCardStore(const std::filesystem::path& appDir, std::string_view record,
                             CardWriter writer);
+
+// The same plan without its path, for a writer that keeps its files by name (building
+// a path for every record costs the bulk import more than its checks).
+CardStorePlan planCardRecord(std::string_view record, CardWriter writer);
 
 // Stores one record into its file: loads the whole file, replaces or appends the line
 // (RA, HR: first line with the same race key; SE: its fixed line), sorts RA and HR

@@ -447,7 +447,7 @@ std::string UmarenPairText(int index)
         return {};
     for (int a = 1; a <= 17; ++a)
         if (index <= UmarenPairNumber(a, 18))
-            return format("%2d-%2d", a, a + 1 + index - UmarenPairNumber(a, a + 1));
+            return padded(a, 2) + "-" + padded(a + 1 + index - UmarenPairNumber(a, a + 1), 2);
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include "core/text/clock.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
+#include "core/text/field.h"
 #include "core/text/text_file.h"
 
 #include <system_error>
@@ -29,7 +30,7 @@ size_t sequenceLength(unsigned char lead)
 // becomes "?", a line break a blank.
 std::string logLineBytes(std::string_view utf8)
 {
-    if (fitsCp932(utf8) && utf8.find_first_of("\r\n") == std::string_view::npos)
+    if (fitsCp932(utf8) && !hasLineBreak(utf8))
         return toCp932(utf8);
     std::string out;
     size_t i = 0;

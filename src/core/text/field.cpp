@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 namespace sorvantix {
@@ -116,6 +117,12 @@ std::string_view trimmed(std::string_view text)
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
     return text;
+}
+
+bool hasLineBreak(std::string_view bytes)
+{
+    return std::memchr(bytes.data(), '\r', bytes.size()) != nullptr ||
+           std::memchr(bytes.data(), '\n', bytes.size()) != nullptr;
 }
 
 } // namespace sorvantix

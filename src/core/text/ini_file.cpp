@@ -74,11 +74,6 @@ std::optional<KeyLine> keyLine(std::string_view rawLine)
     return KeyLine{fromCp932(key), trimmed(line.substr(eq + 1))};
 }
 
-bool hasLineBreak(std::string_view text)
-{
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 void checkNames(std::string_view section, std::string_view key)
 {
     if (trimmed(section).empty() || hasLineBreak(section) ||

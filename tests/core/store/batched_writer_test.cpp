@@ -16,7 +16,7 @@ using namespace testing_cards;
 
 const std::string kRaFile30 = "2004年05月30日.jvRA";
 
-TEST(BatchedCardWriter, WritesADayWhenTheNextDayStartsAndTheLastAtFlush)
+TEST(BatchedCardWriter, WritesTheDayUsedLongestAgoWhenTooManyAreKeptAndTheRestAtFlush)
 {
     ScratchAppDir app("batched-days");
     BatchedCardWriter writer(app.path(), CardWriter::Bulk);
@@ -25,14 +25,23 @@ TEST(BatchedCardWriter, WritesADayWhenTheNextDayStartsAndTheLastAtFlush)
     EXPECT_TRUE(snapshot(app.path()).empty());
     EXPECT_TRUE(writer.hasPendingChanges());
 
-    writer.store(se(raceKey("20040605", 5, 3, 1, 1), 1).bytes());
+    // Days of June; the 1st comes back, so the 30th of May is the one used longest ago.
+    const int kept = static_cast<int>(BatchedCardWriter::kKeptDays);
+    for (int d = 1; d < kept; ++d)
+        writer.store(se(raceKey(format("200406%02d", d), 5, 3, 1, 1), 1).bytes());
+    writer.store(se(raceKey("20040601", 5, 3, 1, 1), 2).bytes());
+    EXPECT_TRUE(snapshot(app.path()).empty());
+    writer.store(se(raceKey(format("200406%02d", kept), 5, 3, 1, 1), 1).bytes());
     auto files = snapshot(app.path());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 2u);
 
+    // Back again, the written day is read from its file.
+    writer.store(ra(raceKey("20040530", 5, 2, 4, 3)).bytes());
     writer.flush();
     EXPECT_FALSE(writer.hasPendingChanges());
-    EXPECT_EQ(snapshot(app.path()).size(), 2u);
+    EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 3u);
+    EXPECT_EQ(snapshot(app.path()).size(), 1u + kept);
     EXPECT_EQ(fs::file_size(app.data("2004年06月05日東京.jvSEr")), 216u * 555u);
 }
 
