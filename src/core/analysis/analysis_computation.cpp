@@ -103,7 +103,7 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
     SortedTextList scratch;
     for (int r = 1; r <= kHorses; ++r) {
         st.OverallShare[r] = sum[r] / total;
-        scratch.add(format("%10.6f%2d", sum[r], r));
+        scratch.add(fixed(sum[r], 10, 6) + padded(r, 2));
     }
     const int n = static_cast<int>(scratch.size());
     std::array<int, kHorses + 1> horseOfRank{};
@@ -206,7 +206,7 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             double v = st.PairPaRatio[p];
             if (v >= 1.3)
                 st.PairPick[p] = 1;
-            std::string entry = format("%8.4f%2d", v, a);
+            std::string entry = fixed(v, 8, 4) + padded(a, 2);
             if (v >= params.SuiPaMin)
                 S.add(entry);
             if (v >= params.Toku1PaMin)
@@ -244,14 +244,14 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
     scratch.clear();
     for (int r = 1; r <= kHorses; ++r) {
         if (st.TokushoMark[r] && topThree(r))
-            scratch.add(format("%2d%2d", st.ShareRank[r], r));
+            scratch.add(padded(st.ShareRank[r], 2) + padded(r, 2));
     }
     if (!scratch.empty())
         st.KaiTanHon = trailingHorse(scratch[0]);
     scratch.clear();
     for (int r = 1; r <= kHorses; ++r) {
         if (st.TokushoMark[r] && st.ShareRank[r] >= 4)
-            scratch.add(format("%2d%2d", st.ShareRank[r], r));
+            scratch.add(padded(st.ShareRank[r], 2) + padded(r, 2));
     }
     for (size_t k = 0; k < scratch.size() && k < 2; ++k)
         st.KaiTanAan[k + 1] = trailingHorse(scratch[k]);

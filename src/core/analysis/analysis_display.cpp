@@ -15,11 +15,6 @@ namespace {
 
 const std::string kFullWidthSpace = "　";
 
-std::string pairLabel(int a, int b)
-{
-    return format("%2d-", std::min(a, b)) + format("%2d", std::max(a, b));
-}
-
 std::uint32_t finishColourOr(const RaceResults& results, int horse, std::uint32_t fallback)
 {
     if (horse < 1 || horse > 18)
@@ -41,8 +36,8 @@ void showWinBet(int horse, const OddsArrays& odds, const RaceResults& results, F
 {
     if (horse < 1 || horse > 18)
         return;
-    label.text = format("%2d", horse);
-    oddsLabel = format("%5.1f", odds.TanOdds[horse]);
+    label.text = padded(horse, 2);
+    oddsLabel = fixed(odds.TanOdds[horse], 5, 1);
     label.colour = finishColourOr(results, horse, label.colour);
 }
 
@@ -59,10 +54,10 @@ void showQuinellaBets(TextGrid& grid, const std::array<std::string, N>& slots,
     grid.setRowCount(static_cast<int>(picks.size()) + 1);
     for (size_t k = 0; k < picks.size(); ++k) {
         const int row = static_cast<int>(k) + 1;
-        grid.setCell(0, row, format("%1d", row));
+        grid.setCell(0, row, padded(row, 1));
         grid.setCell(1, row, *picks[k]);
         const int p = UmarenPairNo(*picks[k]);
-        grid.setCell(2, row, p != 0 ? format("%6.1f", odds.UmarenOdds[p]) : std::string());
+        grid.setCell(2, row, p != 0 ? fixed(odds.UmarenOdds[p], 6, 1) : std::string());
     }
 }
 
@@ -104,10 +99,8 @@ void AnalysisDisplay::ClearBtnClick(std::string_view raRecord, AnalysisState& st
     const int n = registeredRunners(raRecord);
     StringGrid1.setRowCount(n + 1);
     StringGrid1.clearRows(1);
-    for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4, &StringGrid5}) {
-        g->resize(n + 1, n + 1);
-        g->clearRows(0);
-    }
+    for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4, &StringGrid5})
+        g->reset(n + 1, n + 1);
     for (TextGrid* g : {&StringGrid6, &StringGrid7, &StringGrid8}) {
         g->clearRows(1);
         g->setRowCount(2);
@@ -145,11 +138,11 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
     std::string suishoList;
     std::string tokushoList;
     for (int r = 1; r <= n; ++r) {
-        StringGrid1.setCell(0, r, format("%1d", BracketNo(n, r)));
-        StringGrid1.setCell(1, r, format("%2d", r));
+        StringGrid1.setCell(0, r, padded(BracketNo(n, r), 1));
+        StringGrid1.setCell(1, r, padded(r, 2));
         if (!(odds.TanOdds[r] > 0))
             continue;
-        const std::string group = format("%2d", r) + format("%2d", s.ShareRank[r]);
+        const std::string group = padded(r, 2) + padded(s.ShareRank[r], 2);
         if (s.SuishoMark[r]) {
             StringGrid1.setCell(2, r, "★");
             suishoList += group;
@@ -158,17 +151,17 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
             StringGrid1.setCell(3, r, "☆");
             tokushoList += group;
         }
-        StringGrid1.setCell(4, r, format("%5.1f", odds.TanOdds[r]));
-        StringGrid1.setCell(5, r, format("%6.2f", s.TanShare[r]));
-        StringGrid1.setCell(6, r, format("%6.3f", s.OverallShare[r] * 100));
-        StringGrid1.setCell(7, r, format("%2d", s.ShareRank[r]));
-        StringGrid1.setCell(8, r, format("%6.3f", s.PaTop3Sum[r]));
-        StringGrid1.setCell(9, r, format("%6.3f", s.PaAllSum[r]));
-        StringGrid1.setCell(10, r, format("%6.3f", s.PaOverOneRate[r]));
+        StringGrid1.setCell(4, r, fixed(odds.TanOdds[r], 5, 1));
+        StringGrid1.setCell(5, r, fixed(s.TanShare[r], 6, 2));
+        StringGrid1.setCell(6, r, fixed(s.OverallShare[r] * 100, 6, 3));
+        StringGrid1.setCell(7, r, padded(s.ShareRank[r], 2));
+        StringGrid1.setCell(8, r, fixed(s.PaTop3Sum[r], 6, 3));
+        StringGrid1.setCell(9, r, fixed(s.PaAllSum[r], 6, 3));
+        StringGrid1.setCell(10, r, fixed(s.PaOverOneRate[r], 6, 3));
         if (s.PaTop3Ratio[r] > 0)
-            StringGrid1.setCell(11, r, format("%6.2f", s.PaTop3Ratio[r]));
+            StringGrid1.setCell(11, r, fixed(s.PaTop3Ratio[r], 6, 2));
         if (s.PaAllRatio[r] > 0)
-            StringGrid1.setCell(12, r, format("%6.2f", s.PaAllRatio[r]));
+            StringGrid1.setCell(12, r, fixed(s.PaAllRatio[r], 6, 2));
     }
 
     // 2. Recommended-horse file; a failure to read or write it ends the display here.
@@ -187,7 +180,7 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
     // 3. Headers of the square grids. A runner without a share rank (no priced pair)
     // has no place in StringGrid5: rank 0 would land on the header row and column.
     for (int r = 1; r <= n; ++r) {
-        const std::string number = format("%2d", r);
+        const std::string number = padded(r, 2);
         for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4}) {
             g->setCell(0, r, number);
             g->setCell(r, 0, number);
@@ -207,12 +200,12 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
                     g->setCell(u, v, "--");
                 continue;
             }
-            const int p = UmarenPairNo(pairLabel(u, v));
+            const int p = UmarenPairNumber(std::min(u, v), std::max(u, v));
             if (p == 0 || !(odds.UmarenOdds[p] > 0))
                 continue;
-            StringGrid2.setCell(u, v, format("%6.1f", odds.UmarenOdds[p]));
-            StringGrid3.setCell(u, v, format("%7.3f", s.UmarenShare[p]));
-            const std::string pa = format("%6.3f", v > u ? s.PairPaRatio[p] : s.PairPaRatioRev[p]);
+            StringGrid2.setCell(u, v, fixed(odds.UmarenOdds[p], 6, 1));
+            StringGrid3.setCell(u, v, fixed(s.UmarenShare[p], 7, 3));
+            const std::string pa = fixed(v > u ? s.PairPaRatio[p] : s.PairPaRatioRev[p], 6, 3);
             StringGrid4.setCell(u, v, pa);
             if (s.ShareRank[u] > 0 && s.ShareRank[v] > 0)
                 StringGrid5.setCell(s.ShareRank[u], s.ShareRank[v], pa);
@@ -238,7 +231,7 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
     // 9. Top oligopoly rate and upset degree.
     KasenRate = state.KasenRate * 100;
     if (KasenRate > 0) {
-        KasenLabel.text = format("%5.1f", KasenRate) + " %";
+        KasenLabel.text = fixed(KasenRate, 5, 1) + " %";
         if (KasenRate >= 60)
             HaranLabel = "波乱度:小";
         else if (KasenRate > 40)

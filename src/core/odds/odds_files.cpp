@@ -84,10 +84,14 @@ std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std
 
 std::string timeComboItem(std::string_view line)
 {
-    const OddsView view(line);
-    const std::string monthDay = view.announceMonthDay();
-    return monthDay.substr(0, 2) + "/" + monthDay.substr(2, 2) + " " + view.announceHour() + ":" +
-           view.announceMinute();
+    // "MM/DD hh:mm" from MMDDhhmm at 28 (blanks where the line is short).
+    std::string item = "  /     :  ";
+    static constexpr int kAt[] = {0, 1, 3, 4, 6, 7, 9, 10};
+    for (int i = 0; i < 8; ++i) {
+        const size_t pos = 27 + static_cast<size_t>(i);
+        item[static_cast<size_t>(kAt[i])] = pos < line.size() ? line[pos] : ' ';
+    }
+    return item;
 }
 
 std::string timeKeyOfItem(std::string_view item)

@@ -80,8 +80,8 @@ bool shareTextLess(double shareA, int horseA, double shareB, int horseB)
 {
     if (std::fabs(shareA - shareB) > 1e-4)
         return shareA < shareB;
-    std::string a = format("%10.6f%2d", shareA, horseA);
-    std::string b = format("%10.6f%2d", shareB, horseB);
+    std::string a = fixed(shareA, 10, 6) + padded(horseA, 2);
+    std::string b = fixed(shareB, 10, 6) + padded(horseB, 2);
     if (a.size() != b.size())
         return a.size() < b.size();
     return a < b;
@@ -222,7 +222,7 @@ void PaChart::fillHorseList(int runners)
     for (int rank = 1; rank <= runners; ++rank)
         for (int k = 1; k <= runners; ++k)
             if (FinalRank[k] == rank)
-                m_view.RadioGroup1.push_back(format("%2d番", k));
+                m_view.RadioGroup1.push_back(padded(k, 2) + "番");
 }
 
 void PaChart::RadioGroup1Click(int index, const ChartOdds& odds, int runners)
@@ -257,8 +257,8 @@ void PaChart::RadioGroup1Click(int index, const ChartOdds& odds, int runners)
             s.points.push_back({time, ChartTimeLabel, ChartPairPa[p]});
             s.title = t.labels[p];
             if (time == T - 1)
-                lines.push_back(format("%2d", ChartRank[i]) + t.labels[p] + "[" +
-                                format("%6.3f", ChartPairPa[p]) + "]");
+                lines.push_back(padded(ChartRank[i], 2) + t.labels[p] + "[" +
+                                fixed(ChartPairPa[p], 6, 3) + "]");
         }
         m_view.series[kChartSeriesCount - 1].points.push_back(
             {time, ChartTimeLabel, kChartReferencePa});

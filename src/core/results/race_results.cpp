@@ -59,7 +59,7 @@ std::pair<int, int> comboNumbers(std::string_view hr, const PayoutBlock& b, int 
 ComboPayout comboPayout(std::string_view hr, const PayoutBlock& b, int entry, int first, int second)
 {
     const int off = offset(b, entry);
-    return {format("%2d-", first) + format("%2d", second),
+    return {padded(first, 2) + "-" + padded(second, 2),
             fieldInt(hr, b.popularityPos + off, b.popularityLen),
             fieldInt(hr, b.payoutPos + off, kPayoutLen)};
 }
@@ -67,7 +67,7 @@ ComboPayout comboPayout(std::string_view hr, const PayoutBlock& b, int entry, in
 void showHorse(ResultBox& box, const HorsePayout& p)
 {
     if (p.horse != 0)
-        box = {format("%2d", p.horse), format("%2d", p.popularity), format("%8d", p.payout)};
+        box = {padded(p.horse, 2), padded(p.popularity, 2), padded(p.payout, 8)};
     else
         box = {};
 }
@@ -75,7 +75,7 @@ void showHorse(ResultBox& box, const HorsePayout& p)
 void showCombo(ResultBox& box, const ComboPayout& p, int first, int second)
 {
     if (first != 0 && second != 0)
-        box = {p.text, format("%2d", p.popularity), format("%8d", p.payout)};
+        box = {p.text, padded(p.popularity, 2), padded(p.payout, 8)};
     else
         box = {};
 }
@@ -107,7 +107,7 @@ void readRaceResults(std::span<const std::string> seRecs, std::string_view hrRec
         results.FinishPos[h] = pos;
         if (pos <= 0)
             continue;
-        analysisTable.setCell(kFinishPosColumn, h, format("%2d", pos));
+        analysisTable.setCell(kFinishPosColumn, h, padded(pos, 2));
         std::string text;
         if (pos == 1) {
             text = FormatRaceTime(field(se, kRaceTimePos, 4));

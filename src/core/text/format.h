@@ -8,6 +8,13 @@ namespace sorvantix {
 // The fixed-width texts of grids and files are built with it.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// format("%<width>.<precision>f", value) and format("%<width>d", value), the same bytes,
+// without printf: the analysis writes some 700 numbers into its grids per time point,
+// and glibc's %f costs a microsecond or so each. std::to_chars rounds the exact binary
+// value as printf does.
+std::string fixed(double value, int width, int precision);
+std::string padded(int value, int width);
+
 // Integer formatted with at least two digits and leading zeros ("05", "12", "123").
 std::string twoDigits(int value);
 

@@ -18,10 +18,19 @@ std::string readFileBytes(const fs::path& path)
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw Error("ファイルを開けません: " + path.string() + ": " + std::strerror(errno));
-    std::string out;
-    char buffer[65536];
+    // Read straight into a string of the file's size (and on, should it grow meanwhile):
+    // odds files are read at every race selection.
+    struct stat st
+    {
+    };
+    size_t capacity =
+        ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : size_t{0};
+    std::string out(capacity + 1, '\0');
+    size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (used == out.size())
+            out.resize(out.size() * 2 + 4096);
+        ssize_t n = ::read(fd, out.data() + used, out.size() - used);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -31,9 +40,10 @@ std::string readFileBytes(const fs::path& path)
         }
         if (n == 0)
             break;
-        out.append(buffer, static_cast<size_t>(n));
+        used += static_cast<size_t>(n);
     }
     ::close(fd);
+    out.resize(used);
     return out;
 }
 

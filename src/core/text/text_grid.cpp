@@ -47,6 +47,14 @@ void TextGrid::swapRows(int a, int b)
                   m_cells[static_cast<size_t>(b * m_columns + c)]);
 }
 
+void TextGrid::reset(int columns, int rows)
+{
+    m_columns = std::max(columns, 0);
+    m_rows = std::max(rows, 0);
+    m_cells.clear();
+    m_cells.resize(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows));
+}
+
 void TextGrid::clearRows(int fromRow)
 {
     for (int r = std::max(fromRow, 0); r < m_rows; ++r)

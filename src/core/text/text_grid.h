@@ -28,6 +28,9 @@ public:
 
     // Empties every cell of rows [fromRow, rowCount).
     void clearRows(int fromRow);
+    // resize() and clearRows(0) in one, keeping the cells' storage: the analysis
+    // resets its square grids to each race's runners at every run.
+    void reset(int columns, int rows);
 
     bool operator==(const TextGrid&) const = default;
 
