@@ -928,7 +928,11 @@ Outcome Workbench::datListClick(int index)
     }
     s.TimeComboIndex = chosen;
     Outcome outcome = readOddsBtnClick();
-    fillChart();
+    // The batch shows none of its races' charts: the race it selects at the end gets one.
+    if (m_inBatch)
+        s.chart.clear();
+    else
+        fillChart();
     s.UpDown1Position = index;
     return outcome;
 }
@@ -1159,10 +1163,17 @@ Outcome Workbench::M1Click()
         int failed = 0;
         const int races = static_cast<int>(s.DatList.size());
         m_batchAnalysed.assign(static_cast<size_t>(races), false);
-        for (int i = 0; i < races; ++i) {
-            const bool analysed = DatListClick(i).isDone();
-            m_batchAnalysed[static_cast<size_t>(i)] = analysed;
-            failed += analysed ? 0 : 1;
+        {
+            struct BatchFlag
+            {
+                bool& on;
+                ~BatchFlag() { on = false; }
+            } flag{m_inBatch = true};
+            for (int i = 0; i < races; ++i) {
+                const bool analysed = DatListClick(i).isDone();
+                m_batchAnalysed[static_cast<size_t>(i)] = analysed;
+                failed += analysed ? 0 : 1;
+            }
         }
         s.ShowAnalysisPanel = true;
         DatListClick(0);

@@ -375,6 +375,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_cardStop = std::make_shared<std::atomic<bool>>(false);
     bool m_cardsRunning = false;
     std::vector<bool> m_batchAnalysed; // per DatList item, by the last M1Click
+    bool m_inBatch = false;            // M1Click is selecting its races
     HitRun m_hitRun;
     // Cleared when this object goes: calls posted by requests check it before running.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
