@@ -39,13 +39,14 @@ if ! command -v clang++ >/dev/null; then
     exit 2
 fi
 
+mkdir -p "$build"
 echo "== building the fuzz targets in $build"
 if ! { CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DSORVANTIX_FUZZ=ON -DSORVANTIX_GUI=OFF >"$build.configure.log" 2>&1 &&
+        -DSORVANTIX_FUZZ=ON -DSORVANTIX_GUI=OFF >"$build/configure.log" 2>&1 &&
        cmake --build "$build" -j 2 --target fuzz_all sorvantix-cli sorvantix-feed \
-        >"$build.build.log" 2>&1; }; then
-    tail -30 "$build.configure.log" "$build.build.log" 2>/dev/null
-    echo "FAIL: the fuzz build failed (logs: $build.configure.log, $build.build.log)"
+        >"$build/build.log" 2>&1; }; then
+    tail -30 "$build/configure.log" "$build/build.log" 2>/dev/null
+    echo "FAIL: the fuzz build failed (logs: $build/configure.log, $build/build.log)"
     exit 1
 fi
 

@@ -65,6 +65,7 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
     std::erase_if(lines,
                   [&](const std::string& line) { return RecordView(line).raceKeyText() != key; });
     fs::create_directories(file.parent_path());
+    removeStaleTempFiles(file.parent_path(), {kO1Extension, kO2Extension});
     sortLines(lines);
     writeLinesRaw(file, lines);
     return static_cast<int>(before - lines.size());

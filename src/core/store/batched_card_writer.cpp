@@ -64,12 +64,16 @@ void BatchedCardWriter::keepDay(const DayName& day)
         return;
     }
     if (m_days.size() == kKeptDays) {
-        // Written before dropped: on a failure the changes stay pending and the
-        // record is not stored.
-        const DayName oldest = m_days.front();
-        writeFiles([&](const CachedFile& f) { return f.day == oldest; });
-        m_days.erase(m_days.begin());
-        std::erase_if(m_files, [&](const auto& entry) { return entry.second.day == oldest; });
+        // The half used longest ago goes in one pass (one flush of the disk for all of
+        // its files). Written before dropped: on a failure the changes stay pending
+        // and the record is not stored.
+        const std::vector<DayName> oldest(m_days.begin(), m_days.begin() + kKeptDays / 2);
+        auto isOld = [&](const DayName& d) {
+            return std::find(oldest.begin(), oldest.end(), d) != oldest.end();
+        };
+        writeFiles([&](const CachedFile& f) { return isOld(f.day); });
+        m_days.erase(m_days.begin(), m_days.begin() + kKeptDays / 2);
+        std::erase_if(m_files, [&](const auto& entry) { return isOld(entry.second.day); });
     }
     m_days.push_back(day);
 }
@@ -135,18 +139,38 @@ void BatchedCardWriter::flush()
 
 void BatchedCardWriter::writeFiles(const std::function<bool(const CachedFile&)>& which)
 {
-    std::exception_ptr failure;
+    std::vector<CachedFile*> pending;
+    std::vector<std::string> contents;
     for (auto& entry : m_files) {
         CachedFile& f = entry.second;
         if (!f.dirty || !which(f))
             continue;
-        try {
-            ensureCardDataDir(f.path);
-            writeLinesRaw(f.path, f.lines);
-            f.dirty = false;
-        } catch (...) {
+        pending.push_back(&f);
+        contents.push_back(joinLinesRaw(f.lines));
+    }
+    if (pending.empty())
+        return;
+    std::vector<FileContent> files;
+    std::exception_ptr failure;
+    try {
+        ensureCardDataDir(pending.front()->path);
+        // What a killed run of a day-file writer left goes before this one writes.
+        if (!m_tempFilesRemoved)
+            removeStaleTempFiles(m_dataDir, {".jvRA", ".jvSEr", ".jvHR"});
+        m_tempFilesRemoved = true;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (size_t i = 0; i < pending.size(); ++i)
+        files.push_back({pending[i]->path, contents[i]});
+    const auto failures =
+        failure ? std::vector<std::exception_ptr>(files.size(), failure) : writeFilesAtomic(files);
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (failures[i]) {
             if (!failure)
-                failure = std::current_exception();
+                failure = failures[i];
+        } else {
+            pending[i]->dirty = false;
         }
     }
     if (failure)

@@ -14,8 +14,8 @@ namespace sorvantix {
 
 // Stores a stream of records like storeCardRecord does, record by record, but keeps
 // the files of the last kKeptDays days it stored in memory and writes each touched
-// file once: when a record of a day beyond those is stored (the files of the day used
-// longest ago are written first and dropped) and at flush(). The files written are
+// file once: when a record of a day beyond those is stored (the files of the half of
+// the days used longest ago are written first and dropped) and at flush(). The files written are
 // byte for byte those that storing the same records one by one would leave, for either
 // writer. JV-Link's stored data has one record type per file and each file covers a
 // block of days, so days recur a few files apart: kept this way, a year is written
@@ -77,6 +77,7 @@ private:
 
     std::vector<DayName> m_days;               // kept, the one used longest ago first
     std::map<std::string, CachedFile> m_files; // by file name
+    bool m_tempFilesRemoved = false;
     std::vector<std::string> m_damage;
 };
 

@@ -3,9 +3,13 @@
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,7 +84,7 @@ std::vector<std::string> readLinesText(const fs::path& path)
     return lines;
 }
 
-void writeLinesRaw(const fs::path& path, const std::vector<std::string>& lines)
+std::string joinLinesRaw(const std::vector<std::string>& lines)
 {
     std::string bytes;
     size_t total = 0;
@@ -91,7 +95,12 @@ void writeLinesRaw(const fs::path& path, const std::vector<std::string>& lines)
         bytes += line;
         bytes += "\r\n";
     }
-    writeFileAtomic(path, bytes);
+    return bytes;
+}
+
+void writeLinesRaw(const fs::path& path, const std::vector<std::string>& lines)
+{
+    writeFileAtomic(path, joinLinesRaw(lines));
 }
 
 void writeLinesText(const fs::path& path, const std::vector<std::string>& lines)
@@ -103,51 +112,187 @@ void writeLinesText(const fs::path& path, const std::vector<std::string>& lines)
     writeLinesRaw(path, encoded);
 }
 
-void writeFileAtomic(const fs::path& path, std::string_view bytes)
+namespace {
+
+struct TempFile
+{
+    fs::path target;
+    std::string name; // the temporary file beside it
+    int fd = -1;
+};
+
+[[noreturn]] void failWrite(const char* what, const fs::path& path, int error)
+{
+    throw Error(std::string(what) + path.string() + ": " + std::strerror(error));
+}
+
+// Creates ".<name>.XXXXXX" beside the target and writes the bytes; the file stays open.
+TempFile writeTemp(const fs::path& path, std::string_view bytes)
 {
     fs::path dir = path.parent_path();
     std::string tempName = path.filename().string();
     tempName.insert(0, 1, '.');
     tempName.append(".XXXXXX");
-    std::string pattern = ((dir.empty() ? fs::path(".") : dir) / tempName).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        throw Error("ファイルを書き込めません: " + path.string() + ": " + std::strerror(errno));
-    auto fail = [&](const char* what) {
+    TempFile t{path, ((dir.empty() ? fs::path(".") : dir) / tempName).string()};
+    t.fd = ::mkstemp(t.name.data());
+    if (t.fd < 0)
+        failWrite("ファイルを書き込めません: ", path, errno);
+    auto fail = [&]() {
         int e = errno;
-        ::close(fd);
-        ::unlink(name.data());
-        throw Error(std::string(what) + path.string() + ": " + std::strerror(e));
+        ::close(t.fd);
+        ::unlink(t.name.c_str());
+        failWrite("ファイルを書き込めません: ", path, e);
     };
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
+        ssize_t n = ::write(t.fd, p, left);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            fail("ファイルを書き込めません: ");
+            fail();
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
+    if (::fchmod(t.fd, 0644) != 0)
+        fail();
+    return t;
+}
+
+// Makes the content durable (when asked), closes and renames over the target.
+void finishTemp(TempFile& t, bool sync)
+{
+    if (sync && ::fsync(t.fd) != 0) {
+        int e = errno;
+        ::close(t.fd);
+        ::unlink(t.name.c_str());
+        failWrite("ファイルを書き込めません: ", t.target, e);
+    }
+    if (::close(t.fd) != 0) {
+        int e = errno;
+        ::unlink(t.name.c_str());
+        failWrite("ファイルを書き込めません: ", t.target, e);
+    }
+    t.fd = -1;
+    if (::rename(t.name.c_str(), t.target.c_str()) != 0) {
+        int e = errno;
+        ::unlink(t.name.c_str());
+        failWrite("ファイルを置き換えられません: ", t.target, e);
+    }
+}
+
+void discardTemp(TempFile& t)
+{
+    if (t.fd >= 0)
+        ::close(t.fd);
+    ::unlink(t.name.c_str());
+    t.fd = -1;
+}
+
+// The rename itself is durable once the folder is.
+void syncFolder(const fs::path& file)
+{
+    fs::path dir = file.parent_path();
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        failWrite("フォルダを書き込めません: ", dir, errno);
+    int rc = ::fsync(fd);
+    int e = errno;
+    ::close(fd);
+    if (rc != 0)
+        failWrite("フォルダを書き込めません: ", dir, e);
+}
+
+} // namespace
+
+void writeFileAtomic(const fs::path& path, std::string_view bytes)
+{
     // The rename makes the new content appear whole or not at all, also when the
-    // process is killed. No fsync: a bulk import writes thousands of files and the
-    // file system orders a rename-replace after the data it replaces.
-    if (::fchmod(fd, 0644) != 0)
-        fail("ファイルを書き込めません: ");
-    if (::close(fd) != 0) {
-        int e = errno;
-        ::unlink(name.data());
-        throw Error("ファイルを書き込めません: " + path.string() + ": " + std::strerror(e));
+    // process is killed; the fsyncs before and after it keep that true across a power
+    // loss (the new content is on disk before the name points at it).
+    TempFile t = writeTemp(path, bytes);
+    finishTemp(t, true);
+    syncFolder(path);
+}
+
+std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>& files)
+{
+    std::vector<std::exception_ptr> failures(files.size());
+    std::vector<std::optional<TempFile>> temps(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            temps[i] = writeTemp(files[i].path, files[i].bytes);
+        } catch (...) {
+            failures[i] = std::current_exception();
+        }
     }
-    if (::rename(name.data(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(name.data());
-        throw Error("ファイルを置き換えられません: " + path.string() + ": " + std::strerror(e));
+    // One flush of the file system for all of them rather than one per file: the
+    // bulk import writes hundreds of files in a pass. Where syncfs fails, each file
+    // is synced on its own.
+    std::set<fs::path> syncedFolders;
+    std::vector<bool> synced(files.size(), false);
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!temps[i])
+            continue;
+        const fs::path folder = files[i].path.parent_path();
+        if (syncedFolders.count(folder) == 0 && ::syncfs(temps[i]->fd) == 0)
+            syncedFolders.insert(folder);
+        synced[i] = syncedFolders.count(folder) > 0;
     }
+    std::set<fs::path> folders;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!temps[i])
+            continue;
+        try {
+            finishTemp(*temps[i], !synced[i]);
+            folders.insert(files[i].path.parent_path());
+        } catch (...) {
+            discardTemp(*temps[i]);
+            failures[i] = std::current_exception();
+        }
+    }
+    for (const auto& folder : folders) {
+        try {
+            syncFolder(folder / "x");
+        } catch (...) {
+            // The renames are done; a folder that cannot be synced fails its files.
+            for (size_t i = 0; i < files.size(); ++i)
+                if (!failures[i] && files[i].path.parent_path() == folder)
+                    failures[i] = std::current_exception();
+        }
+    }
+    return failures;
+}
+
+bool isTempFileName(std::string_view name)
+{
+    // ".<name>.XXXXXX": a leading dot, a name, a dot and mkstemp's six characters.
+    if (name.size() < 9 || name.front() != '.' || name[name.size() - 7] != '.')
+        return false;
+    for (char c : name.substr(name.size() - 6))
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
+int removeStaleTempFiles(const fs::path& dir, const std::vector<std::string_view>& extensions)
+{
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!isTempFileName(name))
+            continue;
+        const std::string_view target = std::string_view(name).substr(1, name.size() - 8);
+        const bool ours = std::any_of(extensions.begin(), extensions.end(), [&](auto ext) {
+            return target.size() > ext.size() && target.substr(target.size() - ext.size()) == ext;
+        });
+        std::error_code typeEc;
+        if (ours && it->is_regular_file(typeEc) && fs::remove(it->path(), typeEc))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace sorvantix

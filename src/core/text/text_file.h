@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ std::vector<std::string> readLinesRaw(const std::filesystem::path& path);
 // Lines of a file decoded to UTF-8.
 std::vector<std::string> readLinesText(const std::filesystem::path& path);
 
+// The bytes of raw lines, each followed by CR LF.
+std::string joinLinesRaw(const std::vector<std::string>& lines);
 // Writes raw CP932 lines, each followed by CR LF, atomically.
 void writeLinesRaw(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
@@ -30,9 +33,28 @@ void writeLinesRaw(const std::filesystem::path& path, const std::vector<std::str
 // cannot hold throws Error before anything is written.
 void writeLinesText(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
-// Replaces the file's content: writes a temporary file in the same folder, flushes
-// it to disk and renames it over the old file. Throws Error on failure, leaving the
-// old file as it was.
+// Replaces the file's content: writes a temporary file ".<name>.XXXXXX" in the same
+// folder, flushes it to disk, renames it over the old file and flushes the folder.
+// Throws Error on failure, leaving the old file as it was.
 void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// writeFileAtomic for many files with one flush of the file system for all: every
+// temporary file is written, the file system synced, then each renamed and the
+// folders flushed. Returns one entry per file: null, or the Error that file failed
+// with (its old content kept); the others are written all the same.
+struct FileContent
+{
+    std::filesystem::path path;
+    std::string_view bytes;
+};
+std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>& files);
+
+// Whether a file name is that of a temporary file of the atomic writes.
+bool isTempFileName(std::string_view name);
+// Removes the temporary files a killed write left in `dir` (not its subfolders) for
+// files with one of the extensions (".jvRA" ...); each writer calls it for its own
+// kinds of file before it writes there. Returns how many were removed.
+int removeStaleTempFiles(const std::filesystem::path& dir,
+                         const std::vector<std::string_view>& extensions);
 
 } // namespace sorvantix

@@ -16,7 +16,7 @@ using namespace testing_cards;
 
 const std::string kRaFile30 = "2004年05月30日.jvRA";
 
-TEST(BatchedCardWriter, WritesTheDayUsedLongestAgoWhenTooManyAreKeptAndTheRestAtFlush)
+TEST(BatchedCardWriter, WritesTheDaysUsedLongestAgoWhenTooManyAreKeptAndTheRestAtFlush)
 {
     ScratchAppDir app("batched-days");
     BatchedCardWriter writer(app.path(), CardWriter::Bulk);
@@ -31,10 +31,13 @@ TEST(BatchedCardWriter, WritesTheDayUsedLongestAgoWhenTooManyAreKeptAndTheRestAt
         writer.store(se(raceKey(format("200406%02d", d), 5, 3, 1, 1), 1).bytes());
     writer.store(se(raceKey("20040601", 5, 3, 1, 1), 2).bytes());
     EXPECT_TRUE(snapshot(app.path()).empty());
+    // The half used longest ago is written: the 30th of May and the 2nd to the 8th.
     writer.store(se(raceKey(format("200406%02d", kept), 5, 3, 1, 1), 1).bytes());
     auto files = snapshot(app.path());
-    ASSERT_EQ(files.size(), 1u);
+    ASSERT_EQ(files.size(), static_cast<size_t>(kept / 2));
     EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 2u);
+    EXPECT_EQ(files.count("Data/2004年06月01日東京.jvSEr"), 0u);
+    EXPECT_EQ(files.count(format("Data/2004年06月%02d日東京.jvSEr", kept / 2)), 1u);
 
     // Back again, the written day is read from its file.
     writer.store(ra(raceKey("20040530", 5, 2, 4, 3)).bytes());
@@ -43,6 +46,22 @@ TEST(BatchedCardWriter, WritesTheDayUsedLongestAgoWhenTooManyAreKeptAndTheRestAt
     EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 3u);
     EXPECT_EQ(snapshot(app.path()).size(), 1u + kept);
     EXPECT_EQ(fs::file_size(app.data("2004年06月05日東京.jvSEr")), 216u * 555u);
+}
+
+TEST(BatchedCardWriter, RemovesWhatAKilledWriteLeftBeforeItWrites)
+{
+    ScratchAppDir app("batched-temps");
+    fs::create_directories(app.data(""));
+    // Half a file from a killed run of this writer, and one of another writer's kind.
+    writeFileAtomic(app.data("." + kRaFile30 + ".Zq81xx"), "half");
+    writeFileAtomic(app.data(".2004年05月30日東京.jvO1.Zq81xx"), "odds");
+    BatchedCardWriter writer(app.path(), CardWriter::Bulk);
+    writer.store(ra(raceKey("20040530", 5, 2, 4, 1)).bytes());
+    EXPECT_TRUE(fs::exists(app.data("." + kRaFile30 + ".Zq81xx"))); // nothing written yet
+    writer.flush();
+    EXPECT_FALSE(fs::exists(app.data("." + kRaFile30 + ".Zq81xx")));
+    EXPECT_TRUE(fs::exists(app.data(".2004年05月30日東京.jvO1.Zq81xx")));
+    EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 1u);
 }
 
 TEST(BatchedCardWriter, RefusedRecordKeepsThePendingChanges)
