@@ -71,15 +71,18 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
     return static_cast<int>(before - lines.size());
 }
 
-std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std::string* damage)
+std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std::string* damage,
+                                       bool keepDamaged)
 {
     const FixedRecordFile f = readFixedRecordFile(file, recordSize);
     if (damage)
         *damage = f.damage;
     std::vector<std::string> lines;
     lines.reserve(f.count);
+    // A damaged announcement is no time point; every other one keeps its place.
     for (size_t i = 0; i < f.count; ++i)
-        lines.push_back(f.bytes.substr(i * f.size, f.size - 2));
+        if (keepDamaged || !f.isDamaged(i))
+            lines.push_back(f.bytes.substr(i * f.size, f.size - 2));
     return lines;
 }
 
@@ -106,15 +109,14 @@ std::string timeKeyOfItem(std::string_view item)
 std::optional<std::string> findOddsRecord(const fs::path& file, int recordSize,
                                           std::string_view timeKey, bool* damaged)
 {
-    std::string bytes = readFileBytes(file);
-    size_t size = static_cast<size_t>(recordSize);
+    const FixedRecordFile f = readFixedRecordFile(file, recordSize);
     if (damaged)
-        *damaged = bytes.size() % size != 0;
+        *damaged = !f.damage.empty();
     if (timeKey.size() != 8)
         return std::nullopt;
-    for (size_t at = 0; at + size <= bytes.size(); at += size) {
-        if (std::string_view(bytes).substr(at + 27, 8) == timeKey)
-            return bytes.substr(at, size);
+    for (size_t i = 0; i < f.count; ++i) {
+        if (!f.isDamaged(i) && std::string_view(f.bytes).substr(i * f.size + 27, 8) == timeKey)
+            return f.bytes.substr(i * f.size, f.size);
     }
     return std::nullopt;
 }
@@ -123,16 +125,17 @@ std::optional<std::string> findOddsRecordAtOrBefore(const fs::path& file, std::s
 {
     if (timeKey.size() != 8)
         return std::nullopt;
-    std::string bytes = readFileBytes(file);
-    size_t size = static_cast<size_t>(kO1RecordSize);
+    const FixedRecordFile f = readFixedRecordFile(file, kO1RecordSize);
     std::optional<std::string> best;
     std::string bestTime;
-    for (size_t at = 0; at + size <= bytes.size(); at += size) {
-        std::string_view t = std::string_view(bytes).substr(at + 27, 8);
+    for (size_t i = 0; i < f.count; ++i) {
+        if (f.isDamaged(i))
+            continue;
+        std::string_view t = std::string_view(f.bytes).substr(i * f.size + 27, 8);
         if (t.substr(0, 4) != timeKey.substr(0, 4) || !isDigits(t) || t > timeKey)
             continue;
         if (!best || t > bestTime) {
-            best = bytes.substr(at, size);
+            best = f.bytes.substr(i * f.size, f.size);
             bestTime = std::string(t);
         }
     }

@@ -35,12 +35,14 @@ int SaveOddsSeries(const std::filesystem::path& appDir, std::vector<std::string>
                    std::string_view extension);
 
 // The stored lines of an odds file read as fixed-size records of `recordSize` bytes
-// (kO1RecordSize or kO2RecordSize), as findOddsRecord reads them: each whole record
-// without its CR LF, so a stray byte inside one record never shifts the others. A
-// cut-off end is left out and said in `damage` (may be null). Throws Error when the
+// (kO1RecordSize or kO2RecordSize), as findOddsRecord reads them: each record without
+// its CR LF, so a byte too many or too few in one record never shifts the others
+// (readFixedRecordFile). Damaged records are no time points and are left out, unless
+// `keepDamaged` (a merge that rewrites the file keeps them in their places). A cut-off
+// end is left out; `damage` (may be null) says what was found. Throws Error when the
 // file cannot be read.
 std::vector<std::string> readOddsLines(const std::filesystem::path& file, int recordSize,
-                                       std::string* damage = nullptr);
+                                       std::string* damage = nullptr, bool keepDamaged = false);
 
 // "MM/DD hh:mm" item of the time-point list from a stored odds line (positions 28-35).
 std::string timeComboItem(std::string_view oddsLine);

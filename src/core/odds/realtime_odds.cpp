@@ -93,7 +93,7 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
         for (const auto& line : lines)
             readTimes.insert(OddsView(line).announceTime());
         const int size = extension == kO1Extension ? kO1RecordSize : kO2RecordSize;
-        for (auto& stored : readOddsLines(file, size))
+        for (auto& stored : readOddsLines(file, size, nullptr, true))
             if (!readTimes.contains(OddsView(stored).announceTime()))
                 merged.push_back(std::move(stored));
     }

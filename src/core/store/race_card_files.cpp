@@ -47,11 +47,49 @@ FixedRecordFile readFixedRecordFile(const fs::path& path, int recordLength)
     FixedRecordFile f;
     f.size = static_cast<size_t>(recordLength);
     f.bytes = readFileBytes(path);
-    f.count = f.bytes.size() / f.size;
-    if (f.bytes.size() % f.size != 0)
+    const size_t body = f.size - 2;
+    bool whole = f.bytes.size() % f.size == 0;
+    for (size_t at = 0; whole && at < f.bytes.size(); at += f.size)
+        whole = f.bytes.compare(at + body, 2, "\r\n") == 0 &&
+                !hasLineBreak(std::string_view(f.bytes).substr(at, body));
+    if (whole) {
+        f.count = f.bytes.size() / f.size;
+        return f;
+    }
+
+    std::string records;
+    std::vector<size_t> bad;
+    size_t at = 0;
+    for (size_t end; (end = f.bytes.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string_view piece = std::string_view(f.bytes).substr(at, end - at);
+        const bool good = piece.size() == body && !hasLineBreak(piece);
+        if (!good)
+            bad.push_back(f.damaged.size());
+        f.damaged.push_back(!good);
+        records.append(piece.substr(0, std::min(piece.size(), body)));
+        records.append(body - std::min(piece.size(), body), ' ');
+        records.append("\r\n");
+    }
+    const size_t fileSize = f.bytes.size();
+    const size_t cut = fileSize - at;
+    f.count = f.damaged.size();
+    f.bytes = std::move(records);
+
+    std::string what;
+    for (size_t i = 0; i < bad.size() && i < 3; ++i)
+        what += format("%s%zu", i == 0 ? "" : "・", bad[i] + 1);
+    if (bad.size() > 3)
+        what += format("ほか%zu", bad.size() - 3);
+    const std::string name = path.filename().string();
+    if (cut > 0)
         f.damage = format("%s: %zuバイトは%dバイトのレコードの整数倍ではありません"
                           "（壊れています）。%zu件目までを読み込みました",
-                          path.filename().c_str(), f.bytes.size(), recordLength, f.count);
+                          name.c_str(), fileSize, recordLength, f.count);
+    if (!bad.empty())
+        f.damage += format("%s%s: %s件目のレコードが壊れています（%dバイトでないか改行が"
+                           "混じっています）。ほかの%zu件は位置を変えずに読み込みました",
+                           f.damage.empty() ? "" : "。", name.c_str(), what.c_str(), recordLength,
+                           f.count - bad.size());
     return f;
 }
 
@@ -63,7 +101,6 @@ std::vector<std::string> readCardFileLines(const fs::path& path, CardFileKind ki
         damage.push_back(f.damage);
     std::vector<std::string> lines;
     lines.reserve(f.count);
-    size_t broken = 0;
     size_t dropped = 0;
     for (size_t i = 0; i < f.count; ++i) {
         std::string line = f.bytes.substr(i * f.size, f.size - 2);
@@ -81,14 +118,9 @@ std::vector<std::string> readCardFileLines(const fs::path& path, CardFileKind ki
                 continue;
             }
         }
-        if (hasLineBreak(line) || f.bytes.compare(i * f.size + f.size - 2, 2, "\r\n") != 0)
-            ++broken;
         lines.push_back(std::move(line));
     }
-    if (broken > 0)
-        damage.push_back(format("%s: %zu件のレコードが壊れています（改行の位置が違います）。"
-                                "位置を変えずに残しました",
-                                path.filename().c_str(), broken));
+    // Damaged records stay in their places; f.damage has named them.
     if (dropped > 0)
         damage.push_back(format("%s: レースキーかレース番号の壊れたレコード%zu件を除きました",
                                 path.filename().c_str(), dropped));

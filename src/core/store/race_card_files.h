@@ -101,17 +101,23 @@ void applyKeyedLine(std::vector<std::string>& lines, const CardStorePlan& plan, 
 // SE: pad to 216 lines with blank lines, then replace the plan's line.
 void applySeLine(std::vector<std::string>& lines, const CardStorePlan& plan);
 
-// A day file read as consecutive fixed-size records, the way the day loader and the
-// writers both read it: a file cut in the middle of a record gives its whole records
-// and `damage` says so; a stray byte inside a record stays in that record.
+// A day file read as fixed-size records, the way the day loader and the writers both
+// read it. A whole file is cut at every record length. A damaged one is cut at its
+// CR LFs instead, so a byte too many or too few (a stray LF, a lost byte) damages
+// only its own record and every other keeps its place: a piece of another length is
+// fitted to the record length (cut, or padded with blanks) and marked in `damaged`;
+// what follows the last CR LF (a file cut in the middle of a record) is left out.
+// `damage` says what was found.
 struct FixedRecordFile
 {
-    std::string bytes;
-    size_t size = 0;    // record length, CR LF included
-    size_t count = 0;   // whole records
-    std::string damage; // "" or what is wrong with the file (naming it)
+    std::string bytes;         // `count` records of `size` bytes
+    size_t size = 0;           // record length, CR LF included
+    size_t count = 0;          // records
+    std::string damage;        // "" or what is wrong with the file (naming it)
+    std::vector<bool> damaged; // per record; empty for a whole file
 
     std::string record(size_t i) const { return bytes.substr(i * size, size); }
+    bool isDamaged(size_t i) const { return i < damaged.size() && damaged[i]; }
 };
 // Throws Error when the file cannot be read.
 FixedRecordFile readFixedRecordFile(const std::filesystem::path& path, int recordLength);

@@ -179,3 +179,37 @@ TEST(OddsFiles, HorsesAbove18AreIgnoredAndGarbageLeavesTheArraysAlone)
     }
     EXPECT_EQ(untouched.TanOdds[1], -1.0); // nothing half-filled
 }
+
+// A byte too many or too few in one announcement (a stray LF, a lost byte) costs that
+// announcement only: the readers find their place again at the next CR LF.
+TEST(OddsFiles, DamageInOneAnnouncementLeavesEveryOtherReadable)
+{
+    std::vector<std::string> lines;
+    for (const char* time : {"12241500", "12241505", "12241510", "12241515"}) {
+        auto record = o1(time);
+        lines.push_back(line(record));
+    }
+    TempDir dir;
+    auto file = dir.path() / "x.jvO1";
+    for (const auto& [what, damaged] :
+         {std::pair<const char*, std::string>{"stray LF", lines[1].substr(0, 400) + "\n" +
+                                                              lines[1].substr(400)},
+          {"lost byte", lines[1].substr(0, 400) + lines[1].substr(401)},
+          {"bare CR", lines[1].substr(0, 400) + "\r" + lines[1].substr(401)}}) {
+        writeFileAtomic(file, lines[0] + "\r\n" + damaged + "\r\n" + lines[2] + "\r\n" + lines[3] +
+                                  "\r\n");
+        std::string damage;
+        const auto read = readOddsLines(file, kO1RecordSize, &damage);
+        EXPECT_EQ(read, (std::vector<std::string>{lines[0], lines[2], lines[3]})) << what;
+        EXPECT_NE(damage.find("2件目"), std::string::npos) << what << ": " << damage;
+        bool flagged = false;
+        auto last = findOddsRecord(file, kO1RecordSize, "12241515", &flagged);
+        ASSERT_TRUE(last) << what;
+        EXPECT_EQ(*last, lines[3] + "\r\n") << what;
+        EXPECT_TRUE(flagged) << what;
+        EXPECT_FALSE(findOddsRecord(file, kO1RecordSize, "12241505")) << what;
+        auto before = findOddsRecordAtOrBefore(file, "12241512");
+        ASSERT_TRUE(before) << what;
+        EXPECT_EQ(field(*before, 28, 8), "12241510") << what;
+    }
+}

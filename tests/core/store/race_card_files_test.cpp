@@ -397,3 +397,67 @@ TEST(DamagedDayFiles, CardsBeyondTheTwelfthRaceOrOfImpossibleDaysAreRefused)
 
 } // namespace
 } // namespace sorvantix
+
+namespace sorvantix {
+namespace {
+
+using namespace testing_cards;
+
+// An inserted or lost byte in one line of a day file used to shift every record after
+// it by one byte: only that line is damaged now, and the races after it stay readable.
+TEST(DamagedDayFiles, AByteTooManyOrTooFewDamagesOnlyItsOwnRecord)
+{
+    const std::string date = "20261206";
+    ScratchAppDir app("resync");
+    for (int race = 1; race <= 4; ++race)
+        storeCardRecord(app.path(), ra(raceKey(date, 5, 5, 2, race)).bytes(), CardWriter::Bulk);
+    for (int horse = 1; horse <= 3; ++horse)
+        storeCardRecord(app.path(), se(raceKey(date, 5, 5, 2, 2), horse).bytes(), CardWriter::Bulk);
+    const fs::path raFile = app.data("2026年12月06日.jvRA");
+    const fs::path seFile = app.data("2026年12月06日東京.jvSEr");
+    const std::string ra = readFileBytes(raFile);
+    const std::string se = readFileBytes(seFile);
+
+    for (bool inserted : {true, false}) {
+        // Inside the second race's card, and in the SE line of race 1 horse 2.
+        std::string badRa = ra, badSe = se;
+        if (inserted) {
+            badRa.insert(1272 + 700, "\n");
+            badSe.insert(555 + 100, "\n");
+        } else {
+            badRa.erase(1272 + 700, 1);
+            badSe.erase(555 + 100, 1);
+        }
+        writeFileAtomic(raFile, badRa);
+        writeFileAtomic(seFile, badSe);
+
+        const FixedRecordFile f = readFixedRecordFile(raFile, kRaRecordLength);
+        ASSERT_EQ(f.count, 4u) << inserted;
+        EXPECT_FALSE(f.isDamaged(0));
+        EXPECT_TRUE(f.isDamaged(1));
+        for (size_t i : {size_t{0}, size_t{2}, size_t{3}})
+            EXPECT_EQ(f.record(i), ra.substr(i * 1272, 1272)) << inserted << " record " << i;
+        EXPECT_NE(f.damage.find("2件目"), std::string::npos) << f.damage;
+
+        DayLoad load = loadDay(app.path(), DayName{2026, 12, 6}, DayStore());
+        ASSERT_EQ(load.raceCount, 4) << inserted;
+        EXPECT_EQ(load.store.RaRecs[2], ra.substr(2 * 1272, 1272));
+        EXPECT_EQ(load.store.RaRecs[3], ra.substr(3 * 1272, 1272));
+        EXPECT_FALSE(load.warnings.empty());
+        // Race 2's runners are lines 19..21 of the SE file, after the damaged line 2.
+        const FixedRecordFile s = readFixedRecordFile(seFile, kSeRecordLength);
+        ASSERT_EQ(s.count, 216u) << inserted;
+        EXPECT_TRUE(s.isDamaged(1));
+        for (size_t k = 18; k < 21; ++k)
+            EXPECT_EQ(s.record(k), se.substr(k * 555, 555)) << inserted << " line " << k + 1;
+
+        // A new import of the records puts the files right again.
+        BatchedCardWriter writer(app.path(), CardWriter::Bulk);
+        writer.store(ra.substr(1272, 1272));
+        writer.flush();
+        EXPECT_EQ(readFileBytes(raFile), ra) << inserted;
+    }
+}
+
+} // namespace
+} // namespace sorvantix
