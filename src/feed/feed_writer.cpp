@@ -36,6 +36,7 @@ class Output
 public:
     explicit Output(fs::path root) : m_root(std::move(root)) {}
 
+    // A generated feed is made again from its arguments: no flushes to disk.
     void write(const fs::path& relative, const std::string& bytes)
     {
         const fs::path path = m_root / relative;
@@ -44,7 +45,7 @@ public:
         if (ec)
             throw Error("cannot create the folder " + path.parent_path().string() + ": " +
                         ec.message());
-        writeFileAtomic(path, bytes);
+        writeFileAtomicUnsynced(path, bytes);
         ++m_summary.files;
         m_summary.bytes += static_cast<long long>(bytes.size());
     }

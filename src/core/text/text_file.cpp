@@ -160,8 +160,8 @@ TempFile writeTemp(const fs::path& path, std::string_view bytes)
     return t;
 }
 
-// Makes the content durable (when asked), closes and renames over the target.
-void finishTemp(TempFile& t, bool sync)
+// Makes the content durable (unless asked not to), closes and renames over the target.
+void finishTemp(TempFile& t, bool sync = true)
 {
     if (sync && ::fsync(t.fd) != 0) {
         int e = errno;
@@ -212,8 +212,14 @@ void writeFileAtomic(const fs::path& path, std::string_view bytes)
     // process is killed; the fsyncs before and after it keep that true across a power
     // loss (the new content is on disk before the name points at it).
     TempFile t = writeTemp(path, bytes);
-    finishTemp(t, true);
+    finishTemp(t);
     syncFolder(path);
+}
+
+void writeFileAtomicUnsynced(const fs::path& path, std::string_view bytes)
+{
+    TempFile t = writeTemp(path, bytes);
+    finishTemp(t, false);
 }
 
 std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>& files)
@@ -227,25 +233,18 @@ std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>&
             failures[i] = std::current_exception();
         }
     }
-    // One flush of the file system for all of them rather than one per file: the
-    // bulk import writes hundreds of files in a pass. Where syncfs fails, each file
-    // is synced on its own.
-    std::set<fs::path> syncedFolders;
-    std::vector<bool> synced(files.size(), false);
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!temps[i])
-            continue;
-        const fs::path folder = files[i].path.parent_path();
-        if (syncedFolders.count(folder) == 0 && ::syncfs(temps[i]->fd) == 0)
-            syncedFolders.insert(folder);
-        synced[i] = syncedFolders.count(folder) > 0;
-    }
+    // Every file's writeback is started before the first fsync waits: the data goes to
+    // the disk together, and once one fsync has committed the journal the others find
+    // their files committed with it (syncfs would also wait for other programs' data).
+    for (auto& t : temps)
+        if (t)
+            ::sync_file_range(t->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     std::set<fs::path> folders;
     for (size_t i = 0; i < files.size(); ++i) {
         if (!temps[i])
             continue;
         try {
-            finishTemp(*temps[i], !synced[i]);
+            finishTemp(*temps[i]);
             folders.insert(files[i].path.parent_path());
         } catch (...) {
             discardTemp(*temps[i]);

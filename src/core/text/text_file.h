@@ -37,10 +37,13 @@ void writeLinesText(const std::filesystem::path& path, const std::vector<std::st
 // folder, flushes it to disk, renames it over the old file and flushes the folder.
 // Throws Error on failure, leaving the old file as it was.
 void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// The same without the flushes to disk, for files that are made again at no cost
+// (the generated feed): still whole or absent after a kill, not after a power loss.
+void writeFileAtomicUnsynced(const std::filesystem::path& path, std::string_view bytes);
 
-// writeFileAtomic for many files with one flush of the file system for all: every
-// temporary file is written, the file system synced, then each renamed and the
-// folders flushed. Returns one entry per file: null, or the Error that file failed
+// writeFileAtomic for many files, with their flushes to disk overlapped: every
+// temporary file is written and its writeback started, then each is synced and
+// renamed, and the folders flushed. Returns one entry per file: null, or the Error that file failed
 // with (its old content kept); the others are written all the same.
 struct FileContent
 {
