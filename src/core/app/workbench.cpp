@@ -564,13 +564,20 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
                                                               const std::atomic<bool>& cancel) {
         messages->bind(progress);
         // Only what changed crosses to the owner: the list grows by one line a record,
-        // so copying it whole at every step would make a year's import quadratic.
+        // so copying it whole at every step would make a year's import quadratic. And
+        // at most every 40 ms (and at the end): a window that takes one event a record
+        // spends a minute on a year's list.
         auto sent = std::make_shared<size_t>(0);
-        *viewSink = [&progress, sent, view](const GetDataFormView& v) {
+        auto lastPost = std::make_shared<std::chrono::steady_clock::time_point>();
+        auto post = [&progress, sent, lastPost, view](const GetDataFormView& v, bool force) {
             if (!view)
                 return;
             if (v.ListBox1.size() < *sent)
                 *sent = 0; // a new run cleared the list
+            const auto now = std::chrono::steady_clock::now();
+            if (!force && now - *lastPost < std::chrono::milliseconds(40))
+                return;
+            *lastPost = now;
             GetDataFormView delta;
             delta.rbtSetup = v.rbtSetup;
             delta.DateTimePicker1 = v.DateTimePicker1;
@@ -587,6 +594,13 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
             *sent = v.ListBox1.size();
             progress.post([view, delta = std::move(delta)] { view(delta); });
         };
+        std::string lastLabel;
+        *viewSink = [post, lastLabel](const GetDataFormView& v) mutable {
+            // A new phase is shown at once.
+            const bool changed = v.ProgressLabel != lastLabel;
+            lastLabel = v.ProgressLabel;
+            post(v, changed);
+        };
         // Cancelled while it waited for its turn: it never opens JV-Link.
         if (stop->load() || cancel) {
             *viewSink = nullptr;
@@ -599,6 +613,7 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         });
         *viewSink = nullptr;
+        post(form->view(), true);
     };
     RequestEvents requestEvents;
     requestEvents.done = [this, form, cancelledEarly,
