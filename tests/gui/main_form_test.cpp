@@ -1,12 +1,14 @@
 // The main window driven through its named controls on a generated race day, with
 // message boxes answered through the seam and the clock injected.
 
+#include "core/analysis/suisho_file.h"
 #include "core/app/report_day.h"
 #include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"
 #include "core/odds/odds_files.h"
 #include "core/present/cell_colours.h"
 #include "core/present/grid_sort.h"
+#include "core/store/record_views.h"
 #include "core/text/ini_file.h"
 #include "feed/feed_writer.h"
 #include "feed_import.h"
@@ -27,6 +29,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -266,6 +269,32 @@ private slots:
         QVERIFY(panel->currentWidget() == child<QWidget>(*p, "Panel1Caption"));
         QCOMPARE(child<QLabel>(*p, "Panel1Caption")->text(), qs("当レースはオッズが未取得です。"));
         writeFileAtomic(o1, kept);
+    }
+
+    // A write that fails (here a folder in the recommended-horse file's place, as a
+    // full disk would fail it) is a box; the window stays and the next race works.
+    void aFailedWriteIsShownAndTheWindowStaysOpen()
+    {
+        auto p = open();
+        const RaView ra(p->workbench().state().store.RaRecs[0]);
+        const fs::path sei =
+            suishoFilePath(m_app->suishoDir(), *DayName::fromRecord(ra.bytes()), ra.venue());
+        fs::remove(sei);
+        fs::create_directories(sei / "blocker");
+        auto unblock = qScopeGuard([&] { fs::remove_all(sei); });
+        auto* races = child<QListWidget>(*p, "DatList");
+        races->setCurrentRow(1);
+        races->setCurrentRow(0);
+        QVERIFY(!MessageBoxSeam::shown().empty());
+        QVERIFY2(MessageBoxSeam::shown().back().find(sei.filename().string()) != std::string::npos,
+                 MessageBoxSeam::shown().back().c_str());
+        QVERIFY(p->window().isVisible());
+        unblock.dismiss();
+        fs::remove_all(sei);
+        MessageBoxSeam::reset();
+        races->setCurrentRow(1);
+        QVERIFY(MessageBoxSeam::shown().empty());
+        QVERIFY(fs::is_regular_file(sei));
     }
 
     // Colours the rules define, as painted.
