@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 
 using namespace sorvantix;

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 
 using namespace sorvantix;

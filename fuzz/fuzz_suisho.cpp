@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 
 using namespace sorvantix;
