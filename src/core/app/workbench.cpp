@@ -895,18 +895,27 @@ Outcome Workbench::datListClick(int index)
     s.UseUmaren = ra.registered() > 8 || s.Since2005;
     const std::vector<std::string>* lines = nullptr;
     std::string damage;
+    // Kept for the loading of the chosen time point only: a later load reads anew.
+    struct ForgetSelectionOdds
+    {
+        std::optional<OddsFile>& odds;
+        ~ForgetSelectionOdds() { odds.reset(); }
+    } forget{m_selectionOdds};
     if (s.UseUmaren) {
         if (!fs::exists(s.O2FilePath)) {
             m_person.beep();
             s.Panel1Caption = kNoOddsNotice;
             return Outcome::failure(kNoOddsNotice);
         }
-        s.O2Lines = readOddsLines(s.O2FilePath, kO2RecordSize, &damage);
+        m_selectionOdds = OddsFile::read(s.O2FilePath, kO2RecordSize);
+        s.O2Lines = m_selectionOdds->lines();
         lines = &s.O2Lines;
     } else {
-        s.O1Lines = readOddsLines(s.O1FilePath, kO1RecordSize, &damage);
+        m_selectionOdds = OddsFile::read(s.O1FilePath, kO1RecordSize);
+        s.O1Lines = m_selectionOdds->lines();
         lines = &s.O1Lines;
     }
+    damage = m_selectionOdds->damage();
     if (!damage.empty())
         setStatus(damage);
     // Announcements of another race (a file copied or mixed up) are no time points of
@@ -1045,8 +1054,17 @@ Outcome Workbench::readOddsBtnClick()
     auto otherRace = [&](const std::optional<std::string>& rec) {
         return rec && RecordView(*rec).raceKeyText() != key;
     };
-    auto o1Rec = findOddsRecord(o1File, kO1RecordSize, timeKey);
-    auto o2Rec = fs::exists(o2File) ? findOddsRecord(o2File, kO2RecordSize, timeKey)
+    // The file the race selection has just listed is not read again.
+    std::optional<OddsFile> read1, read2;
+    auto oddsFile = [&](const fs::path& file, int size,
+                        std::optional<OddsFile>& storage) -> const OddsFile& {
+        if (m_selectionOdds && m_selectionOdds->path() == file)
+            return *m_selectionOdds;
+        return storage.emplace(OddsFile::read(file, size));
+    };
+    const OddsFile& o1 = oddsFile(o1File, kO1RecordSize, read1);
+    auto o1Rec = o1.find(timeKey);
+    auto o2Rec = fs::exists(o2File) ? oddsFile(o2File, kO2RecordSize, read2).find(timeKey)
                                     : std::optional<std::string>();
     for (const auto& [rec, file] : {std::pair{&o1Rec, &o1File}, std::pair{&o2Rec, &o2File}}) {
         if (otherRace(*rec)) {
@@ -1060,7 +1078,7 @@ Outcome Workbench::readOddsBtnClick()
     } else if (s.UseUmaren && timeKey.size() == 8) {
         // The time list came from the quinella file: take the win odds announced last
         // before the chosen time, never whatever the slot held before.
-        if (auto earlier = findOddsRecordAtOrBefore(o1File, timeKey)) {
+        if (auto earlier = o1.findAtOrBefore(timeKey)) {
             s.store.O1Recs[r] = *earlier;
             const OddsView view(*earlier);
             setStatus("単勝オッズは " + view.announceHour() + ":" + view.announceMinute() +

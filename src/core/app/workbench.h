@@ -9,6 +9,7 @@
 #include "core/app/request_queue.h"
 #include "core/jvlink/jv_link.h"
 #include "core/odds/odds_arrays.h"
+#include "core/odds/odds_files.h"
 #include "core/odds/realtime_odds.h"
 #include "core/present/grid_sort.h"
 #include "core/present/pa_chart.h"
@@ -374,8 +375,9 @@ private:
     std::vector<std::function<void()>> m_deferred;
     std::shared_ptr<std::atomic<bool>> m_cardStop = std::make_shared<std::atomic<bool>>(false);
     bool m_cardsRunning = false;
-    std::vector<bool> m_batchAnalysed; // per DatList item, by the last M1Click
-    bool m_inBatch = false;            // M1Click is selecting its races
+    std::vector<bool> m_batchAnalysed;       // per DatList item, by the last M1Click
+    bool m_inBatch = false;                  // M1Click is selecting its races
+    std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
     // Cleared when this object goes: calls posted by requests check it before running.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -71,12 +71,17 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
     return static_cast<int>(before - lines.size());
 }
 
-std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std::string* damage,
-                                       bool keepDamaged)
+OddsFile OddsFile::read(const fs::path& file, int recordSize)
 {
-    const FixedRecordFile f = readFixedRecordFile(file, recordSize);
-    if (damage)
-        *damage = f.damage;
+    OddsFile f;
+    f.m_path = file;
+    f.m_records = readFixedRecordFile(file, recordSize);
+    return f;
+}
+
+std::vector<std::string> OddsFile::lines(bool keepDamaged) const
+{
+    const FixedRecordFile& f = m_records;
     std::vector<std::string> lines;
     lines.reserve(f.count);
     // A damaged announcement is no time point; every other one keeps its place.
@@ -84,6 +89,48 @@ std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std
         if (keepDamaged || !f.isDamaged(i))
             lines.push_back(f.bytes.substr(i * f.size, f.size - 2));
     return lines;
+}
+
+std::optional<std::string> OddsFile::find(std::string_view timeKey) const
+{
+    const FixedRecordFile& f = m_records;
+    if (timeKey.size() != 8)
+        return std::nullopt;
+    for (size_t i = 0; i < f.count; ++i) {
+        if (!f.isDamaged(i) && std::string_view(f.bytes).substr(i * f.size + 27, 8) == timeKey)
+            return f.bytes.substr(i * f.size, f.size);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> OddsFile::findAtOrBefore(std::string_view timeKey) const
+{
+    const FixedRecordFile& f = m_records;
+    if (timeKey.size() != 8)
+        return std::nullopt;
+    std::optional<std::string> best;
+    std::string bestTime;
+    for (size_t i = 0; i < f.count; ++i) {
+        if (f.isDamaged(i))
+            continue;
+        std::string_view t = std::string_view(f.bytes).substr(i * f.size + 27, 8);
+        if (t.substr(0, 4) != timeKey.substr(0, 4) || !isDigits(t) || t > timeKey)
+            continue;
+        if (!best || t > bestTime) {
+            best = f.bytes.substr(i * f.size, f.size);
+            bestTime = std::string(t);
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> readOddsLines(const fs::path& file, int recordSize, std::string* damage,
+                                       bool keepDamaged)
+{
+    const OddsFile f = OddsFile::read(file, recordSize);
+    if (damage)
+        *damage = f.damage();
+    return f.lines(keepDamaged);
 }
 
 std::string timeComboItem(std::string_view line)
@@ -109,37 +156,17 @@ std::string timeKeyOfItem(std::string_view item)
 std::optional<std::string> findOddsRecord(const fs::path& file, int recordSize,
                                           std::string_view timeKey, bool* damaged)
 {
-    const FixedRecordFile f = readFixedRecordFile(file, recordSize);
+    const OddsFile f = OddsFile::read(file, recordSize);
     if (damaged)
-        *damaged = !f.damage.empty();
-    if (timeKey.size() != 8)
-        return std::nullopt;
-    for (size_t i = 0; i < f.count; ++i) {
-        if (!f.isDamaged(i) && std::string_view(f.bytes).substr(i * f.size + 27, 8) == timeKey)
-            return f.bytes.substr(i * f.size, f.size);
-    }
-    return std::nullopt;
+        *damaged = !f.damage().empty();
+    return f.find(timeKey);
 }
 
 std::optional<std::string> findOddsRecordAtOrBefore(const fs::path& file, std::string_view timeKey)
 {
     if (timeKey.size() != 8)
         return std::nullopt;
-    const FixedRecordFile f = readFixedRecordFile(file, kO1RecordSize);
-    std::optional<std::string> best;
-    std::string bestTime;
-    for (size_t i = 0; i < f.count; ++i) {
-        if (f.isDamaged(i))
-            continue;
-        std::string_view t = std::string_view(f.bytes).substr(i * f.size + 27, 8);
-        if (t.substr(0, 4) != timeKey.substr(0, 4) || !isDigits(t) || t > timeKey)
-            continue;
-        if (!best || t > bestTime) {
-            best = f.bytes.substr(i * f.size, f.size);
-            bestTime = std::string(t);
-        }
-    }
-    return best;
+    return OddsFile::read(file, kO1RecordSize).findAtOrBefore(timeKey);
 }
 
 void fillOddsArrays(std::string_view o1, std::string_view o2, bool useUmaren, OddsArrays& arrays)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/odds/odds_arrays.h"
+#include "core/store/race_card_files.h"
 #include "core/store/record_views.h"
 
 #include <filesystem>
@@ -60,6 +61,26 @@ std::optional<std::string> findOddsRecord(const std::filesystem::path& file, int
 // and day; nullopt when there is none.
 std::optional<std::string> findOddsRecordAtOrBefore(const std::filesystem::path& file,
                                                     std::string_view timeKey);
+
+// An odds file read once, for the readings above without reading it again (a race
+// selection lists the time points and then loads one of them).
+class OddsFile
+{
+public:
+    // Throws Error when the file cannot be read.
+    static OddsFile read(const std::filesystem::path& file, int recordSize);
+
+    const std::filesystem::path& path() const { return m_path; }
+    int recordSize() const { return static_cast<int>(m_records.size); }
+    const std::string& damage() const { return m_records.damage; }
+    std::vector<std::string> lines(bool keepDamaged = false) const;
+    std::optional<std::string> find(std::string_view timeKey) const;
+    std::optional<std::string> findAtOrBefore(std::string_view timeKey) const;
+
+private:
+    std::filesystem::path m_path;
+    FixedRecordFile m_records;
+};
 
 // The one reading of an odds field's text (odds x 10): nullopt when blank, all "*" or
 // all "-"; the tenths otherwise (0 = no votes). Throws Error naming the field (`what`,

@@ -225,6 +225,25 @@ TEST_F(WorkbenchTest, SelectingARaceShowsTitlesAndPreselectsTheNearestTimePoint)
     EXPECT_EQ(sei[1], "10頭");
 }
 
+// The race selection reads its odds file once for the list and the chosen time point;
+// a later load reads it anew, so what an acquisition stored meanwhile is seen.
+TEST_F(WorkbenchTest, ALaterLoadReadsTheOddsFileAgain)
+{
+    storeRace(kRace1);
+    SaveOddsSeries(dir.path(), {o1Line(kRace1, "11290910")}, kO1Extension);
+    SaveOddsSeries(dir.path(), {o2Line(kRace1, "11290910")}, kO2Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const int pair = UmarenPairNumber(2, 5);
+    ASSERT_DOUBLE_EQ(wb.state().odds.UmarenOdds[pair], pairTenths(2, 5) / 10.0);
+
+    std::string changed = o2Line(kRace1, "11290910");
+    setField(changed, 45 + 13 * (pair - 1), "012345");
+    SaveOddsSeries(dir.path(), {changed}, kO2Extension);
+    EXPECT_FALSE(wb.ReadOddsBtnClick().failed());
+    EXPECT_DOUBLE_EQ(wb.state().odds.UmarenOdds[pair], 1234.5);
+}
+
 TEST_F(WorkbenchTest, MissingQuinellaFileStopsTheLoadWithItsMessage)
 {
     storeRace(kRace11);
