@@ -54,7 +54,6 @@ std::string fixed(double value, int width, int precision)
     if (!std::isfinite(value) || precision < 0 || precision > 20 || std::fabs(value) >= 1e30)
         return format("%*.*f", width, precision, value);
     char buffer[64];
-    char* end = buffer;
     // Most grid values: scaled to an integer below 1e9, and far enough from a half that
     // the scaling's rounding error (below 1e-7 there) cannot move the rounded result.
     // Everything else, ties included, goes through to_chars, which rounds exactly.
@@ -63,21 +62,37 @@ std::string fixed(double value, int width, int precision)
         precision <= 6 ? std::fabs(value) * kPowers[precision] : std::numeric_limits<double>::max();
     const double fraction = scaled - std::floor(scaled);
     if (scaled < 1e9 && std::fabs(fraction - 0.5) > 1e-6) {
+        // Right to left into the end of the buffer, two digits at a time.
+        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
+                                         "25262728293031323334353637383940414243444546474849"
+                                         "50515253545556575859606162636465666768697071727374"
+                                         "75767778798081828384858687888990919293949596979899";
         auto n = static_cast<unsigned>(scaled + 0.5);
-        char digits[16];
-        int count = 0;
-        do {
-            digits[count++] = static_cast<char>('0' + n % 10);
-            n /= 10;
-        } while (n > 0 || count <= precision);
-        if (std::signbit(value))
-            *end++ = '-';
-        for (int i = count - 1; i >= 0; --i) {
-            *end++ = digits[i];
-            if (i == precision && precision > 0)
-                *end++ = '.';
+        char* p = buffer + sizeof buffer;
+        int digits = 0;
+        auto put = [&](char c) {
+            if (digits == precision && precision > 0)
+                *--p = '.';
+            *--p = c;
+            ++digits;
+        };
+        while (n >= 100) {
+            const unsigned two = n % 100;
+            n /= 100;
+            put(kPairs[2 * two + 1]);
+            put(kPairs[2 * two]);
         }
-        return padLeftTo(buffer, end, width);
+        if (n >= 10) {
+            put(kPairs[2 * n + 1]);
+            put(kPairs[2 * n]);
+        } else {
+            put(static_cast<char>('0' + n));
+        }
+        while (digits <= precision)
+            put('0');
+        if (std::signbit(value))
+            *--p = '-';
+        return padLeftTo(p, buffer + sizeof buffer, width);
     }
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
