@@ -3,24 +3,46 @@
 BUILD   ?= build
 JOBS    ?= 2
 WERROR  ?= $(if $(CI),ON,OFF)
-SUDO    := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBS    := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            nlohmann-json3-dev libcli11-dev \
            qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev \
            fonts-ipafont-gothic fonts-noto-cjk
+# The fuzz targets need clang and its libFuzzer runtime.
+FUZZ_DEBS := clang libclang-rt-14-dev
+SAN_ENV := LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
+ASAN_ENV := $(SAN_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
+# The tests of the request queue, the acquisitions and their timers.
+TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*
 
-.PHONY: all deps configure build test bench demo format-check clean
+.PHONY: all deps fuzz-deps configure build test bench demo format-check sanitize tsan \
+        fuzz-smoke clean
 
 all: build
 
-deps:
+# Installs what is missing: as root directly, else through sudo; says what to install
+# when neither can.
+define install_missing
 	@missing=""; \
-	for p in $(DEBS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
+	    if [ "$$(id -u)" = 0 ]; then sudo=""; \
+	    elif command -v sudo >/dev/null && { sudo -n true 2>/dev/null || [ -t 0 ]; }; then sudo=sudo; \
+	    else echo "Missing Debian packages:$$missing"; \
+	         echo "Install them as root (apt-get install$$missing) or run make with sudo rights."; \
+	         exit 1; fi; \
 	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	    $$sudo apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(DEBS))
+
+fuzz-deps: deps
+	$(call install_missing,$(FUZZ_DEBS))
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DSORVANTIX_WERROR=$(WERROR)
@@ -35,17 +57,37 @@ test: build
 demo: build
 	BUILD=$(BUILD) scripts/demo.sh
 
-bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target sorvantix_bench sorvantix_gui_bench
-	$(BUILD)/bench/sorvantix_bench
-	$(BUILD)/bench/sorvantix_gui_bench
+# The benchmark table (bench/run: Release build in build-bench, figures and ratios).
+bench: deps
+	bench/run
 
 # Every C++ file as clang-format 14 (Debian 12's, named in .clang-format) writes it.
 format-check:
-	@command -v clang-format >/dev/null || { $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends clang-format; }
-	find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
+	$(call install_missing,clang-format)
+	find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
 	@echo "format-check: every file is formatted"
 
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVANTIX_SANITIZE=address \
+	    -DSORVANTIX_WERROR=$(WERROR)
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
+
+# The request queue, acquisition and window timer tests under ThreadSanitizer (setarch -R:
+# GCC 12's TSan cannot map its shadow under the newest kernels' address randomisation).
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVANTIX_SANITIZE=thread \
+	    -DSORVANTIX_WERROR=$(WERROR)
+	cmake --build build-tsan -j $(JOBS) --target core_tests gui_tests gui_windows_tests
+	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/core_tests --gtest_filter='$(TSAN_CORE_TESTS)'
+	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_tests automaticAcquisitionFetchesADueRace
+	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_windows_tests
+
+# Every fuzz target for a short time (scripts/fuzz.sh --time 600 for a real run).
+FUZZ_TIME ?= 20
+fuzz-smoke: fuzz-deps
+	scripts/fuzz.sh --time $(FUZZ_TIME)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench

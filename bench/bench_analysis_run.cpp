@@ -2,6 +2,7 @@
 #include "core/analysis/analysis_computation.h"
 #include "core/analysis/analysis_display.h"
 #include "core/analysis/suisho_params.h"
+#include "core/odds/odds_files.h"
 #include "core/present/grid_sort.h"
 #include "core/store/record_builder.h"
 
@@ -12,9 +13,11 @@ namespace {
 
 using namespace sorvantix;
 
+const std::string kKey = "2026112905050811";
+
 // One analysis run of a loaded time point, as the odds loading performs it: reset,
-// results, odds arrays, computation, display (with the recommended-horse file) and
-// the sort of the pressed button.
+// results, odds arrays from the O1 and O2 records, computation, display (with the
+// recommended-horse file) and the sort of the pressed button.
 void BM_AnalysisRun(benchmark::State& state)
 {
     RecordBuilder ra(RecordType::RA);
@@ -27,7 +30,7 @@ void BM_AnalysisRun(benchmark::State& state)
         se[static_cast<size_t>(h - 1)] = b.bytes();
     }
     std::string hr = RecordBuilder(RecordType::HR).setRaceKey("2026112905050811").bytes();
-    OddsArrays loaded = bench::sixteenRunners();
+    const auto [o1, o2] = bench::sixteenRunnerRecords(kKey, "11291530");
     auto dir = std::filesystem::temp_directory_path() / "sorvantix-bench-run";
     std::filesystem::create_directories(dir);
 
@@ -39,7 +42,7 @@ void BM_AnalysisRun(benchmark::State& state)
     for (auto _ : state) {
         display.ClearBtnClick(ra.bytes(), analysis, odds, results);
         display.seiBtnClick(se, hr, results);
-        odds = loaded;
+        fillOddsArrays(o1, o2, true, odds);
         computeAnalysis(odds, params, analysis);
         display.HyojiBtnClick(ra.bytes(), analysis, odds, results, dir);
         sortAnalysisTable(display.StringGrid1, SortButton::Top3Pa);
@@ -48,5 +51,17 @@ void BM_AnalysisRun(benchmark::State& state)
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_AnalysisRun)->Unit(benchmark::kMicrosecond);
+
+// The reference: the same time point's O1 and O2 records parsed into the odds arrays.
+void BM_ParseTimePoint(benchmark::State& state)
+{
+    const auto [o1, o2] = bench::sixteenRunnerRecords(kKey, "11291530");
+    for (auto _ : state) {
+        OddsArrays odds;
+        fillOddsArrays(o1, o2, true, odds);
+        benchmark::DoNotOptimize(odds.UmarenOdds.data());
+    }
+}
+BENCHMARK(BM_ParseTimePoint)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -30,35 +30,12 @@ const Series& series()
 {
     static const Series s = [] {
         Series out;
-        const OddsArrays base = bench::sixteenRunners();
         for (int t = 0; t < kTimePoints; ++t) {
             const std::string time = format("1206%02d%02d", 9 + t / 60, t % 60);
             const double drift = 1.0 + 0.002 * ((t * 7) % 11 - 5);
-            RecordBuilder o1(RecordType::O1);
-            o1.setRaceKey("2026120606050211")
-                .set("announce_time", time)
-                .set("registered", kRunners);
-            RecordBuilder o2(RecordType::O2);
-            o2.setRaceKey("2026120606050211")
-                .set("announce_time", time)
-                .set("registered", kRunners);
-            for (int h = 1; h <= kRunners; ++h) {
-                o1.set("win_horse", h, h);
-                o1.set("win_odds", h, format("%04d", static_cast<int>(base.TanOdds[h] * 10)));
-            }
-            for (int p = 1; p <= 153; ++p) {
-                if (base.UmarenOdds[p] <= 0)
-                    continue;
-                const std::string label = UmarenPairText(p);
-                o2.set("quinella_pair", p,
-                       format("%02d%02d", std::stoi(label.substr(0, 2)),
-                              std::stoi(label.substr(3, 2))));
-                o2.set("quinella_odds", p,
-                       format("%06d", static_cast<int>(base.UmarenOdds[p] * 10 * drift)));
-            }
-            std::string a = o1.bytes(), b = o2.bytes();
-            out.O1Lines.push_back(a.substr(0, a.size() - 2));
-            out.O2Lines.push_back(b.substr(0, b.size() - 2));
+            auto [o1, o2] = bench::sixteenRunnerRecords("2026120606050211", time, drift);
+            out.O1Lines.push_back(std::move(o1));
+            out.O2Lines.push_back(std::move(o2));
         }
         return out;
     }();

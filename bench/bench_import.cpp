@@ -65,8 +65,8 @@ std::map<std::string, std::string> snapshot(const fs::path& dir)
 // the Data folder an import ends with.
 struct Year
 {
-    fs::path root = fs::temp_directory_path() / ("sorvantix-bench-import-" +
-                                                 std::to_string(::getpid()));
+    fs::path root =
+        fs::temp_directory_path() / ("sorvantix-bench-import-" + std::to_string(::getpid()));
     fs::path feed = root / "feed";
     fs::path app = root / "app";
     int races = 0;
@@ -95,10 +95,7 @@ struct Year
     }
     ~Year() { fs::remove_all(root); }
 
-    ReplayJvLinkFolders folders() const
-    {
-        return {app / "jvlink.ini", app / "jvcache", feed};
-    }
+    ReplayJvLinkFolders folders() const { return {app / "jvlink.ini", app / "jvcache", feed}; }
     fs::path data() const { return app / "Data"; }
     fs::path cache() const { return app / "jvcache" / "RACE"; }
 };
@@ -179,8 +176,8 @@ void BM_BulkImportYearPlainWrite(benchmark::State& state)
         fs::create_directories(y.data());
         for (const auto& [name, bytes] : y.expected) {
             const int fd = ::open((y.data() / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) !=
-                              static_cast<ssize_t>(bytes.size())) {
+            if (fd < 0 ||
+                ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
                 state.SkipWithError("write failed");
                 return;
             }

@@ -2,9 +2,13 @@
 
 #include "core/odds/odds_arrays.h"
 #include "core/store/racing_codes.h"
+#include "core/store/record_builder.h"
+#include "core/text/format.h"
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 namespace bench {
 
@@ -36,6 +40,34 @@ inline sorvantix::OddsArrays sixteenRunners()
         }
     }
     return odds;
+}
+
+// The O1 and O2 records (without CR LF) of sixteenRunners() announced at `time`
+// (MMDDhhmm) for race `key`, the quinella odds scaled by `drift`.
+inline std::pair<std::string, std::string>
+sixteenRunnerRecords(const std::string& key, const std::string& time, double drift = 1.0)
+{
+    using namespace sorvantix;
+    const OddsArrays base = sixteenRunners();
+    RecordBuilder o1(RecordType::O1);
+    o1.setRaceKey(key).set("announce_time", time).set("registered", 16);
+    RecordBuilder o2(RecordType::O2);
+    o2.setRaceKey(key).set("announce_time", time).set("registered", 16);
+    for (int h = 1; h <= 16; ++h) {
+        o1.set("win_horse", h, h);
+        o1.set("win_odds", h, format("%04d", static_cast<int>(base.TanOdds[h] * 10)));
+    }
+    for (int p = 1; p <= 153; ++p) {
+        if (base.UmarenOdds[p] <= 0)
+            continue;
+        const std::string label = UmarenPairText(p);
+        o2.set("quinella_pair", p,
+               format("%02d%02d", std::stoi(label.substr(0, 2)), std::stoi(label.substr(3, 2))));
+        o2.set("quinella_odds", p,
+               format("%06d", static_cast<int>(base.UmarenOdds[p] * 10 * drift)));
+    }
+    std::string a = o1.bytes(), b = o2.bytes();
+    return {a.substr(0, a.size() - 2), b.substr(0, b.size() - 2)};
 }
 
 } // namespace bench

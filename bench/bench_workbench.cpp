@@ -37,8 +37,8 @@ public:
 
 struct Sunday
 {
-    fs::path root = fs::temp_directory_path() /
-                    ("sorvantix-bench-workbench-" + std::to_string(::getpid()));
+    fs::path root =
+        fs::temp_directory_path() / ("sorvantix-bench-workbench-" + std::to_string(::getpid()));
     AppDir app{root / "app"};
     std::vector<std::string> raceKeys;
 
@@ -86,10 +86,10 @@ void BM_LoadOddsFiles36Races(benchmark::State& state)
     for (auto _ : state) {
         lines = 0;
         for (const auto& key : s.raceKeys) {
-            lines += readOddsLines(oddsFilePath(s.app.root(), key, kO1Extension), kO1RecordSize)
-                         .size();
-            lines += readOddsLines(oddsFilePath(s.app.root(), key, kO2Extension), kO2RecordSize)
-                         .size();
+            lines +=
+                readOddsLines(oddsFilePath(s.app.root(), key, kO1Extension), kO1RecordSize).size();
+            lines +=
+                readOddsLines(oddsFilePath(s.app.root(), key, kO2Extension), kO2RecordSize).size();
         }
     }
     state.counters["lines"] = static_cast<double>(lines);
@@ -101,8 +101,8 @@ BENCHMARK(BM_LoadOddsFiles36Races)->Unit(benchmark::kMillisecond);
 // the day list reads names.
 struct TenYears
 {
-    fs::path root = fs::temp_directory_path() /
-                    ("sorvantix-bench-tenyears-" + std::to_string(::getpid()));
+    fs::path root =
+        fs::temp_directory_path() / ("sorvantix-bench-tenyears-" + std::to_string(::getpid()));
     AppDir app{root / "app"};
     size_t entries = 0;
 
