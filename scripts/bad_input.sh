@@ -60,32 +60,35 @@ se=$(line_of "$(ls "$work/good"/RACE/*-SE_cards.jvd)" 1)
 hr=$(line_of "$(ls "$work/good"/RACE/*-HR_payouts.jvd)" 1)
 # Race 12's key with another race number (26-27) or day (16-19).
 key_race() { patch "$1" 26 "$2"; }
+# Records as JV-Link delivers them end with CR LF; the file's last line has a bare LF,
+# which the replay reports as damaged file content (-403) once everything before it
+# has been read.
 {
-    printf '%s\n' "${ra:0:600}"                              # RA cut short
-    printf '%s\n' "${se}XX"                                  # SE too long
-    printf '%s\n' "$(patch "$ra" 12 "2026AB06")"             # non-digit key
-    printf '%s\n' "$(patch "$ra" 1 "ZZ")"                    # unknown record type
+    printf '%s\r\n' "${ra:0:600}"                                   # RA cut short
+    printf '%s\r\n' "${se%$'\r'}XX"                                # SE too long
+    printf '%s\n' "$(patch "$ra" 12 "2026AB06")"                     # non-digit key
+    printf '%s\n' "$(patch "$ra" 1 "ZZ")"                            # unknown record type
     for race in 00 13 99; do
         printf '%s\n' "$(key_race "$ra" "$race")"
         printf '%s\n' "$(key_race "$se" "$race")"
         printf '%s\n' "$(key_race "$hr" "$race")"
     done
-    printf '%s\n' "$(patch "$se" 29 "00")"                   # horse 0
-    printf '%s\n' "$(patch "$se" 29 "19")"                   # horse 19
+    printf '%s\n' "$(patch "$se" 29 "00")"                           # horse 0
+    printf '%s\n' "$(patch "$se" 29 "19")"                           # horse 19
     # A race of Monday the 7th, 99 registered runners; and one with blanks.
     printf '%s\n' "$(patch "$(patch "$ra" 16 "1207")" 882 "99")"
     printf '%s\n' "$(patch "$(patch "$(patch "$ra" 16 "1207")" 26 "02")" 882 "  ")"
-    printf '%s\n%s\n' "${se:0:300}" "${se:300}"              # stray LF inside a record
+    printf '%s\n%s\n' "${se:0:300}" "${se:300}"                       # stray LF inside a record
 } >"$work/bad/RACE/20261207180000-bad.jvd"
 
 # Real-time odds of the first race: a garbage win-odds field at a time of its own, a
-# short line, a line of another race, and a stray LF.
+# short line, a line of another race, and last a stray LF.
 key=$(head -c 27 "$(ls "$work/good"/0B41/*.jvd | head -1)" | tail -c 16)
 o1file="$work/bad/0B41/$key.jvd"
 o1=$(line_of "$o1file" 1)
 {
     printf '%s\n' "$(patch "$(patch "$o1" 32 "2359")" 48 "ab.c")"
-    printf '%s\n' "${o1:0:100}"
+    printf '%s\r\n' "${o1:0:100}"
     printf '%s\n' "$(patch "$o1" 26 "12")"
     printf '%s\n%s\n' "${o1:0:500}" "${o1:500}"
 } >>"$o1file"
@@ -118,8 +121,9 @@ for side in good bad; do
     done
     run "$app" fetch-results "$day"
 done
-echo "refused by the card import: $(grep -a -c '' "$work/bad-cards.err") message lines," \
-    "e.g. $(grep -a -m1 -E '不正|長さ|範囲' "$work/bad-cards.err" | head -c 160)"
+echo "the card import over the bad records said:"
+grep -a -v -E 'ダウンロード中|データ読込み中|以降のデータ取込|JVOpen正常|ReadCount' \
+    "$work/bad-cards.err" | head -8 | cut -c1-160 | sed 's/^/    /'
 
 # No good record lost: every day file of the clean feed is in the bad run's Data/
 # byte for byte; the odds files hold every good line.
