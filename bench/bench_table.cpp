@@ -2,11 +2,10 @@
 // figure, and where a reference is named the ratio to it measured in the same run,
 // against its goal. Refuses figures that do not come from an optimised build.
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,8 +42,8 @@ const std::vector<Row>& rows()
          Row::Goal::RatioAtMost, 10, 0.050},
         {"Batch of a 36-race day", "BM_Batch36Races", "BM_LoadOddsFiles36Races",
          Row::Goal::RatioAtMost, 3},
-        {"PA-ratio chart of 300 time points", "BM_ChartBuild300TimePoints",
-         "BM_ParseOddsLines300", Row::Goal::RatioAtMost, 3},
+        {"PA-ratio chart of 300 time points", "BM_ChartBuild300TimePoints", "BM_ParseOddsLines300",
+         Row::Goal::RatioAtMost, 3},
         {"Day list and day among ten years of day files", "BM_DayListAndLoadTenYears",
          "BM_ListDataFolderTenYears", Row::Goal::RatioAtMost, 3},
         {"Window: start to a shown main window with a day", "BM_StartToShownWindowWithADay",
@@ -135,12 +134,12 @@ int main(int argc, char** argv)
         if (row.reference) {
             auto ref = figures.find(row.reference);
             if (ref == figures.end() || ref->second.ms <= 0) {
-                std::printf("| %s | %s | (%s not run) | | | |\n", row.what,
-                            figureText(ms).c_str(), row.reference);
+                std::printf("| %s | %s | (%s not run) | | | |\n", row.what, figureText(ms).c_str(),
+                            row.reference);
                 continue;
             }
-            const double r = row.goal == Row::Goal::SpeedUpAtLeast ? ref->second.ms / ms
-                                                                   : ms / ref->second.ms;
+            const double r =
+                row.goal == Row::Goal::SpeedUpAtLeast ? ref->second.ms / ms : ms / ref->second.ms;
             char text[64];
             std::snprintf(text, sizeof text, "%.1f×%s", r,
                           row.goal == Row::Goal::SpeedUpAtLeast ? " faster" : "");
@@ -166,6 +165,7 @@ int main(int argc, char** argv)
         std::printf("| %s | %s | %s | %s | %s | %s |\n", row.what, figureText(ms).c_str(),
                     reference.c_str(), ratio.c_str(), goal.c_str(), met ? "yes" : "**no**");
     }
-    std::printf("\n%s\n", missed == 0 ? "Every goal met." : "Goals missed: see the rows marked no.");
+    std::printf("\n%s\n",
+                missed == 0 ? "Every goal met." : "Goals missed: see the rows marked no.");
     return 0;
 }
