@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QMetaObject>
 #include <clocale>
 
 namespace sorvantix::gui {
@@ -35,10 +34,9 @@ Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
 {
     m_jvLink = std::make_unique<ReplayJvLink>(m_appDir.root());
     m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
-    // Reports of the request queue arrive as queued calls on the Qt event loop.
-    m_workbench->connectJvLink(*m_jvLink, [](std::function<void()> call) {
-        QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
-    });
+    // Reports of the request queue arrive as calls on the Qt event loop.
+    m_workbench->connectJvLink(
+        *m_jvLink, [this](std::function<void()> call) { m_ownerQueue.post(std::move(call)); });
     m_window = std::make_unique<TMainForm>(*m_workbench, m_person, m_jvLink.get());
     m_person.setParent(m_window.get());
 }

@@ -6,6 +6,7 @@
 #include "core/text/clock.h"
 #include "gui/gui_person.h"
 #include "gui/main_form.h"
+#include "gui/owner_queue.h"
 
 #include <memory>
 #include <optional>
@@ -40,6 +41,7 @@ private:
     SystemClock m_systemClock;
     const Clock& m_clock;
     GuiPerson m_person;
+    OwnerQueue m_ownerQueue; // outlives the Workbench, whose worker posts to it
     std::unique_ptr<ReplayJvLink> m_jvLink;
     std::unique_ptr<Workbench> m_workbench;
     std::unique_ptr<TMainForm> m_window;
