@@ -12,7 +12,7 @@ FUZZ_DEBS := clang libclang-rt-14-dev
 SAN_ENV := LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
 ASAN_ENV := $(SAN_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
+TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/tests/tsan.supp
 # The tests of the request queue, the acquisitions and their timers.
 TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*
 
