@@ -11,9 +11,9 @@
 #include "core/store/race_card_files.h"
 #include "core/text/clock.h"
 #include "core/text/ini_file.h"
-#include "core/text/person.h"
 #include "core/text/text_file.h"
 #include "feed/feed_writer.h"
+#include "quiet_person.h"
 
 #include <algorithm>
 #include <atomic>
@@ -31,17 +31,6 @@ namespace fs = std::filesystem;
 using namespace sorvantix;
 
 const std::string kSid = "SA730519/SD815207/Sorvantix/Ver.1.30";
-
-class QuietPerson : public Person
-{
-public:
-    void beep() override {}
-    void information(const std::string&) override {}
-    bool question(const std::string&) override { return true; }
-    void status(const std::string&) override {}
-    void setClipboardText(const std::string&) override {}
-    void openFile(const fs::path&) override {}
-};
 
 std::vector<fs::path> filesOf(const fs::path& dir)
 {
@@ -114,7 +103,7 @@ CardRunOutcome importOnce(const Year& y)
     link.JVInit(kSid);
     TIniGT ini(y.app / "sorvantix.ini");
     SettableClock clock{{2026, 1, 10, 9, 0, 0}};
-    QuietPerson person;
+    bench::QuietPerson person;
     std::atomic<bool> stop{false};
     TGetDataForm form(link, y.app, ini, clock, person, stop);
     form.FormCreate();

@@ -8,9 +8,9 @@
 #include "core/odds/odds_files.h"
 #include "core/store/race_card_files.h"
 #include "core/text/clock.h"
-#include "core/text/person.h"
 #include "core/text/text_file.h"
 #include "feed_import.h"
+#include "quiet_person.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>
@@ -23,17 +23,6 @@ using namespace sorvantix;
 namespace fs = std::filesystem;
 
 namespace {
-
-class QuietPerson : public Person
-{
-public:
-    void beep() override {}
-    void information(const std::string&) override {}
-    bool question(const std::string&) override { return true; }
-    void status(const std::string&) override {}
-    void setClipboardText(const std::string&) override {}
-    void openFile(const fs::path&) override {}
-};
 
 struct Sunday
 {
@@ -63,7 +52,7 @@ Sunday& sunday()
 void BM_Batch36Races(benchmark::State& state)
 {
     Sunday& s = sunday();
-    QuietPerson person;
+    bench::QuietPerson person;
     SettableClock clock{{2026, 11, 30, 9, 0, 0}};
     Workbench wb(s.app, person, clock);
     wb.MakeDataListBtnClick();
@@ -138,7 +127,7 @@ TenYears& tenYears()
 void BM_DayListAndLoadTenYears(benchmark::State& state)
 {
     TenYears& years = tenYears();
-    QuietPerson person;
+    bench::QuietPerson person;
     SettableClock clock{{2026, 11, 30, 9, 0, 0}};
     Workbench wb(years.app, person, clock);
     for (auto _ : state) {

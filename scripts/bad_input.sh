@@ -125,17 +125,21 @@ echo "the card import over the bad records said:"
 grep -a -v -E 'ダウンロード中|データ読込み中|以降のデータ取込|JVOpen正常|ReadCount' \
     "$work/bad-cards.err" | head -8 | cut -c1-160 | sed 's/^/    /'
 
-# No good record lost: every day file of the clean feed is in the bad run's Data/
-# byte for byte; the odds files hold every good line.
-for f in "$work/good-app/Data"/*.jv*; do
-    name=$(basename "$f")
-    cmp -s "$f" "$work/bad-app/Data/$name" || fail "Data/$name differs from the clean import"
-done
-for f in "$work/good-app/Data/$day"/*; do
-    name=$(basename "$f")
-    missing=$(comm -23 <(sort "$f") <(sort "$work/bad-app/Data/$day/$name") | wc -l)
-    [ "$missing" -eq 0 ] || fail "Data/$day/$name lost $missing good lines"
-done
+# No good record lost: every day file of the clean feed is in `data` byte for byte,
+# and its odds files hold every good line.
+expect_good_records() { # data folder, what to say on a loss
+    local data=$1 when=$2 f name missing
+    for f in "$work/good-app/Data"/*.jv*; do
+        name=$(basename "$f")
+        cmp -s "$f" "$data/$name" || fail "Data/$name differs from the clean import $when"
+    done
+    for f in "$work/good-app/Data/$day"/*; do
+        name=$(basename "$f")
+        missing=$(comm -23 <(sort "$f") <(sort "$data/$day/$name") | wc -l)
+        [ "$missing" -eq 0 ] || fail "Data/$day/$name lost $missing good lines $when"
+    done
+}
+expect_good_records "$work/bad-app/Data" "after the bad input"
 extra=$(comm -13 <(ls "$work/good-app/Data") <(ls "$work/bad-app/Data"))
 echo "day files only in the bad import: ${extra:-none}"
 
@@ -188,15 +192,7 @@ run "$bad" fetch-results "$day"
 for k in $("$cli" --app-dir "$bad" races "$day" --keys 2>/dev/null); do
     run "$bad" fetch-odds "$k"
 done
-for f in "$work/good-app/Data"/*.jv*; do
-    name=$(basename "$f")
-    cmp -s "$f" "$data/$name" || fail "Data/$name not restored by a new import"
-done
-for f in "$work/good-app/Data/$day"/*; do
-    name=$(basename "$f")
-    missing=$(comm -23 <(sort "$f") <(sort "$data/$day/$name") | wc -l)
-    [ "$missing" -eq 0 ] || fail "Data/$day/$name lost $missing good lines after a new fetch"
-done
+expect_good_records "$data" "after a new import over the damaged files"
 
 if [ "$failures" -eq 0 ]; then
     echo "PASS: $checks commands on bad input, no crash, no good record lost"
