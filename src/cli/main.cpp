@@ -2,6 +2,7 @@
 
 #include "cli/acquisition_commands.h"
 #include "cli/cli_output.h"
+#include "cli/study_commands.h"
 #include "core/app/app_dir.h"
 #include "core/app/suisho_set_model.h"
 #include "core/app/suisho_set_port.h"
@@ -222,6 +223,8 @@ int main(int argc, char** argv)
 
     cli::AcquisitionCommands acquisition;
     cli::addAcquisitionCommands(app, acquisition);
+    cli::StudyCommands study;
+    cli::addStudyCommands(app, study);
 
     CLI11_PARSE(app, argc, argv);
 
@@ -239,6 +242,8 @@ int main(int argc, char** argv)
 
         if (acquisition.chosen())
             return cli::runAcquisitionCommand(acquisition, appDir, person, clock);
+        if (study.chosen())
+            return cli::runStudyCommand(study, appDir, wb);
         if (*days) {
             wb.MakeDataListBtnClick();
             for (const auto& d : wb.state().DateCombo)

@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bottom to top.
-constexpr std::array kLayers{"text",    "jvlink",   "store",   "odds",
-                             "results", "analysis", "present", "app"};
+constexpr std::array kLayers{"text",     "jvlink",  "store", "odds", "results",
+                             "analysis", "present", "study", "app"};
 
 int layerOf(const std::string& folder)
 {

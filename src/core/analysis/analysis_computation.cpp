@@ -79,7 +79,7 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
         for (int j = i + 1; j <= kHorses; ++j) {
             int p = pairOf(i, j);
             if (odds.UmarenOdds[p] > 0) {
-                share[p] = 75 / odds.UmarenOdds[p];
+                share[p] = kQuinellaPayoutPercent / odds.UmarenOdds[p];
                 sum[i] += share[p];
                 sum[j] += share[p];
             }
@@ -90,7 +90,7 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
     double total = 0;
     for (int r = 1; r <= kHorses; ++r) {
         if (odds.TanOdds[r] > 0)
-            st.TanShare[r] = 80 / odds.TanOdds[r];
+            st.TanShare[r] = kWinPayoutPercent / odds.TanOdds[r];
         total += sum[r];
     }
 

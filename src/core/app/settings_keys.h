@@ -69,6 +69,11 @@ inline constexpr IntSetting kDelay{{"Time", "delay"}, 5};                // minu
 // "yyyy/mm/dd hh:nn:ss" of the newest file read; empty before the first download.
 inline constexpr TextSetting kLastTime{{"JvDataGet", "LastTime"}, ""};
 inline constexpr IntSetting kSetID{{"UserSetting", "SetID"}, 0}; // parameter-set index
+// Alerts of the automatic acquisition: switches 1/0 and the PA ratio level as text
+// ("2.0"; "0" switches it off).
+inline constexpr IntSetting kAlertSingular{{"Alert", "Singular"}, 1};
+inline constexpr IntSetting kAlertTokusho{{"Alert", "Tokusho"}, 1};
+inline constexpr TextSetting kAlertPaLevel{{"Alert", "PaLevel"}, "2.0"};
 
 } // namespace settings
 

@@ -4,6 +4,7 @@
 #include "core/analysis/suisho_params.h"
 #include "core/app/settings_keys.h"
 #include "core/app/startup.h"
+#include "core/app/study_settings.h"
 #include "core/odds/odds_files.h"
 #include "core/present/clipboard_text.h"
 #include "core/results/payout_acquisition.h"
@@ -136,6 +137,8 @@ struct Workbench::Snapshot
     bool Panel3Visible = false;
     AutoOddsControls controls;
     int pending = 0;
+    unsigned oddsSerial = 0;
+    unsigned alertSerial = 0;
 };
 
 // The main window as the automatic acquisition sees it.
@@ -199,7 +202,8 @@ std::string Parts::text() const
     static constexpr std::pair<Part, const char*> kNames[] = {
         {Part::DayList, "DayList"},   {Part::RaceList, "RaceList"}, {Part::Title, "Title"},
         {Part::TimeList, "TimeList"}, {Part::Grids, "Grids"},       {Part::Labels, "Labels"},
-        {Part::Chart, "Chart"},       {Part::Status, "Status"},     {Part::Enabled, "Enabled"}};
+        {Part::Chart, "Chart"},       {Part::Status, "Status"},     {Part::Enabled, "Enabled"},
+        {Part::Odds, "Odds"},         {Part::Alerts, "Alerts"}};
     std::string out;
     for (const auto& [part, name] : kNames)
         if (has(part))
@@ -241,6 +245,8 @@ Workbench::Snapshot Workbench::snapshot() const
     snap.statusSerial = m_statusSerial;
     snap.Panel3Visible = s.Panel3Visible;
     snap.controls = m_auto.controls();
+    snap.oddsSerial = m_oddsSerial;
+    snap.alertSerial = m_alertSerial;
     snap.pending = m_pending;
     return snap;
 }
@@ -289,6 +295,10 @@ void Workbench::notifyChanges()
     if (now.Panel3Visible != was.Panel3Visible || !(now.controls == was.controls) ||
         (now.pending > 0) != (was.pending > 0))
         parts |= Part::Enabled;
+    if (now.oddsSerial != was.oddsSerial)
+        parts |= Part::Odds;
+    if (now.alertSerial != was.alertSerial)
+        parts |= Part::Alerts;
     *m_shown = std::move(now);
     if (parts.empty())
         return;
@@ -465,6 +475,19 @@ std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
         return 0;
     std::string ra = m_state.store.RaRecs.at(
         static_cast<size_t>(m_state.DatList[static_cast<size_t>(index)].slot));
+    // While the automatic acquisition runs, what the fetch brings is compared with what
+    // was stored before it.
+    std::optional<ArchivedRace> watched;
+    size_t known = 0;
+    if (m_auto.controls().Timer2Enabled) {
+        try {
+            watched = raceOfItem(index);
+            if (watched)
+                known = RaceOddsSeries::read(*watched).size();
+        } catch (const std::exception&) {
+            watched.reset(); // an unreadable odds file: the fetch itself says what is wrong
+        }
+    }
     auto result = std::make_shared<SokuhoOddsResult>();
     auto lists = std::make_shared<OddsRecvLists>();
     auto messages = std::make_shared<CollectingPerson>();
@@ -475,15 +498,62 @@ std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
         *result = sorvantix::SokuhoOddsBtnClick(*m_jvLink, root, ra, *lists, *messages,
                                                 postedAppendError(progress), &cancel);
     };
-    events.done = [this, result, lists,
+    events.done = [this, result, lists, watched, known,
                    done = std::move(events.done)](const RequestOutcome& outcome) {
         reportFailure(outcome, false);
-        if (outcome.end != RequestOutcome::End::Failed)
+        if (outcome.end != RequestOutcome::End::Failed) {
             afterOdds(*result, std::move(*lists));
+            if (result->ran) {
+                ++m_oddsSerial;
+                if (watched)
+                    raiseAlerts(watched->raceKey, known);
+            }
+        }
         if (done)
             done(outcome);
     };
     return submit("ｵｯｽﾞ取得", std::move(work), std::move(events), messages);
+}
+
+std::optional<ArchivedRace> Workbench::raceOfItem(int index) const
+{
+    const WorkbenchState& s = m_state;
+    if (index < 0 || index >= static_cast<int>(s.DatList.size()) || s.DateComboIndex < 0 ||
+        s.DateComboIndex >= static_cast<int>(s.DateCombo.size()))
+        return std::nullopt;
+    auto day = DayName::parse(s.DateCombo[static_cast<size_t>(s.DateComboIndex)]);
+    if (!day)
+        return std::nullopt;
+    return archivedRace(m_appDir.root(), *day, s.store,
+                        s.DatList[static_cast<size_t>(index)].slot);
+}
+
+void Workbench::raiseAlerts(const std::string& raceKey, size_t knownTimePoints)
+{
+    boundary("raiseAlerts", [&] {
+        int index = raceIndexOf(raceKey);
+        std::optional<ArchivedRace> race = raceOfItem(index);
+        if (!race)
+            return Outcome::nothingToDo();
+        const ParamSet set = activeParamSet(m_ini, m_appDir.userSetFile());
+        const RaceOddsSeries series = RaceOddsSeries::read(*race);
+        std::vector<OddsAlert> alerts =
+            seriesAlerts(*race, series, knownTimePoints, set.params, readAlertSettings(m_ini));
+        if (alerts.empty())
+            return Outcome::nothingToDo();
+        m_alerts = std::move(alerts);
+        ++m_alertSerial;
+        std::vector<std::string> lines;
+        const std::string now = dateTimeText(m_clock.now());
+        for (const auto& a : m_alerts)
+            lines.push_back(now + "\t" + a.text());
+        try {
+            appendAlertLog(m_appDir.root(), race->day, lines);
+        } catch (const std::exception& e) {
+            setStatus(std::string("アラートログに書き込めません: ") + e.what());
+        }
+        return Outcome::done();
+    });
 }
 
 std::uint64_t Workbench::requestResults(bool quiet, RequestEvents events)

@@ -17,6 +17,7 @@
 #include "core/results/hit_report.h"
 #include "core/results/payout_acquisition.h"
 #include "core/results/race_results.h"
+#include "core/study/odds_alerts.h"
 #include "core/store/day_store.h"
 #include "core/store/race_title.h"
 #include "core/text/clock.h"
@@ -46,6 +47,8 @@ enum class Part : unsigned {
     Chart = 1u << 6,    // the PA ratio chart
     Status = 1u << 7,   // DLlabel (also when the same text is shown again)
     Enabled = 1u << 8,  // Panel3Visible, the timers, requests running
+    Odds = 1u << 9,     // an odds fetch has ended: the stored time points may be new
+    Alerts = 1u << 10,  // the automatic acquisition raised alerts (lastAlerts)
 };
 
 // A set of parts.
@@ -321,6 +324,12 @@ public:
     // Requests queued here whose outcome has not been handled yet on the owner's thread.
     int pendingRequests() const { return m_pending; }
 
+    // The alerts the last odds fetch of the automatic acquisition raised: each new time
+    // point of the race against the one before it, under the active parameter set and
+    // the alert settings. They are also appended to the day's alert log; a log that
+    // cannot be written is said in the status label.
+    const std::vector<OddsAlert>& lastAlerts() const { return m_alerts; }
+
     // Convenience for the programs: selects the day by its name; NothingToDo when it
     // is not in the day list.
     Outcome selectDay(const std::string& dayName);
@@ -351,6 +360,8 @@ private:
     void runPosted(std::function<void()> call);
     void requireOwnJvLink(const JvLink& jvLink, const char* operation) const;
     Outcome afterOdds(const SokuhoOddsResult& result, OddsRecvLists lists);
+    std::optional<ArchivedRace> raceOfItem(int index) const;
+    void raiseAlerts(const std::string& raceKey, size_t knownTimePoints);
     Outcome afterResults(const KekkaGetResult& result, bool quiet);
 
     AppDir m_appDir;
@@ -379,6 +390,9 @@ private:
     bool m_inBatch = false;                  // M1Click is selecting its races
     std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
+    std::vector<OddsAlert> m_alerts;
+    unsigned m_alertSerial = 0; // counts alert batches, so each is heard
+    unsigned m_oddsSerial = 0;  // counts ended odds fetches
     // Cleared when this object goes: calls posted by requests check it before running.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::unique_ptr<RequestQueue> m_queue;

@@ -4,6 +4,11 @@
 
 namespace sorvantix {
 
+// The part of each pool paid back, in percent: a runner's or pair's share of the money
+// is this over its odds (the analysis's shares and the money-flow estimates).
+inline constexpr int kWinPayoutPercent = 80;
+inline constexpr int kQuinellaPayoutPercent = 75;
+
 // Odds of one race at one announcement time, as the odds loading fills them.
 // Indexed from 1 so the code reads like the racing numbers: TanOdds by horse
 // number 1..18, UmarenOdds by quinella pair number 1..153; index 0 is unused.

@@ -1,5 +1,6 @@
 #include "core/present/pa_chart.h"
 
+#include "core/odds/odds_arrays.h"
 #include "core/store/racing_codes.h"
 #include "core/text/format.h"
 
@@ -145,7 +146,7 @@ void PaChart::compute(std::string_view line, bool useUmaren, bool latest,
 
     for (int p = 1; p <= kPairs; ++p) {
         if (ChartPairOdds[p] > 0) {
-            ChartPairShare[p] = 75 / ChartPairOdds[p];
+            ChartPairShare[p] = kQuinellaPayoutPercent / ChartPairOdds[p];
             ChartHorseShare[t.horses[p].a] += ChartPairShare[p];
             ChartHorseShare[t.horses[p].b] += ChartPairShare[p];
         }

@@ -1,0 +1,110 @@
+#include "core/study/odds_alerts.h"
+
+#include "core/analysis/analysis_computation.h"
+#include "core/store/racing_codes.h"
+#include "core/text/format.h"
+#include "core/text/text_file.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+std::string OddsAlert::text() const
+{
+    std::string head = raceText;
+    if (timeKey.size() == 8)
+        head += " " + timeKey.substr(4, 2) + ":" + timeKey.substr(6, 2);
+    const int p = UmarenPairNumber(horse, partner);
+    switch (kind) {
+    case Kind::SingularPair:
+        return head + " 特異点 " + UmarenPairText(p) + format("（PA比 %.3f）", paRatio);
+    case Kind::Tokusho:
+        return head + format(" ☆ %d番", horse);
+    case Kind::PaLevel:
+        return head + " PA比 " + UmarenPairText(p) + format(" %.3f", paRatio);
+    }
+    return head;
+}
+
+std::vector<OddsAlert> compareAnalyses(const AnalysisState& before, const AnalysisState& after,
+                                       const AlertSettings& settings)
+{
+    std::vector<OddsAlert> alerts;
+    for (int i = 1; i < 18; ++i) {
+        for (int j = i + 1; j <= 18; ++j) {
+            const size_t p = static_cast<size_t>(UmarenPairNumber(i, j));
+            // The larger of the pair's two readings, as the PA table shows both.
+            const double now = std::max(after.PairPaRatio[p], after.PairPaRatioRev[p]);
+            const double was = std::max(before.PairPaRatio[p], before.PairPaRatioRev[p]);
+            if (settings.singularPair && after.PairPick[p] && !before.PairPick[p])
+                alerts.push_back({OddsAlert::Kind::SingularPair, "", "", "", i, j, now});
+            if (settings.paLevel > 0 && now >= settings.paLevel && was < settings.paLevel)
+                alerts.push_back({OddsAlert::Kind::PaLevel, "", "", "", i, j, now});
+        }
+    }
+    if (settings.tokusho) {
+        for (int h = 1; h <= 18; ++h)
+            if (after.TokushoMark[static_cast<size_t>(h)] && !before.TokushoMark[static_cast<size_t>(h)])
+                alerts.push_back({OddsAlert::Kind::Tokusho, "", "", "", h, 0, 0});
+    }
+    return alerts;
+}
+
+std::vector<OddsAlert> seriesAlerts(const ArchivedRace& race, const RaceOddsSeries& series,
+                                    size_t firstNew, const SuishoParams& params,
+                                    const AlertSettings& settings)
+{
+    std::vector<OddsAlert> alerts;
+    if (series.size() < 2)
+        return alerts;
+    size_t k = std::max<size_t>(1, firstNew);
+    AnalysisState before, after;
+    OddsArrays odds;
+    bool haveBefore = series.oddsAt(k - 1, odds);
+    if (haveBefore)
+        computeAnalysis(odds, params, before);
+    const std::string text = race.listText();
+    for (; k < series.size(); ++k) {
+        after.reset();
+        if (!series.oddsAt(k, odds)) {
+            haveBefore = false;
+            continue;
+        }
+        computeAnalysis(odds, params, after);
+        if (haveBefore) {
+            for (OddsAlert a : compareAnalyses(before, after, settings)) {
+                a.raceKey = race.raceKey;
+                a.raceText = text;
+                a.timeKey = series.timeKeys()[k];
+                alerts.push_back(std::move(a));
+            }
+        }
+        std::swap(before, after);
+        haveBefore = true;
+    }
+    return alerts;
+}
+
+fs::path alertLogFile(const fs::path& appRoot, const DayName& day)
+{
+    return appRoot / "Alert" / (day.text() + ".txt");
+}
+
+void appendAlertLog(const fs::path& appRoot, const DayName& day, const std::vector<std::string>& lines)
+{
+    if (lines.empty())
+        return;
+    const fs::path file = alertLogFile(appRoot, day);
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    std::vector<std::string> all;
+    if (fs::exists(file, ec))
+        all = readLinesText(file);
+    all.insert(all.end(), lines.begin(), lines.end());
+    writeLinesText(file, all);
+}
+
+} // namespace sorvantix
