@@ -440,6 +440,15 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
                   << "\n";
         return 1;
     }
+    // Alerts of each fetch: one line each on standard output (the day's alert log has them
+    // too).
+    wb.addListener([&wb, &clock](Parts parts) {
+        if (!parts.has(Part::Alerts))
+            return;
+        for (const auto& alert : wb.lastAlerts())
+            std::cout << timeText(clock.now()) << "\tアラート\t" << alert.text() << "\n";
+        std::cout << std::flush;
+    });
     const bool odds = wb.AutoOzCheckClick(true);
     if (!odds && !automatic.controls().AutoResultTimerEnabled)
         return 1;

@@ -1,0 +1,96 @@
+#include "core/app/temp_dir.h"
+#include "core/study/odds_alerts.h"
+#include "core/study/race_board.h"
+#include "core/study/study_day.h"
+#include "core/text/text_file.h"
+
+#include <gtest/gtest.h>
+
+namespace sorvantix {
+namespace {
+
+using test::TempDir;
+
+TEST(RaceBoard, EveryRaceOfTheDayAtItsLatestAnnouncement)
+{
+    TempDir dir;
+    test::storeStudyDay(dir.path(), test::flatTenths, test::markedTenths);
+    // Race 3 loses its odds: its cell says so and the others stand.
+    std::filesystem::remove(oddsFilePath(dir.path(), test::reportRaceKey(3), kO1Extension));
+    const RaceBoard board = buildRaceBoard(dir.path(), {2004, 5, 16}, analysisDefaultParams());
+    ASSERT_EQ(board.venues.size(), 1u);
+    EXPECT_EQ(board.venues[0].name, "東京");
+    EXPECT_EQ(board.raceCount(), 3);
+    const auto& races = board.venues[0].races;
+    ASSERT_TRUE(races[0] && races[2] && races[10]);
+    EXPECT_FALSE(races[1]);
+    EXPECT_EQ(races[0]->latestTime, "09:20");
+    EXPECT_EQ(races[10]->latestTime, "15:25");
+    EXPECT_EQ(races[10]->postTime, "15:30");
+    EXPECT_TRUE(races[10]->analysed);
+    EXPECT_FALSE(races[10]->suisho.empty());
+    EXPECT_GT(races[10]->singularPairs, 0);
+    EXPECT_GT(races[10]->kasenPercent, 0);
+    EXPECT_FALSE(races[10]->upset.empty());
+    EXPECT_FALSE(races[2]->analysed);
+    EXPECT_EQ(races[2]->problem, "オッズ未取得");
+    // Runner h finished h-th: the first three take the analysis's finish colours.
+    EXPECT_EQ(boardFinishColour(*races[10], 1), 0xFF0000u);
+    EXPECT_EQ(boardFinishColour(*races[10], 3), 0x00FF00u);
+    EXPECT_FALSE(boardFinishColour(*races[10], 4));
+    // The list index lets a click select the race in the main window.
+    EXPECT_EQ(races[10]->listIndex, 2);
+    EXPECT_NE(raceBoardText(board).find("11R  15:30  15:25"), std::string::npos)
+        << raceBoardText(board);
+}
+
+TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
+{
+    TempDir dir;
+    // Flat at 15:00, the informed pairs at 15:25: the new time point raises alerts.
+    test::storeStudyDay(dir.path(), test::flatTenths, test::markedTenths);
+    auto races = archivedRaces(dir.path(), {2004, 5, 16});
+    const ArchivedRace& race = races.at(2);
+    const RaceOddsSeries series = RaceOddsSeries::read(race);
+    ASSERT_EQ(series.size(), 4u);
+    AlertSettings settings;
+    settings.paLevel = 1.5;
+    const auto alerts = seriesAlerts(race, series, 3, analysisDefaultParams(), settings);
+    ASSERT_FALSE(alerts.empty());
+    int singular = 0, crossed = 0;
+    for (const auto& a : alerts) {
+        EXPECT_EQ(a.timeKey, "05161525");
+        EXPECT_EQ(a.raceKey, race.raceKey);
+        singular += a.kind == OddsAlert::Kind::SingularPair;
+        crossed += a.kind == OddsAlert::Kind::PaLevel;
+        if (a.kind == OddsAlert::Kind::PaLevel)
+            EXPECT_GE(a.paRatio, 1.5);
+    }
+    EXPECT_GT(singular, 0);
+    EXPECT_GT(crossed, 0);
+    EXPECT_NE(alerts[0].text().find("15:25"), std::string::npos);
+
+    // Switched off, nothing is said; a time point like the one before says nothing.
+    AlertSettings off{false, false, 0};
+    EXPECT_TRUE(seriesAlerts(race, series, 3, analysisDefaultParams(), off).empty());
+    TempDir same;
+    test::storeStudyDay(same.path(), test::markedTenths, test::markedTenths);
+    const ArchivedRace& steady = archivedRaces(same.path(), {2004, 5, 16}).at(2);
+    EXPECT_TRUE(
+        seriesAlerts(steady, RaceOddsSeries::read(steady), 3, analysisDefaultParams(), settings)
+            .empty());
+}
+
+TEST(OddsAlerts, TheDayLogGrows)
+{
+    TempDir dir;
+    const DayName day{2026, 12, 6};
+    appendAlertLog(dir.path(), day, {"a ☆ 3番"});
+    appendAlertLog(dir.path(), day, {"b", "c"});
+    EXPECT_EQ(readLinesText(alertLogFile(dir.path(), day)),
+              (std::vector<std::string>{"a ☆ 3番", "b", "c"}));
+    EXPECT_EQ(alertLogFile(dir.path(), day).filename().string(), "2026年12月06日.txt");
+}
+
+} // namespace
+} // namespace sorvantix
