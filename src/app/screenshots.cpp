@@ -8,12 +8,14 @@
 #include "gui/chart_tab.h"
 #include "gui/print_preview_form.h"
 #include "gui/program.h"
+#include "gui/study_forms.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QTabWidget>
 #include <QTimer>
+#include <functional>
 #include <iostream>
 
 using namespace sorvantix;
@@ -59,8 +61,8 @@ int main(int argc, char** argv)
     window.show();
     QDir().mkpath(parser.value(out));
     auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    const char* names[] = {"analysis", "bets",      "odds",    "shares",
-                           "pa",       "pa-sorted", "results", "chart"};
+    const char* names[] = {"analysis",  "bets",    "odds",  "shares", "pa",
+                           "pa-sorted", "results", "chart", "flow"};
     for (int i = 0; i < pages->count(); ++i) {
         pages->setCurrentIndex(i);
         for (int k = 0; k < 5; ++k)
@@ -75,7 +77,7 @@ int main(int argc, char** argv)
     }
     pages->setCurrentIndex(0);
     // Each window the main window opens, grabbed and closed again.
-    auto grabWindow = [&](const char* name, auto open) {
+    auto grabWindow = [&](const char* name, auto open, std::function<void(QWidget*)> then = {}) {
         open();
         for (int k = 0; k < 5; ++k)
             QApplication::processEvents();
@@ -86,6 +88,11 @@ int main(int argc, char** argv)
         if (!w) {
             std::cerr << "sorvantix-screenshots: " << name << " did not open\n";
             return false;
+        }
+        if (then) {
+            then(w);
+            for (int k = 0; k < 5; ++k)
+                QApplication::processEvents();
         }
         const QString file =
             parser.value(out) + QStringLiteral("/window-%1.png").arg(QString::fromLatin1(name));
@@ -108,6 +115,11 @@ int main(int argc, char** argv)
     all &= grabWindow("TOzGetTimeForm", [&] { window.A1Click(); });
     all &= grabWindow("TTimeAddForm", [&] { window.N9Click(); });
     all &= grabWindow("TPrintPreviewForm", [&] { window.P1Click(); });
+    all &= grabWindow("TAlertForm", [&] { window.AlertItemClick(); });
+    all &= grabWindow("TBoardForm", [&] { window.BoardItemClick(); });
+    all &= grabWindow(
+        "TBacktestForm", [&] { window.BacktestItemClick(); },
+        [](QWidget* w) { static_cast<gui::TBacktestForm*>(w)->RunBtnClick(); });
     if (parser.isSet(pdf)) {
         PrintPage page;
         if (!wb.P1Click(page).isDone()) {

@@ -42,10 +42,14 @@ std::optional<DayName> dayOption(const std::string& text, const char* option)
 
 json statsJson(const CategoryStats& s)
 {
-    return {{"races", s.races},       {"bets", s.bets},
-            {"hits", s.hits},         {"hit_rate", s.hitRate()},
-            {"stake_yen", s.stake},   {"return_yen", s.returned},
-            {"roi", s.roi()},         {"roi_ci95", {s.roiLow, s.roiHigh}},
+    return {{"races", s.races},
+            {"bets", s.bets},
+            {"hits", s.hits},
+            {"hit_rate", s.hitRate()},
+            {"stake_yen", s.stake},
+            {"return_yen", s.returned},
+            {"roi", s.roi()},
+            {"roi_ci95", {s.roiLow, s.roiHigh}},
             {"longest_losing_run", s.longestLosingRun}};
 }
 
@@ -59,7 +63,8 @@ json backtestJson(const BacktestReport& r)
             j["caption"] = std::string(betCategoryCaption(static_cast<BetCategory>(c)));
             categories[std::string(betCategoryKey(static_cast<BetCategory>(c)))] = j;
         }
-        sets.push_back({{"name", set.name}, {"categories", categories}, {"total", statsJson(set.total)}});
+        sets.push_back(
+            {{"name", set.name}, {"categories", categories}, {"total", statsJson(set.total)}});
     }
     return {{"decision", r.decisionLabel},
             {"from", r.from},
@@ -77,9 +82,12 @@ json backtestJson(const BacktestReport& r)
 
 json flowEntryJson(const FlowEntry& e)
 {
-    json j = {{"before_yen", e.before},         {"inflow_yen", e.inflow},
-              {"share_before", e.shareBefore}, {"share_interval", e.shareInterval},
-              {"ratio", e.ratio},               {"capped", e.capped},
+    json j = {{"before_yen", e.before},
+              {"inflow_yen", e.inflow},
+              {"share_before", e.shareBefore},
+              {"share_interval", e.shareInterval},
+              {"ratio", e.ratio},
+              {"capped", e.capped},
               {"no_votes", e.noVotes}};
     if (e.pair > 0) {
         j["pair"] = {e.horse, e.partner};
@@ -222,18 +230,21 @@ bool StudyCommands::chosen() const
 void addStudyCommands(CLI::App& app, StudyCommands& c)
 {
     c.backtest = app.add_subcommand(
-        "backtest", "the method over stored days: marks and reference bets settled against payouts");
+        "backtest",
+        "the method over stored days: marks and reference bets settled against payouts");
     c.backtest->add_option("--from", c.from, "first day (default: the oldest stored day)");
     c.backtest->add_option("--to", c.to, "last day (default: the newest)");
     c.backtest->add_option("--decision", c.decision,
                            "decision time: N (minutes before post), default (the window's default "
                            "time point) or auto (the automatic acquisition's time; the default)");
-    c.backtest->add_option("--params", c.params,
-                           "parameter sets to compare, by index (0 = 既定値); default: the active set")
+    c.backtest
+        ->add_option("--params", c.params,
+                     "parameter sets to compare, by index (0 = 既定値); default: the active set")
         ->delimiter(',');
     c.backtest->add_flag("--csv", c.csv, "print CSV: one row per set and category");
     c.backtest->add_flag("--json", c.json, "print one JSON object")->excludes("--csv");
-    c.backtest->add_option("--plot", c.plot, "write the cumulative return chart: FILE.svg or FILE.png");
+    c.backtest->add_option("--plot", c.plot,
+                           "write the cumulative return chart: FILE.svg or FILE.png");
     c.backtest->add_option("--seed", c.seed, "seed of the bootstrap (default 20261209)");
     c.backtest->add_option("--resamples", c.resamples, "bootstrap resamples (default 1000)")
         ->check(CLI::Range(0, 100000));
@@ -249,7 +260,8 @@ void addStudyCommands(CLI::App& app, StudyCommands& c)
     c.board->add_flag("--json", c.json, "print one JSON object");
 
     c.exportDb = app.add_subcommand("export", "the stored days into an SQLite database");
-    c.exportDb->add_option("--sqlite", c.sqlite, "database file (created when missing)")->required();
+    c.exportDb->add_option("--sqlite", c.sqlite, "database file (created when missing)")
+        ->required();
     c.exportDb->add_option("--from", c.from, "first day (default: the oldest stored day)");
     c.exportDb->add_option("--to", c.to, "last day (default: the newest)");
 }
@@ -288,7 +300,9 @@ int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb)
     options.params = set.params;
     const ExportCounts n = exportToSqlite(
         appDir.root(), c.sqlite, options,
-        [](int done, int total) { std::cerr << "\r" << done << "/" << total << "日" << std::flush; },
+        [](int done, int total) {
+            std::cerr << "\r" << done << "/" << total << "日" << std::flush;
+        },
         &g_stop);
     std::cerr << "\n";
     warnings.insert(warnings.end(), n.warnings.begin(), n.warnings.end());

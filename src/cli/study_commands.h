@@ -19,12 +19,12 @@ struct StudyCommands
     CLI::App* board = nullptr;
     CLI::App* exportDb = nullptr;
 
-    std::string from, to;         // days
+    std::string from, to; // days
     std::string decision = "auto";
-    std::vector<int> params;      // parameter set indexes; empty: the active set
+    std::vector<int> params; // parameter set indexes; empty: the active set
     bool csv = false;
     bool json = false;
-    std::string plot;             // .svg or .png
+    std::string plot; // .svg or .png
     unsigned long long seed = 20261209;
     int resamples = 1000;
     std::string raceKey;

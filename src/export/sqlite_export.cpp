@@ -8,9 +8,8 @@
 #include "core/text/field.h"
 #include "core/text/format.h"
 
-#include <sqlite3.h>
-
 #include <set>
+#include <sqlite3.h>
 
 namespace sorvantix {
 
@@ -150,8 +149,8 @@ public:
     }
     [[noreturn]] void fail(const char* what)
     {
-        throw Error(std::string("データベースに書き込めません（") + what + "）: " +
-                    sqlite3_errmsg(m_db));
+        throw Error(std::string("データベースに書き込めません（") + what +
+                    "）: " + sqlite3_errmsg(m_db));
     }
 
 private:
@@ -307,9 +306,10 @@ void exportRaceCard(Statements& st, const ArchivedRace& race, ExportCounts& coun
         .bind(9, ra.distance())
         .bind(10, ra.track())
         .bind(11, ra.grade())
-        .bind(12, race.postMinute >= 0 ? std::optional<std::string>(ra.postTime().substr(0, 2) +
-                                                                    ":" + ra.postTime().substr(2, 2))
-                                       : std::nullopt)
+        .bind(12, race.postMinute >= 0
+                      ? std::optional<std::string>(ra.postTime().substr(0, 2) + ":" +
+                                                   ra.postTime().substr(2, 2))
+                      : std::nullopt)
         .bind(13, race.registered)
         .bind(14, ra.dataKind());
     counts.races += st.race.run();

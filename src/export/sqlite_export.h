@@ -21,7 +21,7 @@ struct ExportOptions
 {
     std::optional<DayName> from, to; // all stored days when not given
     std::string paramSetName = "既定値";
-    SuishoParams params;             // the analysis stored for every snapshot
+    SuishoParams params; // the analysis stored for every snapshot
 };
 
 struct ExportCounts

@@ -3,11 +3,13 @@
 #include "core/app/card_acquisition.h"
 #include "core/app/settings_keys.h"
 #include "core/app/startup.h"
+#include "core/app/study_settings.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/present/cell_colours.h"
 #include "core/store/record_views.h"
 #include "core/text/format.h"
+#include "export/sqlite_export.h"
 #include "gui/chart_tab.h"
 #include "gui/get_data_form.h"
 #include "gui/grid_view.h"
@@ -16,6 +18,7 @@
 #include "gui/print_preview_form.h"
 #include "gui/qt_text.h"
 #include "gui/settings_dialogs.h"
+#include "gui/study_forms.h"
 #include "gui/suisho_list_form.h"
 #include "gui/suisho_set_form.h"
 
@@ -64,8 +67,9 @@ constexpr std::array<SortButtonSpec, 7> kSortButtons{{{"SpeedButton1", SortButto
                                                       {"SpeedButton17", SortButton::PaOverOneRate},
                                                       {"SpeedButton5", SortButton::FinishPos}}};
 
-constexpr std::array<const char*, 8> kTabCaptions{"分析表", "参考買い目", "オッズ", "個別シェア",
-                                                  "PA比",   "PA比ソート", "結果",   "PA比ｸﾞﾗﾌ"};
+constexpr std::array<const char*, 9> kTabCaptions{"分析表",     "参考買い目", "オッズ",
+                                                  "個別シェア", "PA比",       "PA比ソート",
+                                                  "結果",       "PA比ｸﾞﾗﾌ",   "投票推移"};
 
 QString colourSheet(std::uint32_t background, std::uint32_t text = 0x000000)
 {
@@ -172,6 +176,17 @@ void TMainForm::buildMenus()
     user->addSeparator();
     action(user, "JVSetUIPropertiesItem", "JV-Link設定(&J)...",
            "JV-Link（再生フィード）のフォルダを選びます", &TMainForm::JVSetUIPropertiesClick);
+    QMenu* study = menuBar()->addMenu(qs("検証(&V)"));
+    action(study, "BacktestItem", "検証(&B)...",
+           "保存した日の全レースで推奨と参考買い目を検証します", &TMainForm::BacktestItemClick);
+    action(study, "BoardItem", "開催一覧(&L)", "その日の全レースを一覧にします",
+           &TMainForm::BoardItemClick);
+    study->addSeparator();
+    action(study, "ExportItem", "SQLiteへ書き出し(&E)...",
+           "保存したデータと分析をSQLiteデータベースに書き出します", &TMainForm::ExportItemClick);
+    study->addSeparator();
+    action(study, "AlertItem", "アラート設定(&W)...", "ｵｯｽﾞ自動取得の知らせを設定します",
+           &TMainForm::AlertItemClick);
     QMenu* help = menuBar()->addMenu(qs("ﾍﾙﾌﾟ(&H)"));
     action(help, "HelpContentsItem", "目次(&C)", "", &TMainForm::HelpContentsItemClick);
     help->addSeparator();
@@ -428,6 +443,9 @@ QWidget* TMainForm::buildAnalysisPanel()
     m_chartTab = new ChartTab(m_wb, m_panel3);
     m_chartTab->setObjectName(QStringLiteral("ChartTab"));
     m_pages->addTab(m_chartTab, qs(kTabCaptions[7]));
+    m_flowTab = new FlowTab(m_wb, m_panel3);
+    m_flowTab->setObjectName(QStringLiteral("FlowTab"));
+    m_pages->addTab(m_flowTab, qs(kTabCaptions[8]));
     for (int i = 0; i < m_pages->count(); ++i)
         m_pages->widget(i)->setProperty("caption", qs(kTabCaptions[static_cast<size_t>(i)]));
     layout->addWidget(m_pages, 1);
@@ -588,6 +606,75 @@ void TMainForm::refresh(Parts parts)
         m_dlLabel->setText(qs(m_wb.state().DLlabel));
     if (parts.has(Part::Enabled) || parts.has(Part::Title))
         refreshEnabled();
+    if (parts.has(Part::TimeList) || parts.has(Part::RaceList) || parts.has(Part::Odds))
+        m_flowTab->reload();
+    if (parts.has(Part::Alerts) && !m_wb.lastAlerts().empty()) {
+        const auto& alerts = m_wb.lastAlerts();
+        QString body;
+        for (size_t i = 0; i < alerts.size() && i < 5; ++i)
+            body += (i ? QStringLiteral("\n") : QString()) + qs(alerts[i].text());
+        if (alerts.size() > 5)
+            body += qs(format("\nほか %zu件（アラートログ）", alerts.size() - 5));
+        statusBar()->showMessage(
+            qs(format("アラート %zu件: ", alerts.size()) + alerts.back().text()));
+        m_lastNotification = notifyDesktop(this, qs("Sorvantix アラート"), body);
+    }
+}
+
+void TMainForm::BacktestItemClick()
+{
+    auto* form = new TBacktestForm(m_wb, m_person, this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->open();
+}
+
+void TMainForm::BoardItemClick()
+{
+    // Modeless: it stays open beside the main window and follows the fetches.
+    auto* board = findChild<TBoardForm*>();
+    if (!board) {
+        board = new TBoardForm(m_wb, this);
+        board->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    board->show();
+    board->raise();
+}
+
+void TMainForm::ExportItemClick()
+{
+    const std::filesystem::path file =
+        chooseSaveFile(this, qs("SQLiteへ書き出し"), qs("sorvantix.db"),
+                       qs("SQLite データベース (*.db *.sqlite)"));
+    if (file.empty())
+        return;
+    guarded(m_person, [&] {
+        const ParamSet set = activeParamSet(m_wb.ini(), m_wb.appDir().userSetFile());
+        ExportOptions options;
+        options.paramSetName = set.name;
+        options.params = set.params;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ExportCounts n;
+        try {
+            n = exportToSqlite(m_wb.appDir().root(), file, options);
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+        QApplication::restoreOverrideCursor();
+        m_person.information(
+            format("書き出しました: %s\n%d日、新しい発表 %d（単勝 %lld 行、馬連 %lld "
+                   "行、分析 %lld 行）、レース・出走馬・払戻の更新 %d 行。%s",
+                   file.string().c_str(), n.days, n.snapshots, n.oddsWin, n.oddsQuinella,
+                   n.analysis, n.races + n.runners + n.payouts,
+                   n.warnings.empty() ? "" : ("\n注意: " + n.warnings.front()).c_str()));
+    });
+}
+
+void TMainForm::AlertItemClick()
+{
+    auto* form = new TAlertForm(m_wb.ini(), m_person, this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->open();
 }
 
 void TMainForm::refreshDays()

@@ -26,6 +26,7 @@ class ReplayJvLink;
 namespace sorvantix::gui {
 
 class ChartTab;
+class FlowTab;
 class GridView;
 class TextGridModel;
 
@@ -49,6 +50,9 @@ public:
     // The grid of StringGrid1..8.
     GridView* grid(int number) const { return m_grids.at(static_cast<size_t>(number - 1)); }
     ChartTab* chartTab() const { return m_chartTab; }
+    FlowTab* flowTab() const { return m_flowTab; }
+    // How the last alert was announced besides the status bar ("dbus", "tray", "").
+    const QString& lastNotification() const { return m_lastNotification; }
     QTimer* timer2() const { return m_timer2; }
     QTimer* timer4() const { return m_timer4; }
 
@@ -78,6 +82,10 @@ public slots:
     void N8Click();
     void P1Click();
     void S1Click();
+    void BacktestItemClick();
+    void BoardItemClick();
+    void ExportItemClick();
+    void AlertItemClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -127,6 +135,8 @@ private:
     QLabel* m_borderLabel4 = nullptr;
     QTabWidget* m_pages = nullptr;
     std::vector<GridView*> m_grids;
+    FlowTab* m_flowTab = nullptr;
+    QString m_lastNotification;
     std::vector<QToolButton*> m_sortButtons;
     std::map<std::string, QLabel*> m_betLabels;
     std::array<std::vector<std::array<QLabel*, 3>>, 5> m_resultBoxes;

@@ -515,17 +515,23 @@ std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
     return submit("ｵｯｽﾞ取得", std::move(work), std::move(events), messages);
 }
 
+std::optional<DayName> Workbench::loadedDay() const
+{
+    const WorkbenchState& s = m_state;
+    if (s.DateComboIndex < 0 || s.DateComboIndex >= static_cast<int>(s.DateCombo.size()))
+        return std::nullopt;
+    return DayName::parse(s.DateCombo[static_cast<size_t>(s.DateComboIndex)]);
+}
+
 std::optional<ArchivedRace> Workbench::raceOfItem(int index) const
 {
     const WorkbenchState& s = m_state;
-    if (index < 0 || index >= static_cast<int>(s.DatList.size()) || s.DateComboIndex < 0 ||
-        s.DateComboIndex >= static_cast<int>(s.DateCombo.size()))
+    if (index < 0 || index >= static_cast<int>(s.DatList.size()))
         return std::nullopt;
-    auto day = DayName::parse(s.DateCombo[static_cast<size_t>(s.DateComboIndex)]);
+    auto day = loadedDay();
     if (!day)
         return std::nullopt;
-    return archivedRace(m_appDir.root(), *day, s.store,
-                        s.DatList[static_cast<size_t>(index)].slot);
+    return archivedRace(m_appDir.root(), *day, s.store, s.DatList[static_cast<size_t>(index)].slot);
 }
 
 void Workbench::raiseAlerts(const std::string& raceKey, size_t knownTimePoints)

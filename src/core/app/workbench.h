@@ -17,9 +17,9 @@
 #include "core/results/hit_report.h"
 #include "core/results/payout_acquisition.h"
 #include "core/results/race_results.h"
-#include "core/study/odds_alerts.h"
 #include "core/store/day_store.h"
 #include "core/store/race_title.h"
+#include "core/study/odds_alerts.h"
 #include "core/text/clock.h"
 #include "core/text/error_log.h"
 #include "core/text/ini_file.h"
@@ -330,6 +330,11 @@ public:
     // cannot be written is said in the status label.
     const std::vector<OddsAlert>& lastAlerts() const { return m_alerts; }
 
+    // The race of DatList item `index` as the studies read it; nullopt without one.
+    std::optional<ArchivedRace> raceOfItem(int index) const;
+    // The loaded day; nullopt before one is chosen.
+    std::optional<DayName> loadedDay() const;
+
     // Convenience for the programs: selects the day by its name; NothingToDo when it
     // is not in the day list.
     Outcome selectDay(const std::string& dayName);
@@ -360,7 +365,6 @@ private:
     void runPosted(std::function<void()> call);
     void requireOwnJvLink(const JvLink& jvLink, const char* operation) const;
     Outcome afterOdds(const SokuhoOddsResult& result, OddsRecvLists lists);
-    std::optional<ArchivedRace> raceOfItem(int index) const;
     void raiseAlerts(const std::string& raceKey, size_t knownTimePoints);
     Outcome afterResults(const KekkaGetResult& result, bool quiet);
 

@@ -393,15 +393,17 @@ std::string percent(double fraction)
 std::string backtestTable(const BacktestReport& report)
 {
     std::string out;
-    out += "検証: " + report.decisionLabel + "  " + report.from + "-" + report.to + "  " +
-           format("%d日 %dレース（分析 %d、オッズなし %d、払戻なし %d、時点なし %d、読めない %d）\n",
-                  report.days, report.racesSeen, static_cast<int>(report.raceKeys.size()),
-                  report.racesNoOdds, report.racesNoPayouts, report.racesNoDecision,
-                  report.racesUnreadable);
+    out +=
+        "検証: " + report.decisionLabel + "  " + report.from + "-" + report.to + "  " +
+        format("%d日 %dレース（分析 %d、オッズなし %d、払戻なし %d、時点なし %d、読めない %d）\n",
+               report.days, report.racesSeen, static_cast<int>(report.raceKeys.size()),
+               report.racesNoOdds, report.racesNoPayouts, report.racesNoDecision,
+               report.racesUnreadable);
     for (const ParamSetReport& set : report.sets) {
         out += "\n[" + set.name + "]\n";
-        out += "区分        レース  点数  的中  的中率   投資額    払戻額     回収率  95%区間        "
-               "最長連敗\n";
+        out +=
+            "区分        レース  点数  的中  的中率   投資額    払戻額     回収率  95%区間        "
+            "最長連敗\n";
         auto row = [&out](std::string_view caption, const CategoryStats& s) {
             std::string name(caption);
             // The captions are two to five characters wide; pad by display width.
@@ -410,11 +412,10 @@ std::string backtestTable(const BacktestReport& report)
                 if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80)
                     width += static_cast<unsigned char>(name[i]) >= 0x80 ? 2 : 1;
             name += std::string(static_cast<size_t>(std::max(0, 12 - width)), ' ');
-            out += name +
-                   format("%6d %5d %5d %7s%% %9lld %9lld %9s%%  %6s-%6s%% %6d\n", s.races, s.bets,
-                          s.hits, percent(s.hitRate()).c_str(), s.stake, s.returned,
-                          percent(s.roi()).c_str(), percent(s.roiLow).c_str(),
-                          percent(s.roiHigh).c_str(), s.longestLosingRun);
+            out += name + format("%6d %5d %5d %7s%% %9lld %9lld %9s%%  %6s-%6s%% %6d\n", s.races,
+                                 s.bets, s.hits, percent(s.hitRate()).c_str(), s.stake, s.returned,
+                                 percent(s.roi()).c_str(), percent(s.roiLow).c_str(),
+                                 percent(s.roiHigh).c_str(), s.longestLosingRun);
         };
         for (int c = 0; c < kBetCategories; ++c)
             row(betCategoryCaption(static_cast<BetCategory>(c)),
@@ -442,7 +443,8 @@ std::string backtestCsv(const BacktestReport& report)
                           s.longestLosingRun);
         };
         for (int c = 0; c < kBetCategories; ++c)
-            row(betCategoryKey(static_cast<BetCategory>(c)), set.categories[static_cast<size_t>(c)]);
+            row(betCategoryKey(static_cast<BetCategory>(c)),
+                set.categories[static_cast<size_t>(c)]);
         row("total", set.total);
     }
     return out;
@@ -455,11 +457,20 @@ std::string xmlEscaped(std::string_view s)
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -500,7 +511,9 @@ std::string backtestSvg(const BacktestReport& report, int width, int height)
         hi = lo + 1000;
     const size_t n = report.raceKeys.size();
     const double left = 90, right = width - 200.0, top = 40, bottom = height - 50.0;
-    auto x = [&](size_t i) { return left + (right - left) * (n > 1 ? double(i) / double(n - 1) : 0); };
+    auto x = [&](size_t i) {
+        return left + (right - left) * (n > 1 ? double(i) / double(n - 1) : 0);
+    };
     auto y = [&](double v) { return bottom - (bottom - top) * (v - double(lo)) / double(hi - lo); };
 
     std::string svg = format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
@@ -508,10 +521,10 @@ std::string backtestSvg(const BacktestReport& report, int width, int height)
                              "sans-serif\" font-size=\"12\">\n",
                              width, height, width, height);
     svg += format("<rect width=\"%d\" height=\"%d\" fill=\"white\"/>\n", width, height);
-    svg += format("<text x=\"%g\" y=\"22\" font-size=\"15\">%s</text>\n", left,
-                  xmlEscaped("累積収支（円） " + report.decisionLabel + "  " + report.from + "-" +
-                             report.to)
-                      .c_str());
+    svg += format(
+        "<text x=\"%g\" y=\"22\" font-size=\"15\">%s</text>\n", left,
+        xmlEscaped("累積収支（円） " + report.decisionLabel + "  " + report.from + "-" + report.to)
+            .c_str());
     // Value ticks: about five round steps.
     const double span = double(hi - lo);
     const double base = std::pow(10.0, std::floor(std::log10(span / 5)));
@@ -532,21 +545,23 @@ std::string backtestSvg(const BacktestReport& report, int width, int height)
     svg += format("<text x=\"%g\" y=\"%g\" text-anchor=\"middle\">レース（%zu）</text>\n",
                   (left + right) / 2, bottom + 32, n);
     svg += format("<text x=\"%g\" y=\"%g\">1</text>\n", left, bottom + 16);
-    svg += format("<text x=\"%g\" y=\"%g\" text-anchor=\"end\">%zu</text>\n", right, bottom + 16, n);
+    svg +=
+        format("<text x=\"%g\" y=\"%g\" text-anchor=\"end\">%zu</text>\n", right, bottom + 16, n);
     for (size_t l = 0; l < lines.size(); ++l) {
         const Line& line = lines[l];
         std::string points;
         const auto& v = *line.values;
         // At most about two points per pixel keep a year's plot small.
-        const size_t stride = std::max<size_t>(1, v.size() / static_cast<size_t>(2 * (right - left)));
+        const size_t stride =
+            std::max<size_t>(1, v.size() / static_cast<size_t>(2 * (right - left)));
         for (size_t i = 0; i < v.size(); i += stride)
             points += format("%.1f,%.1f ", x(i), y(double(v[i])));
         if (!v.empty())
             points += format("%.1f,%.1f", x(v.size() - 1), y(double(v.back())));
-        svg += format("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\"%s points=\"%s\"/>\n",
-                      line.colour,
-                      *line.dash ? format(" stroke-dasharray=\"%s\"", line.dash).c_str() : "",
-                      points.c_str());
+        svg += format(
+            "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\"%s points=\"%s\"/>\n",
+            line.colour, *line.dash ? format(" stroke-dasharray=\"%s\"", line.dash).c_str() : "",
+            points.c_str());
         const double ly = top + 16.0 * double(l);
         svg += format("<line x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\" stroke=\"%s\" "
                       "stroke-width=\"2\"/>\n",

@@ -133,13 +133,13 @@ struct BacktestOptions
 struct BacktestReport
 {
     std::string decisionLabel;
-    std::string from, to;     // "yyyymmdd" of the first and last day gone over
-    int days = 0;             // days gone over
-    int racesSeen = 0;        // races of those days
-    int racesNoOdds = 0;      // no odds series
-    int racesNoPayouts = 0;   // no payouts yet
-    int racesNoDecision = 0;  // no time point at the decision
-    int racesUnreadable = 0;  // the chosen time point's odds could not be read
+    std::string from, to;              // "yyyymmdd" of the first and last day gone over
+    int days = 0;                      // days gone over
+    int racesSeen = 0;                 // races of those days
+    int racesNoOdds = 0;               // no odds series
+    int racesNoPayouts = 0;            // no payouts yet
+    int racesNoDecision = 0;           // no time point at the decision
+    int racesUnreadable = 0;           // the chosen time point's odds could not be read
     std::vector<std::string> raceKeys; // the races analysed, in order
     std::vector<ParamSetReport> sets;
     std::vector<std::string> warnings;

@@ -77,7 +77,8 @@ MoneyFlow moneyFlow(const TimePointRecords& from, const TimePointRecords& to)
         const O1View a(from.o1), b(to.o1);
         for (int h = 1; h <= 18; ++h) {
             const int pos = 46 + 8 * (h - 1);
-            Money m0 = moneyOf(a.winOdds(h), "単勝", h, pos, f.winPoolFrom, kWinPayoutPercent, 9999);
+            Money m0 =
+                moneyOf(a.winOdds(h), "単勝", h, pos, f.winPoolFrom, kWinPayoutPercent, 9999);
             Money m1 = moneyOf(b.winOdds(h), "単勝", h, pos, f.winPoolTo, kWinPayoutPercent, 9999);
             if (m1.reading == Reading::Absent)
                 continue;
@@ -147,7 +148,8 @@ MoneyFlow moneyFlow(const TimePointRecords& from, const TimePointRecords& to)
             const double overall = total > 0 ? sum[static_cast<size_t>(e.partner)] / total : 0;
             if (si > 0 && overall > 0)
                 e.intervalPa = std::max(0.0, e.inflow) / si / overall;
-            e.marked = !e.capped && e.ratio >= kFlowMarkRatio && e.shareInterval >= kFlowMarkMinShare;
+            e.marked =
+                !e.capped && e.ratio >= kFlowMarkRatio && e.shareInterval >= kFlowMarkMinShare;
         }
         if (!cappedPairs.empty())
             f.notes.push_back("99999.9倍以上の組（推定は上限）: " + list(cappedPairs));
@@ -184,9 +186,11 @@ std::string manYen(double yen)
 std::string moneyFlowText(const MoneyFlow& f)
 {
     std::string out = "投票推移 " + timeText(f.fromKey) + " → " + timeText(f.toKey) + "\n";
-    out += format("単勝 票数合計 %s万円 → %s万円（+%s万円）\n", manYen(double(f.winPoolFrom)).c_str(),
-                  manYen(double(f.winPoolTo)).c_str(), manYen(f.winInflow()).c_str());
-    out += format("馬連 票数合計 %s万円 → %s万円（+%s万円）\n", manYen(double(f.quinellaPoolFrom)).c_str(),
+    out +=
+        format("単勝 票数合計 %s万円 → %s万円（+%s万円）\n", manYen(double(f.winPoolFrom)).c_str(),
+               manYen(double(f.winPoolTo)).c_str(), manYen(f.winInflow()).c_str());
+    out += format("馬連 票数合計 %s万円 → %s万円（+%s万円）\n",
+                  manYen(double(f.quinellaPoolFrom)).c_str(),
                   manYen(double(f.quinellaPoolTo)).c_str(), manYen(f.quinellaInflow()).c_str());
     out += "\n馬番  前(万円)  流入(万円)  前ｼｪｱ%  区間ｼｪｱ%  比\n";
     for (const auto& e : f.runners)

@@ -22,12 +22,12 @@ inline constexpr double kFlowMarkMinShare = 0.01;
 
 struct FlowEntry
 {
-    int horse = 0;     // runner, or the lower runner of a pair
-    int partner = 0;   // the higher runner of a pair; 0 for a runner
-    int pair = 0;      // pair number, 0 for a runner
-    double before = 0; // estimated money at the first announcement, yen
-    double after = 0;  // at the second
-    double inflow = 0; // after - before (can dip below 0 by rounding of the odds)
+    int horse = 0;            // runner, or the lower runner of a pair
+    int partner = 0;          // the higher runner of a pair; 0 for a runner
+    int pair = 0;             // pair number, 0 for a runner
+    double before = 0;        // estimated money at the first announcement, yen
+    double after = 0;         // at the second
+    double inflow = 0;        // after - before (can dip below 0 by rounding of the odds)
     double shareBefore = 0;   // of all money at the first announcement
     double shareInterval = 0; // of the money that came in between (inflows below 0 count 0)
     double ratio = 0;         // shareInterval / shareBefore, 0 when shareBefore is 0
@@ -39,12 +39,12 @@ struct FlowEntry
 
 struct MoneyFlow
 {
-    std::string fromKey, toKey;       // MMDDhhmm
+    std::string fromKey, toKey;               // MMDDhhmm
     long long winPoolFrom = 0, winPoolTo = 0; // yen
     long long quinellaPoolFrom = 0, quinellaPoolTo = 0;
-    std::vector<FlowEntry> runners;   // by horse number, priced runners only
-    std::vector<FlowEntry> pairs;     // by pair number, priced pairs only
-    std::vector<std::string> notes;   // caps, missing votes and pools, said plainly
+    std::vector<FlowEntry> runners; // by horse number, priced runners only
+    std::vector<FlowEntry> pairs;   // by pair number, priced pairs only
+    std::vector<std::string> notes; // caps, missing votes and pools, said plainly
 
     double winInflow() const { return double(winPoolTo - winPoolFrom); }
     double quinellaInflow() const { return double(quinellaPoolTo - quinellaPoolFrom); }

@@ -47,7 +47,8 @@ std::vector<OddsAlert> compareAnalyses(const AnalysisState& before, const Analys
     }
     if (settings.tokusho) {
         for (int h = 1; h <= 18; ++h)
-            if (after.TokushoMark[static_cast<size_t>(h)] && !before.TokushoMark[static_cast<size_t>(h)])
+            if (after.TokushoMark[static_cast<size_t>(h)] &&
+                !before.TokushoMark[static_cast<size_t>(h)])
                 alerts.push_back({OddsAlert::Kind::Tokusho, "", "", "", h, 0, 0});
     }
     return alerts;
@@ -93,7 +94,8 @@ fs::path alertLogFile(const fs::path& appRoot, const DayName& day)
     return appRoot / "Alert" / (day.text() + ".txt");
 }
 
-void appendAlertLog(const fs::path& appRoot, const DayName& day, const std::vector<std::string>& lines)
+void appendAlertLog(const fs::path& appRoot, const DayName& day,
+                    const std::vector<std::string>& lines)
 {
     if (lines.empty())
         return;

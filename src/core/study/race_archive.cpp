@@ -8,11 +8,10 @@
 #include "core/text/format.h"
 
 #include <algorithm>
-#include <system_error>
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace sorvantix {
@@ -38,7 +37,8 @@ std::vector<DayName> archivedDays(const fs::path& appRoot, std::optional<DayName
         if (!day || p.filename().string() != day->text() + ".jvRA")
             continue;
         const std::string digits = day->digits();
-        if ((!fromDigits.empty() && digits < fromDigits) || (!toDigits.empty() && digits > toDigits))
+        if ((!fromDigits.empty() && digits < fromDigits) ||
+            (!toDigits.empty() && digits > toDigits))
             continue;
         days.push_back(*day);
     }
@@ -134,9 +134,12 @@ public:
         int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return;
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-            void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            void* p =
+                ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
             if (p != MAP_FAILED) {
                 m_data = static_cast<const char*>(p);
                 m_size = static_cast<size_t>(st.st_size);
@@ -206,9 +209,9 @@ RaceOddsSeries RaceOddsSeries::read(const ArchivedRace& race)
                    !isAnnouncement(timeKeyOf(line));
         });
         if (lines.size() != before)
-            s.m_damage += format("%s: %d行は時刻のない発表または他のレースの発表です。",
-                                 file.filename().string().c_str(),
-                                 static_cast<int>(before - lines.size()));
+            s.m_damage +=
+                format("%s: %d行は時刻のない発表または他のレースの発表です。",
+                       file.filename().string().c_str(), static_cast<int>(before - lines.size()));
         return lines;
     };
     std::vector<std::string_view> o1Lines =
@@ -248,7 +251,8 @@ TimePointRecords RaceOddsSeries::at(size_t k) const
 bool RaceOddsSeries::oddsAt(size_t k, OddsArrays& arrays, std::string* problem) const
 {
     arrays.reset();
-    if (k >= m_keys.size() || (m_useUmaren && m_o2[k].empty()) || (!m_useUmaren && m_o1[k].empty())) {
+    if (k >= m_keys.size() || (m_useUmaren && m_o2[k].empty()) ||
+        (!m_useUmaren && m_o1[k].empty())) {
         if (problem)
             *problem = "オッズがありません";
         return false;

@@ -155,7 +155,7 @@ std::string raceBoardText(const RaceBoard& board)
     std::string out = "開催一覧 " + board.day.text() + "\n";
     for (const BoardVenue& v : board.venues) {
         out += "\n" + v.name + "\n";
-        out += "R    発走   最新   波乱度 寡占率  ★          ☆          特異点\n";
+        out += "R    発走   最新   波乱度 寡占率  ★                  ☆                  特異点\n";
         for (const auto& r : v.races) {
             if (!r)
                 continue;
@@ -168,7 +168,7 @@ std::string raceBoardText(const RaceBoard& board)
             }
             // The upset texts are one full-width character: two columns.
             line += (c.upset.empty() ? std::string("  ") : c.upset) + "     " +
-                    format("%5s%%  %-10s  %-10s  %d\n", fixed(c.kasenPercent, 0, 1).c_str(),
+                    format("%5s%%  %-17s  %-17s  %d\n", fixed(c.kasenPercent, 0, 1).c_str(),
                            horses(c.suisho).c_str(), horses(c.tokusho).c_str(), c.singularPairs);
             out += line;
         }

@@ -18,24 +18,24 @@ namespace sorvantix {
 struct BoardCell
 {
     std::string raceKey;
-    int listIndex = -1;     // the race's item in the main window's race list
+    int listIndex = -1; // the race's item in the main window's race list
     int raceNo = 0;
     std::string postTime;   // "hh:mm", "" without one
     std::string latestTime; // "hh:mm" of the latest announcement, "" without odds
     bool analysed = false;
-    double kasenPercent = 0;     // 上位寡占率
-    std::string upset;           // "小", "中", "大" as 波乱度 reads
-    std::vector<int> suisho;     // ★ horse numbers
-    std::vector<int> tokusho;    // ☆ horse numbers
-    int singularPairs = 0;       // pairs marked as singular points
+    double kasenPercent = 0;      // 上位寡占率
+    std::string upset;            // "小", "中", "大" as 波乱度 reads
+    std::vector<int> suisho;      // ★ horse numbers
+    std::vector<int> tokusho;     // ☆ horse numbers
+    int singularPairs = 0;        // pairs marked as singular points
     std::array<int, 19> finish{}; // finishing positions by horse number, when results are in
-    std::string problem;         // why the race is not analysed ("オッズ未取得", a read error)
+    std::string problem; // why the race is not analysed ("オッズ未取得", a read error)
 };
 
 struct BoardVenue
 {
-    std::string venueCode; // positions 20-21
-    std::string name;      // VenueGroupName, trimmed
+    std::string venueCode;                          // positions 20-21
+    std::string name;                               // VenueGroupName, trimmed
     std::array<std::optional<BoardCell>, 12> races; // 1R..12R
 };
 

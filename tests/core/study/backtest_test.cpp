@@ -147,7 +147,8 @@ TEST(Backtest, SettlesHitsRefundsAndStatistics)
                 x = i;
                 y = j;
             }
-    hit.set("quinella_combo", 1, format("%02d%02d", x, y)).set("quinella_payout", 1, format("%09d", 1230));
+    hit.set("quinella_combo", 1, format("%02d%02d", x, y))
+        .set("quinella_payout", 1, format("%09d", 1230));
     // A race where the favourite was withdrawn: its win bets come back.
     RecordBuilder refund = RecordBuilder::fromRecord(hit.bytes());
     refund.clear("win_horse", 1).clear("win_payout", 1).clear("quinella_combo", 1);
@@ -158,8 +159,9 @@ TEST(Backtest, SettlesHitsRefundsAndStatistics)
     miss.setRaceKey(test::reportRaceKey(11)).set("win_horse", 1, 18);
     miss.set("win_payout", 1, format("%09d", 9990));
 
-    const std::vector<BacktestRace> races{preparedRace("a", miss.bytes()), preparedRace("b", miss.bytes()),
-                                          preparedRace("c", hit.bytes()), preparedRace("d", refund.bytes())};
+    const std::vector<BacktestRace> races{
+        preparedRace("a", miss.bytes()), preparedRace("b", miss.bytes()),
+        preparedRace("c", hit.bytes()), preparedRace("d", refund.bytes())};
     const BacktestReport r = backtestRaces(races, options(minutesBefore(10)));
     const ParamSetReport& set = r.sets.at(0);
     const CategoryStats& tanHon = set.categories[static_cast<size_t>(BetCategory::TanHon)];

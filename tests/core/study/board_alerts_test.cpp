@@ -63,8 +63,9 @@ TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
         EXPECT_EQ(a.raceKey, race.raceKey);
         singular += a.kind == OddsAlert::Kind::SingularPair;
         crossed += a.kind == OddsAlert::Kind::PaLevel;
-        if (a.kind == OddsAlert::Kind::PaLevel)
+        if (a.kind == OddsAlert::Kind::PaLevel) {
             EXPECT_GE(a.paRatio, 1.5);
+        }
     }
     EXPECT_GT(singular, 0);
     EXPECT_GT(crossed, 0);

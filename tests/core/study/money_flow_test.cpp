@@ -48,9 +48,10 @@ TEST(MoneyFlow, EstimatesAgainstHandWorkedNumbers)
     // runner 3 is at the cap (999.9 or more) both times.
     // Quinella: pool 100,000 then 200,000. 1-2 at 7.5 holds 10,000 then 20,000; 1-3 at
     // 15.0 then 5.0 holds 5,000 then 30,000; 2-3 at 30.0 holds 2,500, then has no votes.
-    const MoneyFlow f = moneyFlow(
-        announcement("12061450", 1000, {"0040", "0080", "9999"}, 1000, {"000075", "000150", "000300"}),
-        announcement("12061520", 2000, {"0020", "0160", "9999"}, 2000, {"000075", "000050", "000000"}));
+    const MoneyFlow f = moneyFlow(announcement("12061450", 1000, {"0040", "0080", "9999"}, 1000,
+                                               {"000075", "000150", "000300"}),
+                                  announcement("12061520", 2000, {"0020", "0160", "9999"}, 2000,
+                                               {"000075", "000050", "000000"}));
     EXPECT_EQ(f.winPoolFrom, 100000);
     EXPECT_EQ(f.winPoolTo, 200000);
     EXPECT_EQ(f.quinellaPoolTo, 200000);
@@ -95,10 +96,10 @@ TEST(MoneyFlow, EstimatesAgainstHandWorkedNumbers)
 
 TEST(MoneyFlow, GarbageIsRefusedWithTheFieldNamed)
 {
-    const TimePointRecords ok =
-        announcement("12061450", 1000, {"0040", "0080", "0100"}, 1000, {"000075", "000150", "000300"});
-    TimePointRecords bad =
-        announcement("12061520", 2000, {"00x0", "0080", "0100"}, 2000, {"000075", "000150", "000300"});
+    const TimePointRecords ok = announcement("12061450", 1000, {"0040", "0080", "0100"}, 1000,
+                                             {"000075", "000150", "000300"});
+    TimePointRecords bad = announcement("12061520", 2000, {"00x0", "0080", "0100"}, 2000,
+                                        {"000075", "000150", "000300"});
     try {
         moneyFlow(ok, bad);
         FAIL() << "garbage odds accepted";

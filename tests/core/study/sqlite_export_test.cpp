@@ -36,9 +36,10 @@ struct Tally
 
 Tally tally(const std::filesystem::path& db)
 {
-    return {count(db, "SELECT count(*) FROM races"),    count(db, "SELECT count(*) FROM snapshots"),
-            count(db, "SELECT count(*) FROM odds_win"), count(db, "SELECT count(*) FROM odds_quinella"),
-            count(db, "SELECT count(*) FROM analysis"), count(db, "SELECT count(*) FROM payouts")};
+    return {
+        count(db, "SELECT count(*) FROM races"),    count(db, "SELECT count(*) FROM snapshots"),
+        count(db, "SELECT count(*) FROM odds_win"), count(db, "SELECT count(*) FROM odds_quinella"),
+        count(db, "SELECT count(*) FROM analysis"), count(db, "SELECT count(*) FROM payouts")};
 }
 
 ExportOptions defaults()
@@ -107,7 +108,8 @@ TEST(SqliteExport, AKilledOrCancelledExportLeavesTheDatabaseAsItWas)
     ASSERT_GE(child, 0);
     if (child == 0) {
         try {
-            exportToSqlite(dir.path(), db, defaults(), [](int, int) { ::kill(::getpid(), SIGKILL); });
+            exportToSqlite(dir.path(), db, defaults(),
+                           [](int, int) { ::kill(::getpid(), SIGKILL); });
         } catch (...) {
         }
         ::_exit(0);
@@ -130,7 +132,8 @@ TEST(SqliteExport, AnUnwritableDatabaseIsAnError)
 {
     TempDir dir;
     test::storeReportDay(dir.path(), {});
-    EXPECT_THROW(exportToSqlite(dir.path(), dir.path() / "no" / "such" / "x.db", defaults()), Error);
+    EXPECT_THROW(exportToSqlite(dir.path(), dir.path() / "no" / "such" / "x.db", defaults()),
+                 Error);
 }
 
 } // namespace

@@ -46,8 +46,8 @@ inline void storeStudyDay(const std::filesystem::path& appDir, const PairTenths&
                     reportO1(r, "05161525")},
                    kO1Extension);
     SaveOddsSeries(appDir,
-                   {reportO2(r, "05160910"), reportO2(r, "05160920"), studyO2(r, "05161500", at1500),
-                    studyO2(r, "05161525", at1525)},
+                   {reportO2(r, "05160910"), reportO2(r, "05160920"),
+                    studyO2(r, "05161500", at1500), studyO2(r, "05161525", at1525)},
                    kO2Extension);
 }
 
