@@ -53,6 +53,7 @@ TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
     const ArchivedRace& race = races.at(2);
     const RaceOddsSeries series = RaceOddsSeries::read(race);
     ASSERT_EQ(series.size(), 4u);
+    EXPECT_EQ(quinellaPoolYen(series.at(3).o2), 3000000);
     AlertSettings settings;
     settings.paLevel = 1.5;
     const auto alerts = seriesAlerts(race, series, 3, analysisDefaultParams(), settings);

@@ -35,7 +35,8 @@ inline const ReportRace& race11()
 }
 
 // The report day with race 11's late announcements: 15:00 with `at1500`, 15:25 with
-// `at1525`. Race 11 pays the quinella 1-6 (5,200 yen).
+// `at1525`, quinella pools of 2 and 3 million yen. Race 11 pays the quinella 1-6
+// (5,200 yen).
 inline void storeStudyDay(const std::filesystem::path& appDir, const PairTenths& at1500,
                           const PairTenths& at1525)
 {
@@ -47,7 +48,7 @@ inline void storeStudyDay(const std::filesystem::path& appDir, const PairTenths&
                    kO1Extension);
     SaveOddsSeries(appDir,
                    {reportO2(r, "05160910"), reportO2(r, "05160920"),
-                    studyO2(r, "05161500", at1500), studyO2(r, "05161525", at1525)},
+                    studyO2(r, "05161500", at1500, 20000), studyO2(r, "05161525", at1525, 30000)},
                    kO2Extension);
 }
 
