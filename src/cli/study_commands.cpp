@@ -15,6 +15,7 @@
 #include "export/sqlite_export.h"
 
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -129,6 +130,11 @@ int runBacktestCommand(const StudyCommands& c, const AppDir& appDir, Workbench& 
     auto decision = Decision::parse(c.decision);
     if (!decision)
         throw Error("--decision: 分数、default または auto を指定してください: " + c.decision);
+    if (!c.plot.empty()) {
+        const std::string ext = std::filesystem::path(c.plot).extension().string();
+        if (ext != ".svg" && ext != ".png")
+            throw Error("--plot: .svg か .png のファイル名にしてください: " + c.plot);
+    }
     BacktestOptions options;
     options.decision = decisionWithSettings(*decision, wb.ini());
     options.seed = c.seed;
