@@ -77,7 +77,7 @@ TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
     EXPECT_TRUE(seriesAlerts(race, series, 3, analysisDefaultParams(), off).empty());
     TempDir same;
     test::storeStudyDay(same.path(), test::markedTenths, test::markedTenths);
-    const ArchivedRace& steady = archivedRaces(same.path(), {2004, 5, 16}).at(2);
+    const ArchivedRace steady = archivedRaces(same.path(), {2004, 5, 16}).at(2);
     EXPECT_TRUE(
         seriesAlerts(steady, RaceOddsSeries::read(steady), 3, analysisDefaultParams(), settings)
             .empty());
