@@ -265,6 +265,8 @@ struct Statements
                             {"combination", "payout_yen", "popularity"})
                          .c_str()),
           known(db, "SELECT announced FROM snapshots WHERE race_key = ?"),
+          analysed(db, "SELECT DISTINCT announced FROM analysis WHERE race_key = ? AND "
+                       "param_set = ?"),
           snapshot(db, "INSERT INTO snapshots VALUES (?,?,?,?,?)"),
           win(db, "INSERT INTO odds_win VALUES (?,?,?,?,?)"),
           quinella(db, "INSERT INTO odds_quinella VALUES (?,?,?,?,?,?)"),
@@ -288,7 +290,7 @@ struct Statements
         return std::string("INSERT INTO ") + table + " VALUES (" + marks + ") ON CONFLICT (" + key +
                ") DO UPDATE SET " + set + " WHERE " + differs;
     }
-    Statement race, runner, payout, known, snapshot, win, quinella, analysis, pair;
+    Statement race, runner, payout, known, analysed, snapshot, win, quinella, analysis, pair;
 };
 
 void exportRaceCard(Statements& st, const ArchivedRace& race, ExportCounts& counts)
@@ -357,15 +359,16 @@ void exportRaceCard(Statements& st, const ArchivedRace& race, ExportCounts& coun
         add("wide", n, hr.wide(n), 4);
 }
 
+// The snapshot's odds rows (when `withOdds`) and its analysis under the options' set.
 void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeries& series,
-                    size_t k, const ExportOptions& options, ExportCounts& counts)
+                    size_t k, const ExportOptions& options, ExportCounts& counts, bool withOdds)
 {
     const TimePointRecords rec = series.at(k);
     const std::string& key = race.raceKey;
     // Read everything first: a snapshot that cannot be read is left out whole.
     std::vector<std::pair<int, std::optional<double>>> win;
     std::vector<std::pair<int, std::optional<double>>> pairs;
-    if (!rec.o1.empty()) {
+    if (withOdds && !rec.o1.empty()) {
         const O1View o1(rec.o1);
         for (int h = 1; h <= 18; ++h) {
             if (trimmed(o1.winOdds(h)).empty())
@@ -373,7 +376,7 @@ void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeri
             win.emplace_back(h, oddsValue(o1.winOdds(h), "単勝", h, 46 + 8 * (h - 1)));
         }
     }
-    if (!rec.o2.empty()) {
+    if (withOdds && !rec.o2.empty()) {
         const O2View o2(rec.o2);
         for (int p = 1; p <= 153; ++p) {
             if (trimmed(o2.quinellaOdds(p)).empty())
@@ -387,13 +390,15 @@ void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeri
     if (analysed)
         computeAnalysis(odds, options.params, state);
 
-    st.snapshot.bind(1, key)
-        .bind(2, rec.timeKey)
-        .bind(3, announcedAt(race.day, rec.timeKey))
-        .bind(4, rec.o1.empty() ? std::nullopt : winPoolYen(rec.o1))
-        .bind(5, rec.o2.empty() ? std::nullopt : quinellaPoolYen(rec.o2));
-    st.snapshot.run();
-    ++counts.snapshots;
+    if (withOdds) {
+        st.snapshot.bind(1, key)
+            .bind(2, rec.timeKey)
+            .bind(3, announcedAt(race.day, rec.timeKey))
+            .bind(4, rec.o1.empty() ? std::nullopt : winPoolYen(rec.o1))
+            .bind(5, rec.o2.empty() ? std::nullopt : quinellaPoolYen(rec.o2));
+        st.snapshot.run();
+        ++counts.snapshots;
+    }
     for (const auto& [h, v] : win) {
         st.win.bind(1, key).bind(2, rec.timeKey).bind(3, h).bind(4, v && *v > 0 ? v : std::nullopt);
         st.win.bind(5, v && *v == 0 ? 1 : 0);
@@ -475,15 +480,22 @@ ExportCounts exportToSqlite(const fs::path& appRoot, const fs::path& database,
                 while (st.known.step())
                     known.insert(st.known.text(0));
                 st.known.reset();
+                // Snapshots exported under another parameter set get this set's analysis.
+                std::set<std::string> analysed;
+                st.analysed.bind(1, race.raceKey).bind(2, options.paramSetName);
+                while (st.analysed.step())
+                    analysed.insert(st.analysed.text(0));
+                st.analysed.reset();
                 try {
                     const RaceOddsSeries series = RaceOddsSeries::read(race);
                     if (!series.damage().empty())
                         counts.warnings.push_back(race.raceKey + ": " + series.damage());
                     for (size_t k = 0; k < series.size(); ++k) {
-                        if (known.count(series.timeKeys()[k]))
+                        const bool stored = known.count(series.timeKeys()[k]) > 0;
+                        if (stored && analysed.count(series.timeKeys()[k]))
                             continue;
                         try {
-                            exportSnapshot(st, race, series, k, options, counts);
+                            exportSnapshot(st, race, series, k, options, counts, !stored);
                         } catch (const Error& e) {
                             counts.warnings.push_back(race.raceKey + " " + series.timeKeys()[k] +
                                                       ": " + e.what());

@@ -80,9 +80,19 @@ TEST(SqliteExport, ExportsTheStoredRacesAndAddsOnlyWhatIsNew)
     EXPECT_EQ(second.runners, 0);
     EXPECT_EQ(tally(db), t);
 
+    // Another parameter set: the stored snapshots get its analysis, no odds twice.
+    ExportOptions other = defaults();
+    other.paramSetName = "本命";
+    const ExportCounts fourth = exportToSqlite(dir.path(), db, other);
+    EXPECT_EQ(fourth.snapshots, 0);
+    EXPECT_EQ(fourth.analysis, first.analysis);
+    EXPECT_EQ(tally(db).quinella, t.quinella);
+    EXPECT_EQ(count(db, "SELECT count(DISTINCT param_set) FROM analysis"), 2);
+
     // Two later announcements of race 11: only they are added.
     test::storeStudyDay(dir.path(), test::markedTenths, test::flatTenths);
     const ExportCounts third = exportToSqlite(dir.path(), db, defaults());
+    EXPECT_EQ(third.analysis, tally(db).analysis - t.analysis - fourth.analysis);
     EXPECT_EQ(third.snapshots, 2);
     EXPECT_EQ(tally(db).snapshots, 8);
     EXPECT_EQ(tally(db).quinella, t.quinella + 2 * 45);
