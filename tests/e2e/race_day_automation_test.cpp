@@ -70,6 +70,12 @@ TEST(RaceDayAutomation, EveryRaceDueInTheMorningIsFetchedOnce)
     ASSERT_GE(s.DatList.size(), 24u);
     AutoAcquisition& automatic = wb.autoAcquisition();
     ASSERT_TRUE(automatic.AutoOzCheckClick(true)) << testing::PrintToString(person.messages);
+    // The alerts of each automatic fetch, as the window and the CLI hear them.
+    std::vector<OddsAlert> alerts;
+    wb.addListener([&](Parts parts) {
+        if (parts.has(Part::Alerts))
+            alerts.insert(alerts.end(), wb.lastAlerts().begin(), wb.lastAlerts().end());
+    });
 
     const int from = 9 * 60, to = 11 * 60;
     std::vector<int> due;
@@ -93,6 +99,14 @@ TEST(RaceDayAutomation, EveryRaceDueInTheMorningIsFetchedOnce)
     }
     std::sort(started.begin(), started.end());
     EXPECT_EQ(started, due);
+
+    // Every alert is of a race fetched, and the day's log holds each one.
+    ASSERT_FALSE(alerts.empty());
+    for (const OddsAlert& a : alerts)
+        EXPECT_GE(wb.raceIndexOf(a.raceKey), 0) << a.text();
+    const auto log = readLinesText(alertLogFile(app.root(), DayName{2026, 11, 29}));
+    ASSERT_EQ(log.size(), alerts.size());
+    EXPECT_NE(log.front().find(alerts.front().text()), std::string::npos) << log.front();
 
     for (int index : due) {
         const std::string& ra =
