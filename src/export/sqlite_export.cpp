@@ -406,14 +406,7 @@ void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeri
         ++counts.oddsWin;
     }
     for (const auto& [p, v] : pairs) {
-        int a = 0, b = 0;
-        for (int i = 1; i < 18 && a == 0; ++i)
-            for (int j = i + 1; j <= 18; ++j)
-                if (UmarenPairNumber(i, j) == p) {
-                    a = i;
-                    b = j;
-                    break;
-                }
+        const auto [a, b] = UmarenPairHorses(p);
         st.quinella.bind(1, key).bind(2, rec.timeKey).bind(3, a).bind(4, b);
         st.quinella.bind(5, v && *v > 0 ? v : std::nullopt).bind(6, v && *v == 0 ? 1 : 0);
         st.quinella.run();

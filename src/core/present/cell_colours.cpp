@@ -59,7 +59,12 @@ std::optional<std::uint32_t> finishColour(const RaceResults& results, int horse)
 {
     if (horse < 1 || horse > 18)
         return std::nullopt;
-    switch (results.FinishPos[static_cast<size_t>(horse)]) {
+    return finishPlaceColour(results.FinishPos[static_cast<size_t>(horse)]);
+}
+
+std::optional<std::uint32_t> finishPlaceColour(int place)
+{
+    switch (place) {
     case 1:
         return colours::Red;
     case 2:

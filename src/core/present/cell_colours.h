@@ -52,6 +52,8 @@ struct CellStyle
 // Red, orange or lime for a horse number that finished 1st, 2nd or 3rd; nothing for
 // any other horse number or position.
 std::optional<std::uint32_t> finishColour(const RaceResults& results, int horse);
+// The same colour of a finishing place (1, 2, 3; nothing for any other).
+std::optional<std::uint32_t> finishPlaceColour(int place);
 
 // StringGrid1 (analysis table): header row silver, the pressed button's header cell
 // teal (only while the header of column 0 is not blank); column 0 by bracket 1..8;

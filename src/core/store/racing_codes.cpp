@@ -441,14 +441,22 @@ std::string WakurenPairText(int index)
     return {};
 }
 
-std::string UmarenPairText(int index)
+std::pair<int, int> UmarenPairHorses(int index)
 {
     if (index < 1 || index > 153)
-        return {};
+        return {0, 0};
     for (int a = 1; a <= 17; ++a)
         if (index <= UmarenPairNumber(a, 18))
-            return padded(a, 2) + "-" + padded(a + 1 + index - UmarenPairNumber(a, a + 1), 2);
-    return {};
+            return {a, a + 1 + index - UmarenPairNumber(a, a + 1)};
+    return {0, 0};
+}
+
+std::string UmarenPairText(int index)
+{
+    const auto [a, b] = UmarenPairHorses(index);
+    if (a == 0)
+        return {};
+    return padded(a, 2) + "-" + padded(b, 2);
 }
 
 int UmarenPairNo(std::string_view label)

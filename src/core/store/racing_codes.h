@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Stateless conversions shared by every part of the program: clock arithmetic on
 // "hhmm" texts, fixed-width number and race-time texts, bracket and pair numbering,
@@ -48,6 +49,9 @@ std::string WakurenPairText(int index);
 
 // Label of quinella pair 1..153 (" 1- 2" ... "17-18"); "" for other indexes.
 std::string UmarenPairText(int index);
+
+// The two runners (lower first) of quinella pair 1..153; {0, 0} for other indexes.
+std::pair<int, int> UmarenPairHorses(int index);
 
 // Quinella pair number 1..153 of an exact label as UmarenPairText makes it; 0 for
 // any other text, including bracket labels such as " 1- 1". Cheap enough for inner

@@ -155,14 +155,7 @@ std::vector<SettledBet> settleBets(const AnalysisState& a, const RacePayouts& pa
         int pair = UmarenPairNo(text);
         if (pair == 0)
             return;
-        int x = 0, y = 0;
-        for (int i = 1; i < 18 && x == 0; ++i)
-            for (int j = i + 1; j <= 18; ++j)
-                if (UmarenPairNumber(i, j) == pair) {
-                    x = i;
-                    y = j;
-                    break;
-                }
+        const auto [x, y] = UmarenPairHorses(pair);
         SettledBet b{c, 0, pair, false, false, 0};
         if (payouts.quinellaVoid || payouts.refundedHorse[static_cast<size_t>(x)] ||
             payouts.refundedHorse[static_cast<size_t>(y)]) {

@@ -126,16 +126,7 @@ std::optional<std::uint32_t> boardFinishColour(const BoardCell& cell, int horse)
 {
     if (horse < 1 || horse > 18)
         return std::nullopt;
-    switch (cell.finish[static_cast<size_t>(horse)]) {
-    case 1:
-        return colours::Red;
-    case 2:
-        return colours::Orange;
-    case 3:
-        return colours::Lime;
-    default:
-        return std::nullopt;
-    }
+    return finishPlaceColour(cell.finish[static_cast<size_t>(horse)]);
 }
 
 namespace {

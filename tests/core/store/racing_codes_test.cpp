@@ -386,11 +386,14 @@ TEST(RacingCodes, QuinellaLabels)
             std::snprintf(expected, sizeof expected, "%2d-%2d", a, b);
             EXPECT_EQ(label, expected);
             EXPECT_EQ(UmarenPairNo(label), number);
+            EXPECT_EQ(UmarenPairHorses(number), std::make_pair(a, b));
         }
     }
     EXPECT_EQ(number, 153);
-    for (int bad : {0, 154, -1})
+    for (int bad : {0, 154, -1}) {
         EXPECT_EQ(UmarenPairText(bad), "");
+        EXPECT_EQ(UmarenPairHorses(bad), std::make_pair(0, 0));
+    }
     EXPECT_EQ(UmarenPairNumber(3, 3), 0);
     EXPECT_EQ(UmarenPairNumber(4, 2), 0);
     EXPECT_EQ(UmarenPairNumber(0, 2), 0);

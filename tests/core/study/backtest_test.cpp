@@ -140,13 +140,7 @@ TEST(Backtest, SettlesHitsRefundsAndStatistics)
     RecordBuilder hit(RecordType::HR);
     hit.setRaceKey(test::reportRaceKey(11)).set("registered", 10);
     hit.set("win_horse", 1, favourite).set("win_payout", 1, format("%09d", 350));
-    int x = 0, y = 0;
-    for (int i = 1; i < 18 && !x; ++i)
-        for (int j = i + 1; j <= 18; ++j)
-            if (UmarenPairNumber(i, j) == pair) {
-                x = i;
-                y = j;
-            }
+    const auto [x, y] = UmarenPairHorses(pair);
     hit.set("quinella_combo", 1, format("%02d%02d", x, y))
         .set("quinella_payout", 1, format("%09d", 1230));
     // A race where the favourite was withdrawn: its win bets come back.
