@@ -15,6 +15,13 @@ namespace {
 
 const std::string kFullWidthSpace = "　";
 
+// Some 900 numbers per time point: written into the cells' own storage.
+void putFixed(TextGrid& grid, int column, int row, double value, int width, int precision)
+{
+    if (std::string* cell = grid.cellText(column, row))
+        assignFixed(*cell, value, width, precision);
+}
+
 std::uint32_t finishColourOr(const RaceResults& results, int horse, std::uint32_t fallback)
 {
     if (horse < 1 || horse > 18)
@@ -65,7 +72,7 @@ void initBetGrid(TextGrid& grid, std::string_view caption)
 {
     grid.resize(3, 2);
     grid.setCell(0, 0, "No.");
-    grid.setCell(1, 0, std::string(caption));
+    grid.setCell(1, 0, caption);
     grid.setCell(2, 0, "オッズ");
 }
 
@@ -85,7 +92,7 @@ AnalysisDisplay::AnalysisDisplay()
 {
     StringGrid1.resize(kTableColumns, 2);
     for (int c = 0; c < kTableColumns; ++c)
-        StringGrid1.setCell(c, 0, std::string(kTableHeaders[static_cast<size_t>(c)]));
+        StringGrid1.setCell(c, 0, kTableHeaders[static_cast<size_t>(c)]);
     for (TextGrid* g : {&StringGrid2, &StringGrid3, &StringGrid4, &StringGrid5})
         g->resize(2, 2);
     initBetGrid(StringGrid6, "大穴");
@@ -151,17 +158,17 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
             StringGrid1.setCell(3, r, "☆");
             tokushoList += group;
         }
-        StringGrid1.setCell(4, r, fixed(odds.TanOdds[r], 5, 1));
-        StringGrid1.setCell(5, r, fixed(s.TanShare[r], 6, 2));
-        StringGrid1.setCell(6, r, fixed(s.OverallShare[r] * 100, 6, 3));
+        putFixed(StringGrid1, 4, r, odds.TanOdds[r], 5, 1);
+        putFixed(StringGrid1, 5, r, s.TanShare[r], 6, 2);
+        putFixed(StringGrid1, 6, r, s.OverallShare[r] * 100, 6, 3);
         StringGrid1.setCell(7, r, padded(s.ShareRank[r], 2));
-        StringGrid1.setCell(8, r, fixed(s.PaTop3Sum[r], 6, 3));
-        StringGrid1.setCell(9, r, fixed(s.PaAllSum[r], 6, 3));
-        StringGrid1.setCell(10, r, fixed(s.PaOverOneRate[r], 6, 3));
+        putFixed(StringGrid1, 8, r, s.PaTop3Sum[r], 6, 3);
+        putFixed(StringGrid1, 9, r, s.PaAllSum[r], 6, 3);
+        putFixed(StringGrid1, 10, r, s.PaOverOneRate[r], 6, 3);
         if (s.PaTop3Ratio[r] > 0)
-            StringGrid1.setCell(11, r, fixed(s.PaTop3Ratio[r], 6, 2));
+            putFixed(StringGrid1, 11, r, s.PaTop3Ratio[r], 6, 2);
         if (s.PaAllRatio[r] > 0)
-            StringGrid1.setCell(12, r, fixed(s.PaAllRatio[r], 6, 2));
+            putFixed(StringGrid1, 12, r, s.PaAllRatio[r], 6, 2);
     }
 
     // 2. Recommended-horse file; a failure to read or write it ends the display here.
@@ -203,12 +210,17 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
             const int p = UmarenPairNumber(std::min(u, v), std::max(u, v));
             if (p == 0 || !(odds.UmarenOdds[p] > 0))
                 continue;
-            StringGrid2.setCell(u, v, fixed(odds.UmarenOdds[p], 6, 1));
-            StringGrid3.setCell(u, v, fixed(s.UmarenShare[p], 7, 3));
-            const std::string pa = fixed(v > u ? s.PairPaRatio[p] : s.PairPaRatioRev[p], 6, 3);
-            StringGrid4.setCell(u, v, pa);
+            // Odds and shares are the pair's in both halves: the lower half copies them.
+            if (v > u) {
+                putFixed(StringGrid2, u, v, odds.UmarenOdds[p], 6, 1);
+                putFixed(StringGrid3, u, v, s.UmarenShare[p], 7, 3);
+            } else {
+                StringGrid2.setCell(u, v, StringGrid2.cell(v, u));
+                StringGrid3.setCell(u, v, StringGrid3.cell(v, u));
+            }
+            putFixed(StringGrid4, u, v, v > u ? s.PairPaRatio[p] : s.PairPaRatioRev[p], 6, 3);
             if (s.ShareRank[u] > 0 && s.ShareRank[v] > 0)
-                StringGrid5.setCell(s.ShareRank[u], s.ShareRank[v], pa);
+                StringGrid5.setCell(s.ShareRank[u], s.ShareRank[v], StringGrid4.cell(u, v));
         }
     }
 

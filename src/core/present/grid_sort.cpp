@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace sorvantix {
 namespace {
@@ -92,37 +93,64 @@ int compareCells(std::string_view a, std::string_view b)
     return compareBytes(a, b);
 }
 
-void quickSortRows(TextGrid& grid, int column, int first, int last, bool descending)
+namespace {
+
+// The quicksort over a list of row numbers, rows[k] being the grid row now at place k:
+// the same comparisons and exchanges as on the rows themselves, without moving a
+// cell until the order is known.
+void quickSortPlaces(const TextGrid& grid, int column, std::vector<int>& rows, int first, int last,
+                     bool descending)
 {
-    if (first < 0 || last >= grid.rowCount() || last - first < 1)
-        return;
+    auto key = [&](int place) -> const std::string& {
+        return grid.cell(column, rows[static_cast<size_t>(place)]);
+    };
     // Ascending: "before" means below the pivot; descending reverses it.
-    auto before = [&](int row, const std::string& pivot) {
-        int c = compareCells(grid.cell(column, row), pivot);
+    auto before = [&](int place, const std::string& pivot) {
+        int c = compareCells(key(place), pivot);
         return descending ? c > 0 : c < 0;
     };
-    auto after = [&](int row, const std::string& pivot) {
-        int c = compareCells(grid.cell(column, row), pivot);
+    auto after = [&](int place, const std::string& pivot) {
+        int c = compareCells(key(place), pivot);
         return descending ? c < 0 : c > 0;
     };
     int i = first;
     int j = last;
-    const std::string pivot = grid.cell(column, (first + last) / 2);
+    // The cells stay where they are while the places move, so the pivot can be a reference.
+    const std::string& pivot = key((first + last) / 2);
     do {
         while (before(i, pivot))
             ++i;
         while (after(j, pivot))
             --j;
         if (i <= j) {
-            grid.swapRows(i, j);
+            std::swap(rows[static_cast<size_t>(i)], rows[static_cast<size_t>(j)]);
             ++i;
             --j;
         }
     } while (i <= j);
     if (first < j)
-        quickSortRows(grid, column, first, j, descending);
+        quickSortPlaces(grid, column, rows, first, j, descending);
     if (i < last)
-        quickSortRows(grid, column, i, last, descending);
+        quickSortPlaces(grid, column, rows, i, last, descending);
+}
+
+std::vector<int> identityRows(const TextGrid& grid)
+{
+    std::vector<int> rows(static_cast<size_t>(grid.rowCount()));
+    for (size_t r = 0; r < rows.size(); ++r)
+        rows[r] = static_cast<int>(r);
+    return rows;
+}
+
+} // namespace
+
+void quickSortRows(TextGrid& grid, int column, int first, int last, bool descending)
+{
+    if (first < 0 || last >= grid.rowCount() || last - first < 1)
+        return;
+    std::vector<int> rows = identityRows(grid);
+    quickSortPlaces(grid, column, rows, first, last, descending);
+    grid.reorderRows(rows);
 }
 
 void sortAnalysisTable(TextGrid& grid, SortButton button)
@@ -131,18 +159,24 @@ void sortAnalysisTable(TextGrid& grid, SortButton button)
     if (order.primaryColumn < 0)
         return;
     const int last = grid.rowCount() - 1;
-    quickSortRows(grid, order.primaryColumn, 1, last, order.descending);
+    if (last < 2)
+        return;
+    std::vector<int> rows = identityRows(grid);
+    quickSortPlaces(grid, order.primaryColumn, rows, 1, last, order.descending);
 
+    auto primary = [&](int place) -> const std::string& {
+        return grid.cell(order.primaryColumn, rows[static_cast<size_t>(place)]);
+    };
     int groupStart = 1;
     while (groupStart <= last) {
-        const std::string key = grid.cell(order.primaryColumn, groupStart);
         int groupEnd = groupStart;
-        while (groupEnd + 1 <= last && grid.cell(order.primaryColumn, groupEnd + 1) == key)
+        while (groupEnd + 1 <= last && primary(groupEnd + 1) == primary(groupStart))
             ++groupEnd;
         if (groupEnd > groupStart)
-            quickSortRows(grid, order.tieBreakColumn, groupStart, groupEnd, false);
+            quickSortPlaces(grid, order.tieBreakColumn, rows, groupStart, groupEnd, false);
         groupStart = groupEnd + 1;
     }
+    grid.reorderRows(rows);
 }
 
 } // namespace sorvantix

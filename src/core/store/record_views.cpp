@@ -62,7 +62,11 @@ std::optional<int> RecordView::raceNo() const
 
 std::optional<int> RecordView::number(int pos, int len) const
 {
-    return parseInt(field(pos, len));
+    // A field the record cuts short reads with trailing blanks, which are no number.
+    if (pos < 1 || len <= 0 ||
+        static_cast<size_t>(pos - 1) + static_cast<size_t>(len) > m_bytes.size())
+        return std::nullopt;
+    return parseInt(m_bytes.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(len)));
 }
 
 std::string RecordView::text(int pos, int len) const

@@ -11,6 +11,9 @@ namespace sorvantix {
 
 std::string field(std::string_view record, int pos, int len)
 {
+    if (pos >= 1 && len > 0 &&
+        static_cast<size_t>(pos - 1) + static_cast<size_t>(len) <= record.size())
+        return std::string(record.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(len)));
     std::string out(static_cast<size_t>(len > 0 ? len : 0), ' ');
     if (pos < 1 || len <= 0)
         return out;
@@ -29,7 +32,11 @@ std::string fieldText(std::string_view record, int pos, int len)
 
 int fieldInt(std::string_view record, int pos, int len)
 {
-    return toIntDef(field(record, pos, len), 0);
+    // A field the record cuts short reads with trailing blanks, which are no number.
+    if (pos < 1 || len <= 0 ||
+        static_cast<size_t>(pos - 1) + static_cast<size_t>(len) > record.size())
+        return 0;
+    return toIntDef(record.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(len)), 0);
 }
 
 void setField(std::string& record, int pos, std::string_view value)

@@ -37,75 +37,78 @@ std::string format(const char* fmt, ...)
 
 namespace {
 
-std::string padLeftTo(const char* begin, const char* end, int width)
+void assignPadded(std::string& out, const char* begin, const char* end, int width)
 {
     const size_t length = static_cast<size_t>(end - begin);
     const size_t total = std::max(length, width > 0 ? static_cast<size_t>(width) : size_t{0});
-    std::string out(total, ' ');
+    out.resize(total);
+    std::memset(out.data(), ' ', total - length);
     std::memcpy(out.data() + (total - length), begin, length);
-    return out;
 }
 
 } // namespace
 
+void assignFixed(std::string& out, double value, int width, int precision)
+{
+    // Most grid values: below 1e9 once scaled to an integer, and far enough from a half
+    // that the scaling's rounding error (below 1e-7 there) cannot move the rounded
+    // result. NaN and infinities fail the first test. Everything else, ties included,
+    // goes through to_chars, which rounds exactly.
+    static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+    char buffer[64];
+    char* const end = buffer + sizeof buffer;
+    const double magnitude = std::fabs(value);
+    if (precision >= 0 && precision <= 6 && width <= 32 && magnitude < 1e9) {
+        const double scaled = magnitude * kPowers[precision];
+        const auto whole = static_cast<unsigned>(std::min(scaled, 4e9));
+        const double fraction = scaled - whole;
+        if (scaled < 1e9 && std::fabs(fraction - 0.5) > 1e-6) {
+            // Right to left: the decimals, the point, the rest, the sign, the padding.
+            unsigned n = whole + (fraction > 0.5 ? 1 : 0);
+            char* p = end;
+            for (int i = 0; i < precision; ++i, n /= 10)
+                *--p = static_cast<char>('0' + n % 10);
+            if (precision > 0)
+                *--p = '.';
+            do {
+                *--p = static_cast<char>('0' + n % 10);
+                n /= 10;
+            } while (n != 0);
+            if (std::signbit(value))
+                *--p = '-';
+            while (end - p < width)
+                *--p = ' ';
+            out.clear(); // with append(), cheaper than assign() on short texts
+            out.append(p, static_cast<size_t>(end - p));
+            return;
+        }
+    }
+    // Texts to_chars and printf spell differently stay with printf.
+    if (!std::isfinite(value) || precision < 0 || precision > 20 || magnitude >= 1e30) {
+        out = format("%*.*f", width, precision, value);
+        return;
+    }
+    const auto result = std::to_chars(buffer, end, value, std::chars_format::fixed, precision);
+    if (result.ec != std::errc())
+        out = format("%*.*f", width, precision, value);
+    else
+        assignPadded(out, buffer, result.ptr, width);
+}
+
 std::string fixed(double value, int width, int precision)
 {
-    // Texts to_chars and printf spell differently stay with printf.
-    if (!std::isfinite(value) || precision < 0 || precision > 20 || std::fabs(value) >= 1e30)
-        return format("%*.*f", width, precision, value);
-    char buffer[64];
-    // Most grid values: scaled to an integer below 1e9, and far enough from a half that
-    // the scaling's rounding error (below 1e-7 there) cannot move the rounded result.
-    // Everything else, ties included, goes through to_chars, which rounds exactly.
-    static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
-    const double scaled =
-        precision <= 6 ? std::fabs(value) * kPowers[precision] : std::numeric_limits<double>::max();
-    const double fraction = scaled - std::floor(scaled);
-    if (scaled < 1e9 && std::fabs(fraction - 0.5) > 1e-6) {
-        // Right to left into the end of the buffer, two digits at a time.
-        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324"
-                                         "25262728293031323334353637383940414243444546474849"
-                                         "50515253545556575859606162636465666768697071727374"
-                                         "75767778798081828384858687888990919293949596979899";
-        auto n = static_cast<unsigned>(scaled + 0.5);
-        char* p = buffer + sizeof buffer;
-        int digits = 0;
-        auto put = [&](char c) {
-            if (digits == precision && precision > 0)
-                *--p = '.';
-            *--p = c;
-            ++digits;
-        };
-        while (n >= 100) {
-            const unsigned two = n % 100;
-            n /= 100;
-            put(kPairs[2 * two + 1]);
-            put(kPairs[2 * two]);
-        }
-        if (n >= 10) {
-            put(kPairs[2 * n + 1]);
-            put(kPairs[2 * n]);
-        } else {
-            put(static_cast<char>('0' + n));
-        }
-        while (digits <= precision)
-            put('0');
-        if (std::signbit(value))
-            *--p = '-';
-        return padLeftTo(p, buffer + sizeof buffer, width);
-    }
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
-    if (result.ec != std::errc())
-        return format("%*.*f", width, precision, value);
-    return padLeftTo(buffer, result.ptr, width);
+    std::string out;
+    assignFixed(out, value, width, precision);
+    return out;
 }
 
 std::string padded(int value, int width)
 {
     char buffer[16];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return padLeftTo(buffer, result.ptr, width);
+    std::string out;
+    assignPadded(out, buffer, result.ptr, width);
+    return out;
 }
 
 std::string twoDigits(int value)

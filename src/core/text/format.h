@@ -13,6 +13,8 @@ std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // and glibc's %f costs a microsecond or so each. std::to_chars rounds the exact binary
 // value as printf does.
 std::string fixed(double value, int width, int precision);
+// fixed() into an existing string, reusing its storage (a grid cell).
+void assignFixed(std::string& out, double value, int width, int precision);
 std::string padded(int value, int width);
 
 // Integer formatted with at least two digits and leading zeros ("05", "12", "123").

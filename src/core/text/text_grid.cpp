@@ -31,11 +31,22 @@ const std::string& TextGrid::cell(int column, int row) const
     return m_cells[static_cast<size_t>(row * m_columns + column)];
 }
 
-void TextGrid::setCell(int column, int row, std::string text)
+void TextGrid::reorderRows(const std::vector<int>& order)
 {
-    if (column < 0 || row < 0 || column >= m_columns || row >= m_rows)
+    if (order.size() != static_cast<size_t>(m_rows))
         return;
-    m_cells[static_cast<size_t>(row * m_columns + column)] = std::move(text);
+    std::vector<bool> seen(order.size());
+    for (int r : order) {
+        if (r < 0 || r >= m_rows || seen[static_cast<size_t>(r)])
+            return;
+        seen[static_cast<size_t>(r)] = true;
+    }
+    std::vector<std::string> cells(m_cells.size());
+    for (int k = 0; k < m_rows; ++k)
+        for (int c = 0; c < m_columns; ++c)
+            cells[static_cast<size_t>(k * m_columns + c)] = std::move(
+                m_cells[static_cast<size_t>(order[static_cast<size_t>(k)] * m_columns + c)]);
+    m_cells = std::move(cells);
 }
 
 void TextGrid::swapRows(int a, int b)
@@ -51,8 +62,9 @@ void TextGrid::reset(int columns, int rows)
 {
     m_columns = std::max(columns, 0);
     m_rows = std::max(rows, 0);
-    m_cells.clear();
     m_cells.resize(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows));
+    for (std::string& cell : m_cells)
+        cell.clear();
 }
 
 void TextGrid::clearRows(int fromRow)

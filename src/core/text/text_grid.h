@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sorvantix {
@@ -21,10 +23,36 @@ public:
     void resize(int columns, int rows);
 
     const std::string& cell(int column, int row) const;
-    void setCell(int column, int row, std::string text);
+    // Into the cell's own storage: no text is built and moved for each cell.
+    void setCell(int column, int row, std::string_view text)
+    {
+        std::string* cell = cellText(column, row);
+        if (!cell)
+            return;
+        // clear() and append() cost half of assign() on short texts; assign() is kept
+        // for a text taken from the cell itself.
+        const std::less_equal<const char*> notAfter;
+        if (notAfter(cell->data(), text.data()) &&
+            notAfter(text.data(), cell->data() + cell->size())) {
+            cell->assign(text);
+            return;
+        }
+        cell->clear();
+        cell->append(text);
+    }
+    // The cell's text to write in place, or nullptr outside the grid.
+    std::string* cellText(int column, int row)
+    {
+        if (column < 0 || row < 0 || column >= m_columns || row >= m_rows)
+            return nullptr;
+        return &m_cells[static_cast<size_t>(row * m_columns + column)];
+    }
 
     // Swaps two whole rows (all columns).
     void swapRows(int a, int b);
+    // Puts old row order[k] at row k, for every row; order must be a permutation of
+    // the rows (anything else leaves the grid as it is).
+    void reorderRows(const std::vector<int>& order);
 
     // Empties every cell of rows [fromRow, rowCount).
     void clearRows(int fromRow);

@@ -49,6 +49,11 @@ TEST(Field, FieldIntCountsNonNumbersAsZeroAndSetFieldGrows)
 {
     EXPECT_EQ(fieldInt("ab 12cd", 3, 3), 12);
     EXPECT_EQ(fieldInt("ab----", 3, 4), 0);
+    // A record cut inside the field reads blanks after the digits: not a number.
+    EXPECT_EQ(fieldInt("ab 12", 3, 4), 0);
+    EXPECT_EQ(fieldInt("ab 12", 3, 3), 12);
+    EXPECT_EQ(fieldInt("ab", 3, 2), 0);
+    EXPECT_EQ(fieldInt("ab 12", 0, 3), 0);
     std::string record = "RA2";
     setField(record, 3, "000000000");
     EXPECT_EQ(record, "RA000000000");
