@@ -30,7 +30,7 @@ void BM_FeedYearOfRaceCards(benchmark::State& state)
     std::error_code ec;
     fs::remove_all(pattern, ec);
 }
-BENCHMARK(BM_FeedYearOfRaceCards)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_FeedYearOfRaceCards)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
 
 // One race day with full odds series, generated in memory (no files).
 void BM_FeedDayWithOddsSeries(benchmark::State& state)
