@@ -61,7 +61,9 @@ std::vector<OddsAlert> seriesAlerts(const ArchivedRace& race, const RaceOddsSeri
     std::vector<OddsAlert> alerts;
     if (series.size() < 2)
         return alerts;
-    size_t k = std::max<size_t>(1, firstNew);
+    // Nothing known before (the race's first fetch of the day): the series so far is
+    // history, and only its newest time point is news.
+    size_t k = firstNew == 0 ? series.size() - 1 : firstNew;
     AnalysisState before, after;
     OddsArrays odds;
     bool haveBefore = series.oddsAt(k - 1, odds);

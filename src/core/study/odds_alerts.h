@@ -40,8 +40,9 @@ std::vector<OddsAlert> compareAnalyses(const AnalysisState& before, const Analys
                                        const AlertSettings& settings);
 
 // The alerts of time points firstNew.. of a race's series, each against the one
-// before it (time point 0 has nothing to compare with). A time point whose odds
-// cannot be read is skipped, and so is the comparison across it.
+// before it. With firstNew 0 (nothing was known before) only the newest time point is
+// compared, so a race's first fetch does not announce the whole morning. A time point
+// whose odds cannot be read is skipped, and so is the comparison across it.
 std::vector<OddsAlert> seriesAlerts(const ArchivedRace& race, const RaceOddsSeries& series,
                                     size_t firstNew, const SuishoParams& params,
                                     const AlertSettings& settings);

@@ -72,6 +72,16 @@ TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
     EXPECT_GT(crossed, 0);
     EXPECT_NE(alerts[0].text().find("15:25"), std::string::npos);
 
+    // The race's first fetch (nothing known before) compares only its newest point:
+    // the same alerts, none of the earlier, flat points.
+    const auto first = seriesAlerts(race, series, 0, analysisDefaultParams(), settings);
+    ASSERT_EQ(first.size(), alerts.size());
+    for (const auto& a : first)
+        EXPECT_EQ(a.timeKey, "05161525");
+    // From the second point on, an earlier change is announced as well.
+    EXPECT_GT(seriesAlerts(race, series, 1, analysisDefaultParams(), settings).size(),
+              first.size());
+
     // Switched off, nothing is said; a time point like the one before says nothing.
     AlertSettings off{false, false, 0};
     EXPECT_TRUE(seriesAlerts(race, series, 3, analysisDefaultParams(), off).empty());
