@@ -5,7 +5,11 @@
 #include "core/text/field.h"
 #include "core/text/text_file.h"
 
+#include <cerrno>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace sorvantix {
@@ -94,13 +98,56 @@ size_t charCount(std::string_view utf8)
 }
 
 // The file's lines; no lines when it does not exist yet.
-IniDocument load(const fs::path& file)
+// The last reading of each file, kept while the file is the same one: every write of
+// ours renames a new file into place (a new inode), and any other change moves the
+// size or a timestamp. Guarded by fileMutex().
+struct CachedIni
 {
-    std::error_code ec;
-    bool exists = fs::exists(file, ec);
-    if (ec)
-        throw Error("設定ファイルを読めません: " + file.string() + ": " + ec.message());
-    return exists ? IniDocument(readLinesRaw(file)) : IniDocument();
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    timespec modified;
+    timespec changed;
+    std::shared_ptr<const IniDocument> doc;
+
+    bool sameFile(const struct stat& st) const
+    {
+        return device == st.st_dev && inode == st.st_ino && size == st.st_size &&
+               modified.tv_sec == st.st_mtim.tv_sec && modified.tv_nsec == st.st_mtim.tv_nsec &&
+               changed.tv_sec == st.st_ctim.tv_sec && changed.tv_nsec == st.st_ctim.tv_nsec;
+    }
+};
+
+std::map<std::string, CachedIni>& cachedInis()
+{
+    static std::map<std::string, CachedIni> files;
+    return files;
+}
+
+// The settings are read at every call, many times a second while a day is analysed:
+// a file unchanged since the last reading is not read and parsed again.
+std::shared_ptr<const IniDocument> load(const fs::path& file)
+{
+    auto& cache = cachedInis();
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0) {
+        const int error = errno;
+        cache.erase(file.string());
+        if (error == ENOENT || error == ENOTDIR)
+            return std::make_shared<const IniDocument>();
+        throw Error("設定ファイルを読めません: " + file.string() + ": " +
+                    std::generic_category().message(error));
+    }
+    if (!S_ISREG(st.st_mode)) // a folder, say: reading it says what is wrong
+        return std::make_shared<const IniDocument>(readLinesRaw(file));
+    auto it = cache.find(file.string());
+    if (it != cache.end() && it->second.sameFile(st))
+        return it->second.doc;
+    auto doc = std::make_shared<const IniDocument>(readLinesRaw(file));
+    if (cache.size() >= 16) // tests address many files; the program one or two
+        cache.clear();
+    cache[file.string()] = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, doc};
+    return doc;
 }
 
 constexpr std::string_view kOpenBracket = "｢";
@@ -179,7 +226,7 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
 std::optional<std::string> TIniGT::rawValue(std::string_view section, std::string_view key) const
 {
     std::lock_guard lock(fileMutex());
-    return load(m_fileName).value(section, key);
+    return load(m_fileName)->value(section, key);
 }
 
 int TIniGT::ReadInteger(std::string_view section, std::string_view key, int defaultValue) const
@@ -220,7 +267,7 @@ void TIniGT::WriteString(std::string_view section, std::string_view key,
                          std::string_view value) const
 {
     std::lock_guard lock(fileMutex());
-    IniDocument doc = load(m_fileName);
+    IniDocument doc = *load(m_fileName);
     doc.setValue(section, key, value);
     writeLinesRaw(m_fileName, doc.rawLines());
 }

@@ -35,8 +35,10 @@ private:
 };
 
 // The settings component: reads and writes one ini file (CP932, CR LF). Every call
-// reads the file anew and every write replaces it atomically, so all instances that
-// address the same file see each other's writes, as the windows of the program expect.
+// sees the file as it is now (one unchanged since the last call, by its inode, size
+// and times, is not read again) and every write replaces it atomically, so all
+// instances that address the same file see each other's writes, as the windows of the
+// program expect.
 // A missing file reads as empty and is created by the first write; a file that exists
 // but cannot be read or written throws Error. Calls are serialised within the process.
 class TIniGT

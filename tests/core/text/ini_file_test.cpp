@@ -3,6 +3,7 @@
 #include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace sorvantix;
@@ -144,6 +145,29 @@ TEST(TIniGT, RefusesWhatWouldBreakTheFileAndLeavesItAsItWas)
     EXPECT_THROW(ini.WriteString("", "a", "1"), Error);
     EXPECT_THROW(ini.WriteString("Time", "delay", "😀"), Error);
     EXPECT_EQ(bytes(file), "[Time]\r\ndelay=5\r\n");
+}
+
+TEST(TIniGT, EveryReadSeesTheFileAsItIsNow)
+{
+    TempDir dir;
+    auto file = dir.path() / "sorvantix.ini";
+    TIniGT a(file), b(file);
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 5); // no file yet
+    b.WriteInteger("Time", "delay", 7);
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 7);
+    // Replaced by another program with text of the same length, then rewritten in
+    // place with another length, then removed.
+    writeFileAtomic(file, "[Time]\r\ndelay=8\r\n");
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 8);
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << "[Time]\r\ndelay=12\r\n";
+    }
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 12);
+    std::filesystem::remove(file);
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 5);
+    a.WriteInteger("Time", "delay", 9);
+    EXPECT_EQ(b.ReadInteger("Time", "delay", 5), 9);
 }
 
 TEST(TIniGT, AFolderInPlaceOfTheFileIsAnErrorNotADefault)
