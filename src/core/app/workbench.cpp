@@ -1124,8 +1124,13 @@ Outcome Workbench::readOddsBtnClick()
             : std::string();
     std::string timeKey = timeKeyOfItem(item);
 
-    if (!fs::exists(o1File))
+    // The file the race selection has just read exists; any other is looked up once.
+    auto exists = [&](const fs::path& file) {
+        return (m_selectionOdds && m_selectionOdds->path() == file) || fs::exists(file);
+    };
+    if (!exists(o1File))
         return fail("該当レースの単複枠オッズが見つかりません。");
+    const bool o2Exists = exists(o2File);
     // A record found at the chosen time must be this race's own.
     auto otherRace = [&](const std::optional<std::string>& rec) {
         return rec && RecordView(*rec).raceKeyText() != key;
@@ -1140,8 +1145,8 @@ Outcome Workbench::readOddsBtnClick()
     };
     const OddsFile& o1 = oddsFile(o1File, kO1RecordSize, read1);
     auto o1Rec = o1.find(timeKey);
-    auto o2Rec = fs::exists(o2File) ? oddsFile(o2File, kO2RecordSize, read2).find(timeKey)
-                                    : std::optional<std::string>();
+    auto o2Rec = o2Exists ? oddsFile(o2File, kO2RecordSize, read2).find(timeKey)
+                          : std::optional<std::string>();
     for (const auto& [rec, file] : {std::pair{&o1Rec, &o1File}, std::pair{&o2Rec, &o2File}}) {
         if (otherRace(*rec)) {
             s.Panel3Visible = false;
@@ -1165,7 +1170,7 @@ Outcome Workbench::readOddsBtnClick()
                       " 以前の発表なし）。");
         }
     }
-    if (fs::exists(o2File)) {
+    if (o2Exists) {
         if (auto rec = o2Rec) {
             s.store.O2Recs[r] = *rec;
         } else if (s.UseUmaren && timeKey.size() == 8) {
