@@ -48,7 +48,7 @@ enum class VenueKind { Jra, Local, Overseas };
 
 struct Venue
 {
-    const char* code;
+    std::string_view code;
     VenueKind kind;
     const char* full;
     const char* one;
