@@ -77,9 +77,21 @@ TEST_F(FeedDay, EveryGeneratedRaceCanBeAnalysed)
     EXPECT_GT(racesWithMarks, 0);
     EXPECT_TRUE(person.messages.empty()) << person.messages.front();
 
+    // The batch, which shows none of the races it goes through, writes the same
+    // recommended-horse files as showing each race did (the same time points: the
+    // latest at or before the default time).
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const auto& file : sortedFiles(app.suishoDir()))
+        shown.emplace_back(file.filename().string(), readFileBytes(file));
+    ASSERT_FALSE(shown.empty());
+    for (const auto& [name, bytes] : shown)
+        std::filesystem::remove(app.suishoDir() / name);
     wb.M1Click();
     EXPECT_TRUE(person.messages.empty());
-    EXPECT_FALSE(sortedFiles(app.suishoDir()).empty());
+    std::vector<std::pair<std::string, std::string>> batched;
+    for (const auto& file : sortedFiles(app.suishoDir()))
+        batched.emplace_back(file.filename().string(), readFileBytes(file));
+    EXPECT_EQ(batched, shown);
 }
 
 // The reports of a generated day agree with the analysis they come from: every hit is

@@ -134,6 +134,31 @@ void AnalysisDisplay::seiBtnClick(std::span<const std::string> seRecs, std::stri
     readRaceResults(seRecs, hrRecord, results, resultBoxes, StringGrid1);
 }
 
+std::string recordRecommendedHorses(std::string_view raRecord, const AnalysisState& state,
+                                    const OddsArrays& odds, const std::filesystem::path& suishoDir)
+{
+    const int n = registeredRunners(raRecord);
+    // "horse number, share rank" of each marked runner with win odds.
+    std::string suishoList;
+    std::string tokushoList;
+    for (int r = 1; r <= n; ++r) {
+        if (!(odds.TanOdds[r] > 0) || !(state.SuishoMark[r] || state.TokushoMark[r]))
+            continue;
+        const std::string group = padded(r, 2) + padded(state.ShareRank[r], 2);
+        if (state.SuishoMark[r])
+            suishoList += group;
+        if (state.TokushoMark[r])
+            tokushoList += group;
+    }
+    const RaView ra(raRecord);
+    const auto day = DayName::fromRecord(raRecord);
+    if (!day)
+        return "レースキーの日付が不正なため推奨馬ファイルに記録できません: \"" +
+               fromCp932(ra.yearText() + ra.monthDayText()) + "\"";
+    const auto file = suishoFilePath(suishoDir, *day, ra.venue());
+    return writeSuishoLines(file, ra.raceNo().value_or(0), n, suishoList, tokushoList);
+}
+
 std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisState& state,
                                            const OddsArrays& odds, const RaceResults& results,
                                            const std::filesystem::path& suishoDir)
@@ -141,23 +166,16 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
     const int n = registeredRunners(raRecord);
     const auto& s = state;
 
-    // 1. Analysis table, and the two lists of the recommended-horse file.
-    std::string suishoList;
-    std::string tokushoList;
+    // 1. Analysis table.
     for (int r = 1; r <= n; ++r) {
         StringGrid1.setCell(0, r, padded(BracketNo(n, r), 1));
         StringGrid1.setCell(1, r, padded(r, 2));
         if (!(odds.TanOdds[r] > 0))
             continue;
-        const std::string group = padded(r, 2) + padded(s.ShareRank[r], 2);
-        if (s.SuishoMark[r]) {
+        if (s.SuishoMark[r])
             StringGrid1.setCell(2, r, "★");
-            suishoList += group;
-        }
-        if (s.TokushoMark[r]) {
+        if (s.TokushoMark[r])
             StringGrid1.setCell(3, r, "☆");
-            tokushoList += group;
-        }
         putFixed(StringGrid1, 4, r, odds.TanOdds[r], 5, 1);
         putFixed(StringGrid1, 5, r, s.TanShare[r], 6, 2);
         putFixed(StringGrid1, 6, r, s.OverallShare[r] * 100, 6, 3);
@@ -172,17 +190,7 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
     }
 
     // 2. Recommended-horse file; a failure to read or write it ends the display here.
-    std::string notice;
-    const RaView ra(raRecord);
-    const auto day = DayName::fromRecord(raRecord);
-    const int raceNo = ra.raceNo().value_or(0);
-    if (!day) {
-        notice = "レースキーの日付が不正なため推奨馬ファイルに記録できません: \"" +
-                 fromCp932(ra.yearText() + ra.monthDayText()) + "\"";
-    } else {
-        const auto file = suishoFilePath(suishoDir, *day, ra.venue());
-        notice = writeSuishoLines(file, raceNo, n, suishoList, tokushoList);
-    }
+    const std::string notice = recordRecommendedHorses(raRecord, state, odds, suishoDir);
 
     // 3. Headers of the square grids. A runner without a share rank (no priced pair)
     // has no place in StringGrid5: rank 0 would land on the header row and column.

@@ -100,6 +100,12 @@ public:
                               const std::filesystem::path& suishoDir);
 };
 
+// The display's step 2 alone: the race's line of the recommended-horse file, from the
+// marks of the computed analysis. What the batch does for the races it does not show.
+// Returns and throws as HyojiBtnClick.
+std::string recordRecommendedHorses(std::string_view raRecord, const AnalysisState& state,
+                                    const OddsArrays& odds, const std::filesystem::path& suishoDir);
+
 // Registered runner count of an RA record (882-883) by RaView::registered: 18 above
 // 18, 0 for a blank or non-numeric field.
 int registeredRunners(std::string_view raRecord);

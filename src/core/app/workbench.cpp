@@ -1256,6 +1256,15 @@ Outcome Workbench::HyojiBtnClick()
 {
     return boundary("HyojiBtnClick", [&] {
         WorkbenchState& s = m_state;
+        // The batch shows only the race it selects at the end: the others record their
+        // recommended horses and leave the grids as the reset left them.
+        if (m_inBatch) {
+            const std::string notice =
+                recordRecommendedHorses(selectedRa(), s.analysis, s.odds, m_appDir.suishoDir());
+            if (!notice.empty())
+                setStatus(notice);
+            return Outcome::done();
+        }
         std::string notice = s.display.HyojiBtnClick(selectedRa(), s.analysis, s.odds, s.results,
                                                      m_appDir.suishoDir());
         sortAnalysisTable(s.display.StringGrid1, s.pressedSort);
