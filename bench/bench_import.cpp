@@ -204,6 +204,9 @@ void BM_BulkImportYearRecordByRecord(benchmark::State& state)
     sameAsExpected(y, state);
     state.counters["records"] = static_cast<double>(records.size());
 }
-BENCHMARK(BM_BulkImportYearRecordByRecord)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(1);
+BENCHMARK(BM_BulkImportYearRecordByRecord)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(1);
 
 } // namespace

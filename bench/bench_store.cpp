@@ -92,12 +92,21 @@ void BM_StoreBatched(benchmark::State& state)
     runStore(state, true);
 }
 // A month (8 race days, 288 races) and a year (96 race days, 3,456 races).
-BENCHMARK(BM_StoreBatched)->Arg(8)->Arg(96)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(1);
+BENCHMARK(BM_StoreBatched)
+    ->Arg(8)
+    ->Arg(96)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(1);
 
 void BM_StoreRecordByRecord(benchmark::State& state)
 {
     runStore(state, false);
 }
-BENCHMARK(BM_StoreRecordByRecord)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(1);
+BENCHMARK(BM_StoreRecordByRecord)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(1);
 
 } // namespace
