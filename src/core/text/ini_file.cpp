@@ -6,6 +6,7 @@
 #include "core/text/text_file.h"
 
 #include <cerrno>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -100,7 +101,9 @@ size_t charCount(std::string_view utf8)
 // The file's lines; no lines when it does not exist yet.
 // The last reading of each file, kept while the file is the same one: every write of
 // ours renames a new file into place (a new inode), and any other change moves the
-// size or a timestamp. Guarded by fileMutex().
+// size or a timestamp. Only a file last modified two seconds or more before it was
+// read is kept: timestamps advance in ticks, and a file removed and made again within
+// a tick can come back with the same inode, size and times. Guarded by fileMutex().
 struct CachedIni
 {
     dev_t device;
@@ -144,6 +147,12 @@ std::shared_ptr<const IniDocument> load(const fs::path& file)
     if (it != cache.end() && it->second.sameFile(st))
         return it->second.doc;
     auto doc = std::make_shared<const IniDocument>(readLinesRaw(file));
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec - st.st_mtim.tv_sec < 2) { // a later change could keep these times
+        cache.erase(file.string());
+        return doc;
+    }
     if (cache.size() >= 16) // tests address many files; the program one or two
         cache.clear();
     cache[file.string()] = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, doc};

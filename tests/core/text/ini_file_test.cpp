@@ -3,6 +3,7 @@
 #include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -168,6 +169,19 @@ TEST(TIniGT, EveryReadSeesTheFileAsItIsNow)
     EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 5);
     a.WriteInteger("Time", "delay", 9);
     EXPECT_EQ(b.ReadInteger("Time", "delay", 5), 9);
+
+    // A file last changed an hour ago is read once and kept; rewriting it in place with
+    // text of the same length is seen.
+    const auto hourAgo = std::filesystem::last_write_time(file) - std::chrono::hours(1);
+    std::filesystem::last_write_time(file, hourAgo);
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 9);
+    EXPECT_EQ(b.ReadInteger("Time", "delay", 5), 9);
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << "[Time]\r\ndelay=4\r\n";
+    }
+    EXPECT_EQ(a.ReadInteger("Time", "delay", 5), 4);
+    EXPECT_EQ(b.ReadInteger("Time", "delay", 5), 4);
 }
 
 TEST(TIniGT, AFolderInPlaceOfTheFileIsAnErrorNotADefault)
