@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -137,8 +138,7 @@ void quickSortPlaces(const TextGrid& grid, int column, std::vector<int>& rows, i
 std::vector<int> identityRows(const TextGrid& grid)
 {
     std::vector<int> rows(static_cast<size_t>(grid.rowCount()));
-    for (size_t r = 0; r < rows.size(); ++r)
-        rows[r] = static_cast<int>(r);
+    std::iota(rows.begin(), rows.end(), 0);
     return rows;
 }
 
