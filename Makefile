@@ -3,7 +3,7 @@
 BUILD   ?= build
 JOBS    ?= 2
 WERROR  ?= $(if $(CI),ON,OFF)
-DEBS    := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+DEBS    := ccache cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            nlohmann-json3-dev libcli11-dev libsqlite3-dev sqlite3 \
            qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev \
            fonts-ipafont-gothic fonts-noto-cjk

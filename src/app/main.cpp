@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QMessageBox>
+#include <filesystem>
 
 int main(int argc, char** argv)
 {
@@ -31,6 +32,10 @@ int main(int argc, char** argv)
             if (parser.value(appDir).isEmpty())
                 throw sorvantix::Error("--app-dir: 空のフォルダ名は使えません");
             dir = parser.value(appDir).toStdString();
+            // Only the default folder is made on a first start: a mistyped one is not.
+            std::error_code ec;
+            if (!std::filesystem::is_directory(*dir, ec))
+                throw sorvantix::Error("アプリケーションフォルダがありません: " + *dir);
         }
         sorvantix::gui::Program program(dir);
         program.show();

@@ -32,6 +32,14 @@ void setUpApplication()
 Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
     : m_appDir(resolveAppDir(appDir)), m_clock(clock ? *clock : m_systemClock)
 {
+    // One writer at a time on the folder: a wait for another program is said on the
+    // status line (the wait may come on the request thread).
+    installWriteLock(m_appDir.root(), kDefaultWriteLockWait, [this](const std::string& text) {
+        m_ownerQueue.post([this, text] { m_person.status(text); });
+    });
+    std::error_code ec;
+    std::filesystem::create_directories(m_appDir.root(), ec);
+    m_instance = InstanceLock::tryTake(m_appDir.root());
     m_jvLink = std::make_unique<ReplayJvLink>(m_appDir.root());
     m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
     // Reports of the request queue arrive as calls on the Qt event loop.
@@ -46,6 +54,7 @@ Program::~Program()
     // The window goes before the Workbench it shows; the Workbench stops its queue.
     m_window.reset();
     m_workbench.reset();
+    uninstallWriteLock();
 }
 
 std::optional<std::string> Program::jvLinkMissing() const
@@ -65,6 +74,13 @@ void Program::show()
 {
     m_window->show();
     m_window->FormShow();
+    if (!m_instance.held()) {
+        m_person.beep();
+        m_person.information(
+            "このアプリケーションフォルダ（" + m_appDir.root().string() +
+            "）は他のソルヴァン法の画面で開かれています。\n"
+            "表示や分析はこのまま使えます。データの書き込みは一つずつ順番に行われます。");
+    }
     if (auto missing = jvLinkMissing()) {
         m_person.beep();
         m_person.information(*missing);

@@ -4,6 +4,7 @@
 #include "core/app/workbench.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/text/clock.h"
+#include "core/text/folder_lock.h"
 #include "gui/gui_person.h"
 #include "gui/main_form.h"
 #include "gui/owner_queue.h"
@@ -33,11 +34,15 @@ public:
     // The presence check of this platform: the replay needs a feed folder. The message
     // to show when there is none (the program still opens), nullopt otherwise.
     std::optional<std::string> jvLinkMissing() const;
-    // Shows the window, then FormShow (JVInit) and the presence message.
+    // Whether another window has this application folder open.
+    bool otherWindowOpen() const { return !m_instance.held(); }
+    // Shows the window, then FormShow (JVInit), the note that another window has the
+    // folder open, and the presence message.
     void show();
 
 private:
     AppDir m_appDir;
+    InstanceLock m_instance; // held while this window is the folder's only one
     SystemClock m_systemClock;
     const Clock& m_clock;
     GuiPerson m_person;

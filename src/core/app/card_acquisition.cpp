@@ -9,6 +9,7 @@
 #include "core/store/record_views.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/ini_file.h"
 #include "core/text/person.h"
@@ -274,6 +275,16 @@ void TGetDataForm::ReadRaceCards()
     m_view.ProgressBar2Max = m_readCount;
     setProgressLabel(format("データ読込み中．．．(0/%d)", m_readCount));
 
+    // The import holds the folder from the first record to the last write: the writer
+    // keeps day files in memory, which another program's writes would make stale.
+    std::optional<WriteLock> lock;
+    try {
+        lock.emplace();
+    } catch (const std::exception& e) {
+        m_outcome = CardRunOutcome::StoreFailed;
+        m_storeError = e.what();
+        return;
+    }
     BatchedCardWriter writer(m_appDir, CardWriter::Bulk);
     try {
         const JvReadEnd end = readJvStream(

@@ -2,12 +2,14 @@
 
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/sorted_text_list.h"
 #include "core/text/text_file.h"
 
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <optional>
 
 namespace sorvantix {
 
@@ -152,7 +154,10 @@ void BatchedCardWriter::writeFiles(const std::function<bool(const CachedFile&)>&
         return;
     std::vector<FileContent> files;
     std::exception_ptr failure;
+    // The holder of the folder's lock alone may take a temporary file for a stale one.
+    std::optional<WriteLock> lock;
     try {
+        lock.emplace();
         ensureCardDataDir(pending.front()->path);
         // What a killed run of a day-file writer left goes before this one writes.
         if (!m_tempFilesRemoved)

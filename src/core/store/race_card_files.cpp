@@ -6,6 +6,7 @@
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/sorted_text_list.h"
 #include "core/text/text_file.h"
@@ -310,6 +311,8 @@ StoreOutcome storeCardRecord(const fs::path& appDir, std::string_view record, Ca
     CardStorePlan plan = planCardStore(appDir, record, writer);
     if (plan.outcome != StoreOutcome::Stored)
         return plan.outcome;
+    // From reading the day file to replacing it.
+    WriteLock lock;
 
     const bool exists = cardFileExists(plan.path);
     const bool createsFile = writer == CardWriter::Bulk || plan.kind == CardFileKind::Hr;

@@ -4,6 +4,7 @@
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/text_file.h"
 
 #include <system_error>
@@ -72,6 +73,7 @@ void ErrorLog::save()
 void ErrorLog::startEntry(const fs::path& appDir)
 {
     std::lock_guard lock(m_mutex);
+    WriteLock folder; // another program may append between the read and the write
     load();
     if (m_rawLines.size() > kKeptLines)
         m_rawLines.erase(m_rawLines.begin(),
@@ -89,6 +91,7 @@ std::string ErrorLog::append(std::string_view message)
     std::string line = "【エラー】" + timeText(m_clock.now()) + "：" + std::string(message);
     std::string bytes = logLineBytes(line);
     std::lock_guard lock(m_mutex);
+    WriteLock folder;
     load();
     m_rawLines.push_back(bytes);
     save();

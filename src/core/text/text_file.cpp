@@ -2,12 +2,15 @@
 
 #include "core/text/cp932.h"
 #include "core/text/error.h"
+#include "core/text/folder_lock.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
@@ -211,6 +214,9 @@ void writeFileAtomic(const fs::path& path, std::string_view bytes)
     // The rename makes the new content appear whole or not at all, also when the
     // process is killed; the fsyncs before and after it keep that true across a power
     // loss (the new content is on disk before the name points at it).
+    std::optional<WriteLock> lock;
+    if (WriteLock::covers(path))
+        lock.emplace();
     TempFile t = writeTemp(path, bytes);
     finishTemp(t);
     syncFolder(path);
@@ -218,6 +224,9 @@ void writeFileAtomic(const fs::path& path, std::string_view bytes)
 
 void writeFileAtomicUnsynced(const fs::path& path, std::string_view bytes)
 {
+    std::optional<WriteLock> lock;
+    if (WriteLock::covers(path))
+        lock.emplace();
     TempFile t = writeTemp(path, bytes);
     finishTemp(t, false);
 }
@@ -225,6 +234,9 @@ void writeFileAtomicUnsynced(const fs::path& path, std::string_view bytes)
 std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>& files)
 {
     std::vector<std::exception_ptr> failures(files.size());
+    std::optional<WriteLock> lock;
+    if (!files.empty() && WriteLock::covers(files.front().path))
+        lock.emplace();
     std::vector<std::optional<TempFile>> temps(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
         try {
@@ -233,33 +245,74 @@ std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>&
             failures[i] = std::current_exception();
         }
     }
-    // Every file's writeback is started before the first fsync waits: the data goes to
-    // the disk together, and once one fsync has committed the journal the others find
-    // their files committed with it (syncfs would also wait for other programs' data).
-    for (auto& t : temps)
-        if (t)
-            ::sync_file_range(t->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // Two flushes for the whole pass instead of one per file: every temporary file is
+    // written, one syncfs puts them all on disk, then the renames, then one more syncfs
+    // makes the renames durable. A power loss at any point leaves each file old or new.
+    // (Each fsync on a file system without a journal flushes the disk's cache.)
+    auto failAll = [&](const std::function<bool(size_t)>& which, const fs::path& where, int e) {
+        std::exception_ptr error;
+        try {
+            failWrite("ファイルを書き込めません: ", where, e);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        for (size_t i = 0; i < files.size(); ++i)
+            if (!failures[i] && which(i))
+                failures[i] = error;
+    };
+    std::map<dev_t, size_t> deviceOf; // a file system -> a temporary file on it
+    std::vector<dev_t> devices(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        struct stat st
+        {
+        };
+        if (temps[i] && ::fstat(temps[i]->fd, &st) == 0) {
+            devices[i] = st.st_dev;
+            deviceOf.emplace(st.st_dev, i);
+        }
+    }
+    for (const auto& [device, i] : deviceOf) {
+        if (::syncfs(temps[i]->fd) != 0)
+            failAll([&, d = device](size_t k) { return temps[k] && devices[k] == d; },
+                    files[i].path.parent_path(), errno);
+    }
     std::set<fs::path> folders;
     for (size_t i = 0; i < files.size(); ++i) {
         if (!temps[i])
             continue;
+        if (failures[i]) {
+            discardTemp(*temps[i]);
+            continue;
+        }
         try {
-            finishTemp(*temps[i]);
+            finishTemp(*temps[i], false);
             folders.insert(files[i].path.parent_path());
         } catch (...) {
             discardTemp(*temps[i]);
             failures[i] = std::current_exception();
         }
     }
+    std::set<dev_t> synced;
     for (const auto& folder : folders) {
-        try {
-            syncFolder(folder / "x");
-        } catch (...) {
-            // The renames are done; a folder that cannot be synced fails its files.
-            for (size_t i = 0; i < files.size(); ++i)
-                if (!failures[i] && files[i].path.parent_path() == folder)
-                    failures[i] = std::current_exception();
-        }
+        const int fd =
+            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st
+        {
+        };
+        int e = 0;
+        if (fd < 0)
+            e = errno;
+        else if (::fstat(fd, &st) == 0 && synced.contains(st.st_dev))
+            e = 0;
+        else if (::syncfs(fd) != 0)
+            e = errno;
+        else
+            synced.insert(st.st_dev);
+        if (fd >= 0)
+            ::close(fd);
+        // The renames are done; a folder whose flush failed fails its files.
+        if (e != 0)
+            failAll([&](size_t k) { return files[k].path.parent_path() == folder; }, folder, e);
     }
     return failures;
 }
@@ -277,6 +330,10 @@ bool isTempFileName(std::string_view name)
 
 int removeStaleTempFiles(const fs::path& dir, const std::vector<std::string_view>& extensions)
 {
+    // A temporary file may be another writer's live one unless this process holds the
+    // folder's lock.
+    if (!WriteLock::heldFor(dir))
+        return 0;
     int removed = 0;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {

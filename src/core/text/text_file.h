@@ -11,6 +11,9 @@ namespace sorvantix {
 // Whole-file access. Stored files are CP932 with CR LF after every line; every write
 // goes through writeFileAtomic, so a crash or kill never leaves a half-written file.
 
+// The UTF-8 byte-order mark some editors write at the start of a text file.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 // Reads the whole file as bytes. Throws Error when it cannot be read.
 std::string readFileBytes(const std::filesystem::path& path);
 
@@ -35,16 +38,18 @@ void writeLinesText(const std::filesystem::path& path, const std::vector<std::st
 
 // Replaces the file's content: writes a temporary file ".<name>.XXXXXX" in the same
 // folder, flushes it to disk, renames it over the old file and flushes the folder.
+// A file inside the folder of the write lock is written holding the lock.
 // Throws Error on failure, leaving the old file as it was.
 void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 // The same without the flushes to disk, for files that are made again at no cost
 // (the generated feed): still whole or absent after a kill, not after a power loss.
 void writeFileAtomicUnsynced(const std::filesystem::path& path, std::string_view bytes);
 
-// writeFileAtomic for many files, with their flushes to disk overlapped: every
-// temporary file is written and its writeback started, then each is synced and
-// renamed, and the folders flushed. Returns one entry per file: null, or the Error that file failed
-// with (its old content kept); the others are written all the same.
+// writeFileAtomic for many files with two flushes to disk in all: every temporary file
+// is written, one syncfs of their file system puts them on disk, each is renamed, and
+// one more syncfs makes the renames durable. Returns one entry per file: null, or the
+// Error that file failed with (its old content kept); the others are written all the
+// same.
 struct FileContent
 {
     std::filesystem::path path;
@@ -56,7 +61,9 @@ std::vector<std::exception_ptr> writeFilesAtomic(const std::vector<FileContent>&
 bool isTempFileName(std::string_view name);
 // Removes the temporary files a killed write left in `dir` (not its subfolders) for
 // files with one of the extensions (".jvRA" ...); each writer calls it for its own
-// kinds of file before it writes there. Returns how many were removed.
+// kinds of file before it writes there. Only the holder of the folder's write lock
+// removes anything (another writer's temporary file may be live): without it, nothing
+// is removed. Returns how many were removed.
 int removeStaleTempFiles(const std::filesystem::path& dir,
                          const std::vector<std::string_view>& extensions);
 

@@ -2,6 +2,7 @@
 #include "core/store/card_fixtures.h"
 #include "core/store/race_card_files.h"
 #include "core/text/error.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
@@ -55,13 +56,22 @@ TEST(BatchedCardWriter, RemovesWhatAKilledWriteLeftBeforeItWrites)
     // Half a file from a killed run of this writer, and one of another writer's kind.
     writeFileAtomic(app.data("." + kRaFile30 + ".Zq81xx"), "half");
     writeFileAtomic(app.data(".2004年05月30日東京.jvO1.Zq81xx"), "odds");
+    {
+        // Without the folder's lock the file may be another program's live one.
+        BatchedCardWriter writer(app.path(), CardWriter::Bulk);
+        writer.store(ra(raceKey("20040530", 5, 2, 4, 1)).bytes());
+        writer.flush();
+        EXPECT_TRUE(fs::exists(app.data("." + kRaFile30 + ".Zq81xx")));
+    }
+    installWriteLock(app.path());
     BatchedCardWriter writer(app.path(), CardWriter::Bulk);
-    writer.store(ra(raceKey("20040530", 5, 2, 4, 1)).bytes());
+    writer.store(ra(raceKey("20040530", 5, 2, 4, 2)).bytes());
     EXPECT_TRUE(fs::exists(app.data("." + kRaFile30 + ".Zq81xx"))); // nothing written yet
     writer.flush();
+    uninstallWriteLock();
     EXPECT_FALSE(fs::exists(app.data("." + kRaFile30 + ".Zq81xx")));
     EXPECT_TRUE(fs::exists(app.data(".2004年05月30日東京.jvO1.Zq81xx")));
-    EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 1u);
+    EXPECT_EQ(readLinesRaw(app.data(kRaFile30)).size(), 2u);
 }
 
 TEST(BatchedCardWriter, RefusedRecordKeepsThePendingChanges)

@@ -1,4 +1,5 @@
 #include "core/text/error.h"
+#include "core/text/folder_lock.h"
 #include "core/text/text_file.h"
 
 #include <algorithm>
@@ -92,13 +93,20 @@ TEST(TextFile, RemovesOnlyTheTemporaryFilesOfTheWritersKinds)
                              "d.jvRA", ".d.jvRA.kILLed"})
         writeFileAtomic(dir / name, "x");
     fs::create_directories(dir / ".sub.jvRA.ABCDEF");
-    EXPECT_EQ(removeStaleTempFiles(dir, {".jvRA", ".jvSEr"}), 3); // kILLed is six letters too
+    // Without the folder's write lock another writer's file may be live: none goes.
+    EXPECT_EQ(removeStaleTempFiles(dir, {".jvRA", ".jvSEr"}), 0);
+    installWriteLock(dir);
+    {
+        WriteLock lock;
+        EXPECT_EQ(removeStaleTempFiles(dir, {".jvRA", ".jvSEr"}), 3); // kILLed is six too
+    }
+    uninstallWriteLock();
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{".d.jvO1.123456", ".hidden", ".sub.jvRA.ABCDEF",
-                                              "d.jvRA"}));
+                                              "d.jvRA", kWriteLockFileName}));
     EXPECT_EQ(removeStaleTempFiles(dir / "missing", {".jvRA"}), 0);
     fs::remove_all(dir);
 }
