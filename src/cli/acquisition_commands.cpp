@@ -78,9 +78,13 @@ std::optional<DayName> dayArgument(const std::string& arg)
     return DayName::fromArgument(arg);
 }
 
-// Every acquisition but the settings needs an initialised JV-Link.
+// Every acquisition but the settings needs an initialised JV-Link with a feed to serve.
 bool initialise(ReplayJvLink& link)
 {
+    if (const std::string problem = link.setupProblem(); !problem.empty()) {
+        std::cerr << problem << "\n";
+        return false;
+    }
     if (auto message = initJvLink(link)) {
         std::cerr << *message << "\n";
         return false;
@@ -92,8 +96,10 @@ int jvlinkCommand(const AcquisitionCommands& c, ReplayJvLink& link, Person& pers
 {
     if (!c.feed.empty()) {
         link.setFeedFolder(fs::absolute(c.feed));
-        if (setJvLinkProperties(link, person) != 0)
+        if (setJvLinkProperties(link, person) != 0) {
+            std::cerr << link.settingsError() << "\n";
             return 1;
+        }
     }
     std::cout << link.feedFolder().string() << "\n";
     if (!link.settingsProblem().empty()) {
@@ -367,8 +373,16 @@ int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, Repl
             std::cout << "\t払戻なし";
         std::cout << "\n";
     }
+    // Every cause of a failed exit is said, not only the progress lines.
     if (result.read.stored == 0 && result.read.refused > 0)
         std::cerr << "結果情報のレコードがすべて壊れています\n";
+    else if (result.read.refused > 0)
+        std::cerr << "壊れたレコード" << result.read.refused << "件を読み飛ばしました\n";
+    if (result.read.otherDay > 0)
+        std::cerr << day->text() << "の結果情報に他の日のレコードが" << result.read.otherDay
+                  << "件ありました。保存していません\n";
+    if (result.read.cancelled)
+        std::cerr << "中止しました\n";
     return result.complete() ? 0 : 1;
 }
 
@@ -427,6 +441,9 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         }
         LocalDateTime t = clock.now();
         stopAt = LocalDateTime{t.year, t.month, t.day, *minute / 60, *minute % 60, 0};
+        // A time not after now is tomorrow's: "--until 00:05" at 23:59 runs six minutes.
+        if (!(*stopAt > t))
+            stopAt = stopAt->addSeconds(24 * 60 * 60);
     }
     std::signal(SIGTERM, onInterrupt);
 
@@ -434,7 +451,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
     Workbench& wb = q.bench;
     AutoAcquisition& automatic = wb.autoAcquisition();
     wb.MakeDataListBtnClick();
-    const std::string today = todayDayText(clock.now());
+    std::string today = todayDayText(clock.now());
     if (Outcome loaded = wb.selectDay(today); !loaded.isDone()) {
         std::cerr << (loaded.message.empty() ? "データがありません: " + today : loaded.message)
                   << "\n";
@@ -465,6 +482,20 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink
         const LocalDateTime now = clock.now();
         if (stopAt && now > *stopAt)
             break;
+        // A run left overnight follows the clock to the next day's races and results.
+        if (const std::string day = todayDayText(now); day != today && wb.pendingRequests() == 0) {
+            today = day;
+            printFetchedOdds(appDir, wb.state(), fetched);
+            wb.MakeDataListBtnClick();
+            if (Outcome loaded = wb.selectDay(today); loaded.isDone()) {
+                const bool again = wb.AutoOzCheckClick(true);
+                std::cerr << timeText(now) << " " << today << (again ? " ｵｯｽﾞ自動取得" : "")
+                          << "\n";
+            } else {
+                std::cerr << timeText(now) << " " << today << ": データがありません\n";
+            }
+            timer4.stop();
+        }
         if (automatic.controls().Timer2Enabled) {
             if (!timer2.enabled())
                 timer2.start(now, kTimer2IntervalMs / 1000);

@@ -14,6 +14,7 @@
 #include "core/text/day_name.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
@@ -21,6 +22,7 @@
 #include <iostream>
 
 using namespace sorvantix;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -234,7 +236,19 @@ int main(int argc, char** argv)
             throw Failure{"--app-dir: 空のフォルダ名は使えません"};
         AppDir appDir(resolveAppDir(
             app.count("--app-dir") == 0 ? std::nullopt : std::optional<std::string>(appDirOption)));
-        appDir.createFolders();
+        // Only the commands that set a folder up create it: a mistyped --app-dir must not
+        // become a new application folder.
+        const bool setsUp = acquisition.jvlink->parsed() || acquisition.fetchCards->parsed();
+        std::error_code ec;
+        if (!setsUp && !fs::is_directory(appDir.root(), ec))
+            throw Failure{"アプリケーションフォルダがありません: " + appDir.root().string() +
+                          "\n(sorvantix-cli jvlink か fetch-cards で作成します。--app-dir "
+                          "を確かめてください)"};
+        if (setsUp || fs::exists(appDir.dataDir(), ec))
+            appDir.createFolders();
+        // One writer at a time on the folder; a wait is said on standard error.
+        installWriteLock(appDir.root(), kDefaultWriteLockWait,
+                         [](const std::string& message) { std::cerr << message << "\n"; });
         TerminalPerson person;
         SystemClock clock;
         Workbench wb(appDir, person, clock);
@@ -254,7 +268,8 @@ int main(int argc, char** argv)
                 if (keysOnly)
                     std::cout << row.raceKey << "\n";
                 else
-                    std::cout << row.text << "\t" << row.postTime << "\t" << row.autoTime << "\n";
+                    std::cout << withoutControls(row.text) << "\t" << row.postTime << "\t"
+                              << row.autoTime << "\n";
             }
         } else if (*analyse || *copy) {
             selectRace(wb, person, raceKey);
@@ -263,11 +278,11 @@ int main(int argc, char** argv)
             if (!sortCaption.empty())
                 pressSort(wb, sortCaption);
             if (*copy)
-                std::cout << wb.ClipBtn1Click(tab);
+                std::cout << withoutControls(wb.ClipBtn1Click(tab));
             else if (json)
                 printJson(cli::analysisJson(wb));
             else
-                std::cout << cli::analysisText(wb);
+                std::cout << withoutControls(cli::analysisText(wb));
         } else if (*batch) {
             std::string day = dayText(dayArg);
             loadDay(wb, person, day);
@@ -276,11 +291,11 @@ int main(int argc, char** argv)
             for (const auto& row : wb.batchRows()) {
                 if (!row.analysed) {
                     ++notAnalysed;
-                    std::cout << row.text << "\t分析できません\n";
+                    std::cout << withoutControls(row.text) << "\t分析できません\n";
                     continue;
                 }
-                std::cout << row.text << "\t★" << markListText(row.marks.suisho) << "\t☆"
-                          << markListText(row.marks.tokusho) << "\n";
+                std::cout << withoutControls(row.text) << "\t★" << markListText(row.marks.suisho)
+                          << "\t☆" << markListText(row.marks.tokusho) << "\n";
             }
             if (analysed.failed())
                 throw Failure{analysed.message};
@@ -293,10 +308,12 @@ int main(int argc, char** argv)
                 wb.TekiAnaBtnClick(ana ? TekiButton::TekiAnaBtn2 : TekiButton::TekiAnaBtn);
             const HitRun& run = wb.lastHitRun();
             for (const auto& line : run.lines)
-                std::cout << line << "\n";
+                std::cout << withoutControls(line) << "\n";
             if (outcome.failed())
                 throw Failure{};
             if (run.written) {
+                if (run.pageReplaced)
+                    std::cout << "置き換え: " << run.pageFile.filename().string() << "\n";
                 std::cout << "書き出し: " << run.pageFile.string() << "\n"
                           << "追記: " << run.logFile.string() << "\n";
             } else {
@@ -310,8 +327,13 @@ int main(int argc, char** argv)
             if (!model.open())
                 throw Failure{kNoSuishoDataMessage};
             std::string year = yearArg;
-            if (!fileArg.empty() && year.empty())
-                year = fileArg.substr(0, std::min<size_t>(fileArg.size(), 7)); // "yyyy年"
+            if (!fileArg.empty() && year.empty()) {
+                // The year is the file name's first five characters, "yyyy年".
+                const std::string_view head = std::string_view(fileArg).substr(0, 7);
+                if (head.size() != 7 || !isDigits(head.substr(0, 4)) || head.substr(4) != "年")
+                    throw Failure{"推奨馬ファイルがありません: " + fileArg};
+                year = std::string(head);
+            }
             if (!year.empty()) {
                 if (year.find("年") == std::string::npos)
                     year += "年";
@@ -333,7 +355,7 @@ int main(int argc, char** argv)
             if (json)
                 printJson(cli::suishoTableJson(model));
             else
-                std::cout << suishoTableText(model);
+                std::cout << withoutControls(suishoTableText(model));
         } else if (*chart) {
             selectRace(wb, person, raceKey);
             if (!timeKey.empty())
@@ -349,7 +371,7 @@ int main(int argc, char** argv)
             if (json)
                 printJson(cli::chartJson(wb.state().chart.view()));
             else
-                std::cout << cli::chartText(wb.state().chart.view());
+                std::cout << withoutControls(cli::chartText(wb.state().chart.view()));
         } else if (*printLayout) {
             selectRace(wb, person, raceKey);
             if (!timeKey.empty())
@@ -377,6 +399,11 @@ int main(int argc, char** argv)
                 model.registerSet();
                 if (model.lines().size() == before)
                     throw Failure{};
+            } else if ((*paramsDelete || *paramsSelect) &&
+                       (setIndex < 0 || static_cast<size_t>(setIndex) >= model.setList().size())) {
+                // A refused choice changes nothing: select() would fall back to the default.
+                throw Failure{format("推奨馬設定%dはありません (0-%zu)", setIndex,
+                                     model.setList().size() - 1)};
             } else if (*paramsDelete) {
                 model.select(setIndex);
                 if (model.selectedIndex() != setIndex)

@@ -10,6 +10,7 @@
 #include "core/study/money_flow.h"
 #include "core/study/race_board.h"
 #include "core/text/error.h"
+#include "core/text/field.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 #include "export/sqlite_export.h"
@@ -142,8 +143,13 @@ int runBacktestCommand(const StudyCommands& c, const AppDir& appDir, Workbench& 
     std::vector<std::string> warnings;
     if (c.params.empty())
         options.sets.push_back(activeParamSet(wb.ini(), appDir.userSetFile(), &warnings));
-    for (int id : c.params)
-        options.sets.push_back(paramSet(id, appDir.userSetFile(), &warnings));
+    // A set asked for by number must exist: its results would carry the default's values.
+    for (int id : c.params) {
+        std::vector<std::string> problems;
+        options.sets.push_back(paramSet(id, appDir.userSetFile(), &problems));
+        if (!problems.empty())
+            throw Error("--params " + std::to_string(id) + ": " + problems.front());
+    }
     for (const auto& w : warnings)
         std::cerr << w << "\n";
     BacktestReport report = runBacktest(
@@ -189,14 +195,24 @@ int runFlowCommand(const StudyCommands& c, const AppDir& appDir)
     const RaceOddsSeries series = RaceOddsSeries::read(*race);
     if (series.size() < 2)
         throw Error("発表が二つ以上あるレースではありません: " + c.raceKey);
+    // A time asked for takes the latest announcement at or before it ("from 9:30"
+    // need not name an announcement exactly); the one taken is said.
     auto find = [&series](const std::string& t, size_t fallback) {
         if (t.empty())
             return fallback;
+        if (t.size() != 8 || !isDigits(t))
+            throw Error("時刻は MMDDhhmm の8桁で指定してください: " + t);
         const auto& keys = series.timeKeys();
+        std::optional<size_t> taken;
         for (size_t k = 0; k < keys.size(); ++k)
-            if (keys[k] == t)
-                return k;
-        throw Error("時刻がありません: " + t);
+            if (keys[k] <= t && (!taken || keys[k] >= keys[*taken]))
+                taken = k;
+        if (!taken)
+            throw Error("この時刻より前の発表がありません: " + t + " (最初の発表 " + keys.front() +
+                        ")");
+        if (keys[*taken] != t)
+            std::cerr << t << " -> " << keys[*taken] << " の発表を使います\n";
+        return *taken;
     };
     const size_t a = find(c.fromTime, 0);
     const size_t b = find(c.toTime, series.size() - 1);
@@ -294,7 +310,7 @@ int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb)
         if (c.json)
             print(boardJson(board));
         else
-            std::cout << raceBoardText(board);
+            std::cout << withoutControls(raceBoardText(board));
         return 0;
     }
     ExportOptions options;

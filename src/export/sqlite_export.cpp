@@ -8,12 +8,17 @@
 #include "core/text/field.h"
 #include "core/text/format.h"
 
+#include <optional>
 #include <set>
 #include <sqlite3.h>
 
 namespace sorvantix {
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr int kExportSchemaVersion = 1;
+} // namespace
 
 const char* exportSchemaSql()
 {
@@ -446,6 +451,36 @@ void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeri
         }
 }
 
+// An existing database is written only when it is one of ours of this version or older:
+// a newer program's database would be turned back to this version, a foreign one with a
+// `meta` table would get our rows. Throws Error before anything is written.
+void checkExportDatabase(Database& db, const fs::path& file)
+{
+    auto single = [&](const char* sql) -> std::optional<std::string> {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt, nullptr) != SQLITE_OK)
+            throw Error("データベースを読めません: " + file.string() + " (" +
+                        sqlite3_errmsg(db.handle()) + ")");
+        std::optional<std::string> value;
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
+            const unsigned char* text = sqlite3_column_text(stmt, 0);
+            value = text ? reinterpret_cast<const char*>(text) : "";
+        }
+        sqlite3_finalize(stmt);
+        return value;
+    };
+    if (!single("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'meta'"))
+        return;
+    const auto version = single("SELECT value FROM meta WHERE key = 'schema_version'");
+    if (!version || version->empty() || !isDigits(*version))
+        throw Error("Sorvantixの書き出したデータベースではありません（meta に schema_version "
+                    "がありません）: " +
+                    file.string());
+    if (std::stol(version->substr(0, 9)) > kExportSchemaVersion)
+        throw Error("新しい版のSorvantixが書き出したデータベースです（schema_version " + *version +
+                    "）。このプログラムでは書き込めません: " + file.string());
+}
+
 } // namespace
 
 ExportCounts exportToSqlite(const fs::path& appRoot, const fs::path& database,
@@ -453,14 +488,20 @@ ExportCounts exportToSqlite(const fs::path& appRoot, const fs::path& database,
                             const std::atomic<bool>* cancel)
 {
     ExportCounts counts;
+    // SQLite takes an empty name for a temporary database: the export would vanish.
+    if (database.empty())
+        throw Error("データベースのファイル名が空です。");
     const std::vector<DayName> days = archivedDays(appRoot, options.from, options.to);
     Database db(database);
     db.exec("PRAGMA foreign_keys = OFF");
     // Everything of the run or nothing: the journal undoes a killed run on next open.
     db.exec("BEGIN IMMEDIATE");
     try {
+        checkExportDatabase(db, database);
         db.exec(exportSchemaSql());
-        db.exec("INSERT OR REPLACE INTO meta VALUES ('schema_version', '1')");
+        db.exec(("INSERT OR REPLACE INTO meta VALUES ('schema_version', '" +
+                 std::to_string(kExportSchemaVersion) + "')")
+                    .c_str());
         Statements st(db);
         int done = 0;
         for (const DayName& day : days) {

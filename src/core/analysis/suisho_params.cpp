@@ -1,5 +1,6 @@
 #include "core/analysis/suisho_params.h"
 
+#include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
 #include "core/text/text_file.h"
@@ -186,12 +187,35 @@ std::vector<std::string> readUserSetLines(const std::filesystem::path& file)
     std::error_code ec;
     if (!std::filesystem::exists(file, ec))
         return {};
-    return readLinesText(file);
+    // A file an editor saved as UTF-8 starts with its byte-order mark: it is read as UTF-8.
+    const std::string bytes = readFileBytes(file);
+    if (!std::string_view(bytes).starts_with(kUtf8Bom))
+        return readLinesText(file);
+    std::vector<std::string> lines = splitLines(std::string_view(bytes).substr(kUtf8Bom.size()));
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!fitsCp932(lines[i]))
+            throw Error(file.string() + " の" + std::to_string(i + 1) +
+                        "行目に読めない文字があります。");
+    return lines;
 }
 
 void writeUserSetLines(const std::filesystem::path& file, const std::vector<std::string>& lines)
 {
-    writeLinesText(file, lines);
+    // The file keeps its form: UTF-8 with its byte-order mark when it was saved so.
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec) &&
+        std::string_view(readFileBytes(file)).starts_with(kUtf8Bom)) {
+        std::string bytes(kUtf8Bom);
+        for (const auto& line : lines)
+            bytes += line + "\r\n";
+        writeFileAtomic(file, bytes);
+        return;
+    }
+    try {
+        writeLinesText(file, lines);
+    } catch (const Error& e) {
+        throw Error(file.string() + ": " + e.what());
+    }
 }
 
 ActiveParams loadActiveParams(int setId, const std::filesystem::path& userSetFile)

@@ -133,11 +133,17 @@ ScheduleRead JvLinkOddsSchedule::read(std::string_view spec, std::string_view ra
 }
 
 void JvLinkOddsSchedule::store(const std::vector<std::string>& lines, std::string_view extension,
-                               bool complete)
+                               bool /*complete*/)
 {
+    // Whole or cut short, a read is merged: a stored series only grows.
     if (!lines.empty())
-        storeOddsSeries(m_appDir, RecordView(lines.front()).raceKeyText(), lines, extension,
-                        complete);
+        storeOddsSeries(m_appDir, RecordView(lines.front()).raceKeyText(), lines, extension);
+}
+
+void JvLinkOddsSchedule::logError(const std::string& message)
+{
+    if (m_appendError)
+        m_appendError(message);
 }
 
 void JvLinkOddsSchedule::reloadDay()
@@ -150,6 +156,7 @@ ScheduleFetchEnd ScheduleFetch::run(OddsSchedulePort& port, Person& person, Prog
                                     const std::atomic<bool>* cancel)
 {
     auto cancelled = [cancel] { return cancel && cancel->load(); };
+    m_failures.clear();
     std::size_t next = 0;
     for (int item = 0; item < m_itemCount; ++item) {
         if (cancelled())
@@ -159,30 +166,49 @@ ScheduleFetchEnd ScheduleFetch::run(OddsSchedulePort& port, Person& person, Prog
             if (cancelled())
                 return ScheduleFetchEnd::Cancelled;
             progress.status(m_requests[next].label);
-            runRequest(m_requests[next], port, person, cancel);
+            runRequest(m_requests[next], port, person, progress, cancel);
         }
     }
     if (cancelled())
         return ScheduleFetchEnd::Cancelled;
     progress.progress(100, 100);
     person.beep();
+    // A fetch with failed races is no completed fetch: the summary takes the place of the
+    // completion message.
+    if (!m_failures.empty())
+        return ScheduleFetchEnd::Failed;
     person.information(std::string(schedule::kDoneMessage));
     return ScheduleFetchEnd::Completed;
 }
 
+std::string ScheduleFetch::failureSummary() const
+{
+    std::string text = std::to_string(m_failures.size()) + "件のオッズを取得できませんでした:";
+    for (const auto& failure : m_failures)
+        text += "\n" + failure;
+    return text;
+}
+
 void ScheduleFetch::runRequest(const ScheduleRequest& request, OddsSchedulePort& port,
-                               Person& person, const std::atomic<bool>* cancel)
+                               Person& person, Progress& progress, const std::atomic<bool>* cancel)
 {
     ScheduleRead read = port.read(request.spec, request.raceKey, cancel);
+    // Each failure is named with its race and request, shown on the progress label and
+    // kept in the error log, and the fetch goes on with the next request.
+    auto failed = [&](const std::string& text) {
+        const std::string line = request.label + ": " + text;
+        person.beep();
+        progress.status(line);
+        port.logError(line);
+        m_failures.push_back(line);
+    };
     auto closeStep = [&] {
-        if (read.close != jv::kOk) {
-            person.beep();
-            person.information("JVCloseエラー:" + JvResultText("JVClose", read.close));
-        }
+        if (read.close != jv::kOk)
+            failed("JVCloseエラー:" + JvResultText("JVClose", read.close));
     };
     if (read.open != jv::kOk) {
-        // A failed open is told by the beep alone; the race's file stays as it was.
-        person.beep();
+        // The race's file stays as it was.
+        failed("JVRTOpenエラー:" + JvResultText("JVRTOpen", read.open));
         closeStep();
         return;
     }
@@ -191,12 +217,13 @@ void ScheduleFetch::runRequest(const ScheduleRequest& request, OddsSchedulePort&
     target.clear();
     m_o1List.insert(m_o1List.end(), read.o1Lines.begin(), read.o1Lines.end());
     m_o2List.insert(m_o2List.end(), read.o2Lines.begin(), read.o2Lines.end());
-    if (jv::isReadError(read.readEnd)) {
-        person.beep();
-        person.information("JVReadエラー:" + JvResultText("JVRead", read.readEnd));
+    if (jv::isReadError(read.readEnd))
+        failed("JVReadエラー:" + JvResultText("JVRead", read.readEnd));
+    if (read.refused > 0) {
+        const std::string text = refusedRecordsText(read.refused, read.firstRefusal);
+        person.information(text);
+        port.logError(text);
     }
-    if (read.refused > 0)
-        person.information(refusedRecordsText(read.refused, read.firstRefusal));
     closeStep();
     bool complete = read.readEnd == jv::kReadEnd && !read.cancelled;
     port.store(target, request.extension, complete);
@@ -302,7 +329,8 @@ void TOddsSchejForm::OzGetBtnClick(OddsSchedulePort& port, Person& person,
     events.status = [this](const std::string& text) { showStatus(text); };
     events.progress = [this](int position, int maximum) { showProgress(position, maximum); };
     Progress progress("schedule", postInline(), events);
-    fetch->run(port, person, progress, cancel);
+    if (fetch->run(port, person, progress, cancel) == ScheduleFetchEnd::Failed)
+        person.information(fetch->failureSummary());
 }
 
 bool TOddsSchejForm::FormCloseQuery(OddsSchedulePort& port)

@@ -97,11 +97,14 @@ public:
     // JVRTOpen(spec, raceKey); when open, the read loop; JVClose in every case.
     virtual ScheduleRead read(std::string_view spec, std::string_view raceKey,
                               const std::atomic<bool>* cancel) = 0;
-    // Stores the lines of one request as the race's ".jvO1" or ".jvO2" file:
-    // `complete` lines replace the file, lines of an interrupted read are merged into
-    // it, no lines leave it. Throws Error when the file cannot be written.
+    // Stores the lines of one request into the race's ".jvO1" or ".jvO2" file, merged
+    // by announcement time (a stored series only grows); `complete` says whether the
+    // read reached its end. No lines leave the file. Throws Error when it cannot be
+    // written.
     virtual void store(const std::vector<std::string>& lines, std::string_view extension,
                        bool complete) = 0;
+    // Appends a failure of the fetch to the error log.
+    virtual void logError(const std::string& message) = 0;
     // The main window's day load (DateComboChange), which re-selects its race.
     virtual void reloadDay() = 0;
 };
@@ -113,8 +116,10 @@ class JvLinkOddsSchedule : public OddsSchedulePort
 {
 public:
     JvLinkOddsSchedule(JvLink& jvLink, std::filesystem::path appDir,
-                       std::function<void()> reloadDay)
-        : m_jvLink(jvLink), m_appDir(std::move(appDir)), m_reloadDay(std::move(reloadDay))
+                       std::function<void()> reloadDay,
+                       std::function<void(const std::string&)> appendError = {})
+        : m_jvLink(jvLink), m_appDir(std::move(appDir)), m_reloadDay(std::move(reloadDay)),
+          m_appendError(std::move(appendError))
     {
     }
 
@@ -122,12 +127,14 @@ public:
                       const std::atomic<bool>* cancel) override;
     void store(const std::vector<std::string>& lines, std::string_view extension,
                bool complete) override;
+    void logError(const std::string& message) override;
     void reloadDay() override;
 
 private:
     JvLink& m_jvLink;
     std::filesystem::path m_appDir;
     std::function<void()> m_reloadDay;
+    std::function<void(const std::string&)> m_appendError;
 };
 
 // One JV-Link request of a fetch.
@@ -141,7 +148,11 @@ struct ScheduleRequest
 };
 
 // How a fetch ended.
-enum class ScheduleFetchEnd { Completed, Cancelled };
+enum class ScheduleFetchEnd {
+    Completed, // every request opened, read and closed without error
+    Cancelled,
+    Failed, // every request ran; some failed (failures(), failureSummary())
+};
 
 // The requests of one press of "ｵｯｽﾞを今すぐ取得", with the window's two record lists.
 // A value: it can be moved into a queued request and run on its thread, reporting
@@ -158,25 +169,34 @@ public:
     const std::vector<ScheduleRequest>& requests() const { return m_requests; }
 
     // Runs the requests in order. Per list item the bar moves to item + 1 (of the item
-    // count), per request the label is shown, then: a failed open beeps; an accepted
-    // read clears the list the request stores, adds the records to the O1 and O2
-    // lists, reports a read error below -3 (beep, "JVReadエラー:" + text) and damaged
-    // records, and stores its list after the close. A failed close beeps and shows
-    // "JVCloseエラー:" + text. At the end the bar stands at 100 of 100, a beep and
-    // "データ作成が完了しました。". A cancel stops before the next request, stores what
-    // the interrupted request read, and skips the completion message. Store failures
-    // (Error) end the fetch.
+    // count), per request the label is shown, then: an accepted read clears the list
+    // the request stores, adds the records to the O1 and O2 lists, reports damaged
+    // records, and stores (merges) its list after the close. A failed open
+    // ("JVRTOpenエラー:" + text), a read error below -3 ("JVReadエラー:" + text) and a
+    // failed close ("JVCloseエラー:" + text) each beep and are shown on the label and
+    // logged as "<label>: <text>"; the fetch goes on with the next request. At the end
+    // the bar stands at 100 of 100 and a beep sounds; with no failure
+    // "データ作成が完了しました。" is shown and Completed returned, else Failed (the
+    // caller tells failureSummary()). A cancel stops before the next request, stores
+    // what the interrupted request read, and skips the completion message. Store
+    // failures (Error) end the fetch.
     ScheduleFetchEnd run(OddsSchedulePort& port, Person& person, Progress& progress,
                          const std::atomic<bool>* cancel = nullptr);
+
+    // The failed requests of the last run, each "<label>: <what failed>".
+    const std::vector<std::string>& failures() const { return m_failures; }
+    // "N件のオッズを取得できませんでした:" and the failures, one a line.
+    std::string failureSummary() const;
 
     const std::vector<std::string>& O1List() const { return m_o1List; }
     const std::vector<std::string>& O2List() const { return m_o2List; }
 
 private:
     void runRequest(const ScheduleRequest& request, OddsSchedulePort& port, Person& person,
-                    const std::atomic<bool>* cancel);
+                    Progress& progress, const std::atomic<bool>* cancel);
 
     int m_itemCount = 0;
+    std::vector<std::string> m_failures;
     std::vector<ScheduleRequest> m_requests;
     std::vector<std::string> m_o1List;
     std::vector<std::string> m_o2List;

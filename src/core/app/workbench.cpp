@@ -15,6 +15,7 @@
 #include "core/text/day_name.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
@@ -24,6 +25,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 namespace sorvantix {
 
@@ -598,8 +600,9 @@ std::uint64_t Workbench::requestScheduleFetch(ScheduleFetch fetch, RequestEvents
                                   Progress& progress, const std::atomic<bool>& cancel) {
         messages->bind(progress);
         // The day is reloaded when the window closes, on the owner's thread.
-        JvLinkOddsSchedule port(*m_jvLink, root, {});
-        shared->run(port, *messages, progress, &cancel);
+        JvLinkOddsSchedule port(*m_jvLink, root, {}, postedAppendError(progress));
+        if (shared->run(port, *messages, progress, &cancel) == ScheduleFetchEnd::Failed)
+            throw Error(shared->failureSummary());
     };
     events.done = [this, done = std::move(events.done)](const RequestOutcome& outcome) {
         reportFailure(outcome, false);
@@ -1315,9 +1318,25 @@ Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
             return Outcome::nothingToDo("データを読み込んでください。");
         const fs::path dir = m_appDir.hpUploadDir();
         const fs::path logFile = hitLogFile(dir);
+        // A recommended-horse file that cannot be read or written would drop its venue's
+        // races from the page: nothing is written then.
+        for (const auto& item : s.DatList) {
+            const auto key =
+                RaceKey::tryFromRecord(s.store.RaRecs.at(static_cast<size_t>(item.slot)));
+            if (!key)
+                continue;
+            const fs::path suisho =
+                suishoFilePath(m_appDir.suishoDir(), key->dayName(), key->venue());
+            std::error_code ec;
+            if (fs::exists(suisho, ec) &&
+                (!fs::is_regular_file(suisho, ec) || ::access(suisho.c_str(), R_OK | W_OK) != 0))
+                throw Error("推奨馬ファイルを読み書きできません: " + suisho.string());
+        }
+        // One run holds the folder: the log is read and written back whole.
+        WriteLock lock;
         HitLines lines;
         lines.page.push_back(toCp932(kHitPageTitle));
-        lines.log = loadHitLog(logFile);
+        const std::vector<std::string> storedLog = loadHitLog(logFile);
         for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i) {
             // A race that could not be analysed still holds the race before's bets and
             // results: it has no hits of its own.
@@ -1348,6 +1367,7 @@ Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
         if (ec || !fs::is_directory(dir))
             throw Error("フォルダを作成できません: " + dir.string() +
                         (ec ? ": " + ec.message() : std::string()));
+        m_hitRun.pageReplaced = fs::exists(pageFile, ec);
         writeLinesRaw(pageFile, lines.page);
         m_hitRun.pageFile = pageFile;
         m_person.openFile(pageFile);
@@ -1355,9 +1375,13 @@ Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
         for (const auto& line : lines.page)
             clipboard += fromCp932(line) + "\r\n";
         m_person.setClipboardText(clipboard);
-        writeLinesRaw(logFile, lines.log);
+        // A rerun of the day replaces its lines in the log instead of adding them again.
+        const std::string day = pageFile.stem().string().substr(2);
+        writeLinesRaw(logFile, replaceDayInHitLog(storedLog, day, lines.log));
         m_hitRun.logFile = logFile;
         m_hitRun.written = true;
+        if (m_hitRun.pageReplaced)
+            setStatus(pageFile.filename().string() + " を置き換えました");
         return Outcome::done();
     });
 }

@@ -96,6 +96,7 @@ struct HitRun
     std::filesystem::path logFile;  // HPupload/Rezovuro.txt, once written
     int skippedRaces = 0;           // races that could not be analysed (no hits of theirs)
     bool written = false;           // the page, the clipboard, the viewer and the log
+    bool pageReplaced = false;      // the day's page was there before (的中 then 穴的中)
 };
 
 // The main window's working state, under the names the window uses.

@@ -157,7 +157,9 @@ struct JvReadEnd
 // The one JVRead loop of every acquisition: checks `cancelled` before each read, reads
 // with a fresh buffer size of kReadBufferSize (a size shrunk to one record's length
 // would refuse a longer record after it), hands each record to `record` and calls
-// `fileSwitch` (may be empty) at each kReadFileSwitch; other negative results below
+// `fileSwitch` (may be empty) at each kReadFileSwitch that ends a file: one that follows
+// records of a file (by the records' file name) not already ended, so a repeated -1
+// counts no file twice; other negative results below
 // the errors (downloading) read on. Ends at kReadEnd, a read error or the cancel.
 // Exceptions of the callbacks pass through.
 JvReadEnd readJvStream(JvLink& jvLink, const std::function<bool()>& cancelled,

@@ -183,30 +183,50 @@ int ReplayJvLink::JVInit(const std::string& sid)
 
 int ReplayJvLink::JVSetUIProperties()
 {
+    m_settingsError.clear();
     if (!m_chosenFeedFolder)
         return jv::kOk; // the dialog was cancelled
     fs::path chosen = std::move(*m_chosenFeedFolder);
     m_chosenFeedFolder.reset();
     std::error_code ec;
-    if (chosen.empty())
+    if (chosen.empty()) {
+        m_settingsError = "データフォルダが指定されていません。";
         return jv::kUiBadParameter;
+    }
     fs::path folder = fs::absolute(chosen, ec).lexically_normal();
-    if (ec || !fs::is_directory(folder, ec))
+    if (ec || !fs::is_directory(folder, ec)) {
+        m_settingsError = "データフォルダがありません: " + folder.string();
         return jv::kUiBadParameter;
+    }
     std::string text = folder.string();
-    if (text.find_first_of("\r\n") != std::string::npos)
+    if (text.find_first_of("\r\n") != std::string::npos) {
+        m_settingsError = "フォルダ名に改行があります: " + text;
         return jv::kUiBadParameter;
+    }
     try {
         fs::path parent = m_folders.settingsFile.parent_path();
         if (!parent.empty())
             fs::create_directories(parent, ec);
         TIniGT(m_folders.settingsFile).WriteString(kSettingsSection, kFeedFolderKey, text);
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        m_settingsError = std::string("設定ファイルに書き込めません: ") + e.what();
         return jv::kUiBadParameter;
     }
     m_feedFolder = folder;
     m_settingsProblem.clear();
     return jv::kOk;
+}
+
+std::string ReplayJvLink::setupProblem() const
+{
+    if (!m_settingsProblem.empty())
+        return m_settingsProblem;
+    std::error_code ec;
+    if (!fs::is_directory(m_feedFolder, ec))
+        return "JV-Linkのデータフォルダがありません: " + m_feedFolder.string() +
+               "\nデータフォルダを sorvantix-cli jvlink --feed DIR で（画面では ﾕｰｻﾞｰ指定 の "
+               "JV-Link設定 で）選んでください。";
+    return {};
 }
 
 void ReplayJvLink::resetStream()

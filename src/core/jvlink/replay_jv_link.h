@@ -114,6 +114,13 @@ public:
 
     // Why the settings file is not used (UTF-8), empty when it is fine.
     const std::string& settingsProblem() const { return m_settingsProblem; }
+    // Why the last JVSetUIProperties kept no folder (the folder is missing, the settings
+    // file cannot be written); empty after a success or a cancel.
+    const std::string& settingsError() const { return m_settingsError; }
+    // What keeps every open from serving data: the settings problem, or a feed folder
+    // that does not exist (none chosen, or the chosen one was removed), with how to
+    // choose one. Empty when the feed can be served.
+    std::string setupProblem() const;
 
     // The faults.txt lines the last open did not use, one text each.
     const std::vector<std::string>& faultWarnings() const { return m_faults.warnings(); }
@@ -146,6 +153,7 @@ private:
     std::filesystem::path m_feedFolder;
     std::optional<std::filesystem::path> m_chosenFeedFolder;
     std::string m_settingsProblem;
+    std::string m_settingsError;
     bool m_initialised = false;
 
     // The stream, from an open to its close.

@@ -6,6 +6,7 @@
 #include "core/store/record_views.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/sorted_text_list.h"
 #include "core/text/text_file.h"
@@ -64,6 +65,7 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
     size_t before = lines.size();
     std::erase_if(lines,
                   [&](const std::string& line) { return RecordView(line).raceKeyText() != key; });
+    WriteLock lock;
     fs::create_directories(file.parent_path());
     removeStaleTempFiles(file.parent_path(), {kO1Extension, kO2Extension});
     sortLines(lines);

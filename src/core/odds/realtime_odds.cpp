@@ -9,11 +9,12 @@
 #include "core/store/record_views.h"
 #include "core/text/cp932.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/person.h"
 #include "core/text/text_file.h"
 
-#include <set>
+#include <map>
 
 namespace sorvantix {
 
@@ -48,17 +49,57 @@ OddsCollect CollectOddsRecord(std::string_view record, OddsRecvLists& lists, std
     return OddsCollect::Collected;
 }
 
+namespace {
+
+// Race key and announcement time (positions 12-35): one stored line per key.
+std::string_view announcementKey(std::string_view line)
+{
+    return line.size() >= 35 ? line.substr(11, 24) : line;
+}
+
+} // namespace
+
 OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
                                const std::atomic<bool>* cancel)
 {
     OddsReadResult result;
+    // A stream that repeats an announcement keeps its last copy only, in the place of the
+    // first, so memory follows the series and not the stream's length.
+    std::map<std::string, size_t, std::less<>> seenO1, seenO2;
+    const size_t startO1 = lists.O1RecvList.size();
+    const size_t startO2 = lists.O2RecvList.size();
+    auto dedupeLast = [](std::vector<std::string>& list, size_t start,
+                         std::map<std::string, size_t, std::less<>>& seen) {
+        if (list.size() <= start)
+            return;
+        const std::string_view key = announcementKey(list.back());
+        auto found = seen.find(key);
+        if (found == seen.end()) {
+            seen.emplace(std::string(key), list.size() - 1);
+            return;
+        }
+        list[found->second] = std::move(list.back());
+        list.pop_back();
+    };
     const JvReadEnd end = readJvStream(
         jvLink, [cancel] { return cancel != nullptr && cancel->load(); },
         [&](const std::string& record) {
             std::string reason;
-            if (CollectOddsRecord(record, lists, &reason) == OddsCollect::Refused &&
-                result.refused++ == 0)
-                result.firstRefusal = reason;
+            const size_t o1Before = lists.O1RecvList.size();
+            switch (CollectOddsRecord(record, lists, &reason)) {
+            case OddsCollect::Collected:
+                if (lists.O1RecvList.size() > o1Before)
+                    dedupeLast(lists.O1RecvList, startO1, seenO1);
+                else
+                    dedupeLast(lists.O2RecvList, startO2, seenO2);
+                break;
+            case OddsCollect::Refused:
+                if (result.refused++ == 0)
+                    result.firstRefusal = reason;
+                break;
+            case OddsCollect::Ignored:
+                break;
+            }
         });
     result.end = end.cancelled ? 0 : end.code;
     result.cancelled = end.cancelled;
@@ -72,7 +113,7 @@ std::string otherRaceLinesText(std::string_view raceKey, int count)
 }
 
 int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
-                    std::vector<std::string> lines, std::string_view extension, bool complete)
+                    std::vector<std::string> lines, std::string_view extension)
 {
     // A record of another race must never replace that race's series, nor name a file.
     const size_t delivered = lines.size();
@@ -81,22 +122,28 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
     const int dropped = static_cast<int>(delivered - lines.size());
     if (lines.empty())
         return dropped;
-    if (complete) {
-        SaveOddsSeries(appDir, lines, extension);
-        return dropped;
-    }
-    // The new lines come first, so the first line still names the file.
-    std::vector<std::string> merged = lines;
+    // The service keeps a series and only adds to it: a read holding fewer announcements
+    // than the file (a flash request, a stream that ended early) is no newer data. The
+    // file becomes the union by announcement time, the read's record winning.
+    WriteLock lock;
+    std::map<std::string, std::string> byTime;
     const fs::path file = oddsFilePath(appDir, raceKey, extension);
     if (fs::exists(file)) {
-        std::set<std::string> readTimes;
-        for (const auto& line : lines)
-            readTimes.insert(OddsView(line).announceTime());
         const int size = extension == kO1Extension ? kO1RecordSize : kO2RecordSize;
-        for (auto& stored : readOddsLines(file, size, nullptr, true))
-            if (!readTimes.contains(OddsView(stored).announceTime()))
-                merged.push_back(std::move(stored));
+        for (auto& stored : readOddsLines(file, size, nullptr, true)) {
+            std::string time = OddsView(stored).announceTime();
+            byTime[std::move(time)] = std::move(stored);
+        }
     }
+    for (auto& line : lines) {
+        std::string time = OddsView(line).announceTime();
+        byTime[std::move(time)] = std::move(line);
+    }
+    std::vector<std::string> merged;
+    merged.reserve(byTime.size());
+    // The read's first line names the file.
+    for (auto& entry : byTime)
+        merged.push_back(std::move(entry.second));
     SaveOddsSeries(appDir, std::move(merged), extension);
     return dropped;
 }
@@ -106,7 +153,7 @@ int closeOdds(JvLink& jvLink, Person& person, const ErrorLogAppend& appendError)
     const int code = jvLink.JVClose();
     if (code != 0) {
         person.beep();
-        appendError(JvResultText("JVClose", code));
+        appendError("JVCloseエラー:" + JvResultText("JVClose", code));
     }
     return code;
 }
@@ -165,8 +212,7 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
                 appendError(refusedRecordsText(read.refused, read.firstRefusal));
             refused += read.refused;
             closeOdds(jvLink, person, appendError);
-            const int dropped =
-                storeOddsSeries(appDir, key, list, request.extension, read.complete());
+            const int dropped = storeOddsSeries(appDir, key, list, request.extension);
             if (dropped > 0) {
                 std::erase_if(
                     list, [&](const std::string& l) { return RecordView(l).raceKeyText() != key; });

@@ -53,27 +53,29 @@ struct OddsReadResult
 
 // The odds read loop without its reporting (shared with the schedule window): JVRead
 // with size 60000 until 0 or an error below -3; -1, -2 and -3 read on; each record goes
-// through CollectOddsRecord. `cancel` (may be null) is checked before each read.
+// through CollectOddsRecord. A record whose race key and announcement time were read
+// already replaces the earlier one in its place, so each list holds one line per
+// announcement. `cancel` (may be null) is checked before each read.
 OddsReadResult readOddsRecords(JvLink& jvLink, OddsRecvLists& lists,
                                const std::atomic<bool>* cancel = nullptr);
 
-// Stores the lines of one request for one race and record type (".jvO1"/".jvO2").
-// `complete`: the request read its stream to the end, and the lines replace the file
-// whole (SaveOddsSeries). Otherwise the lines are only the part read before an error or
-// a cancel, and are merged into the stored series: a time point (positions 28-35) read
-// now replaces the stored line of that time point, every other stored line is kept, and
-// the whole is sorted, so no stored time point is lost. No lines: nothing is written.
-// Only lines of `raceKey`, the race requested, are stored: the file is named by it, and
-// lines of any other race (or day) are dropped and counted in the return value.
+// Stores the lines of one request for one race and record type (".jvO1"/".jvO2"). A
+// stored series only grows: the lines are merged into the file by announcement time
+// (positions 28-35), a line read now replacing the stored line of its time, every other
+// stored line kept, one line per time (the last wins), the whole sorted. This holds for
+// a whole read, a flash request's single record and a read cut short alike. No lines:
+// nothing is written. Only lines of `raceKey`, the race requested, are stored: the file
+// is named by it, and lines of any other race (or day) are dropped and counted in the
+// return value. Holds the folder's write lock from reading the file to replacing it.
 // Throws Error as SaveOddsSeries does, and when the stored file cannot be read.
 int storeOddsSeries(const std::filesystem::path& appDir, std::string_view raceKey,
-                    std::vector<std::string> lines, std::string_view extension, bool complete);
+                    std::vector<std::string> lines, std::string_view extension);
 
 // The message for lines of other races a request delivered and did not store.
 std::string otherRaceLinesText(std::string_view raceKey, int count);
 
 // The main window's odds close: JVClose; a non-zero result beeps and goes through
-// `appendError` as JvResultText("JVClose", code). Returns the result.
+// `appendError` as "JVCloseエラー:" + JvResultText("JVClose", code). Returns the result.
 int closeOdds(JvLink& jvLink, Person& person, const ErrorLogAppend& appendError);
 
 // CardsAreFinal: true when no RA record and no SE record of the 36 race slots has data
@@ -88,7 +90,7 @@ inline constexpr std::string_view kCardsNotFinalMessage =
 // How one request ("0B41" or "0B42") ended.
 enum class OddsRequestOutcome {
     NotRun,     // not made (no race, or the request before it was cancelled or failed to store)
-    Stored,     // read to the end; the file replaced (or kept when nothing was delivered)
+    Stored,     // read to the end; merged into the file (kept when nothing was delivered)
     OpenFailed, // JVRTOpen failed; the file untouched
     ReadFailed, // JVRead failed; what was read merged into the file
     Cancelled,  // the cancel flag ended the read; what was read merged into the file

@@ -7,6 +7,8 @@
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
+#include <algorithm>
+
 namespace sorvantix {
 
 namespace fs = std::filesystem;
@@ -91,6 +93,24 @@ std::vector<std::string> loadHitLog(const fs::path& file)
     if (!fs::exists(file))
         return {toCp932(kHitLogFirstLine)};
     return readLinesRaw(file);
+}
+
+std::vector<std::string> replaceDayInHitLog(std::vector<std::string> log, std::string_view yyyymmdd,
+                                            const std::vector<std::string>& dayLines)
+{
+    size_t at = log.size();
+    std::vector<std::string> kept;
+    kept.reserve(log.size() + dayLines.size());
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (i > 0 && !yyyymmdd.empty() && log[i].starts_with(yyyymmdd)) {
+            at = std::min(at, kept.size());
+            continue;
+        }
+        kept.push_back(std::move(log[i]));
+    }
+    at = std::min(at, kept.size());
+    kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at), dayLines.begin(), dayLines.end());
+    return kept;
 }
 
 } // namespace sorvantix

@@ -76,4 +76,11 @@ std::filesystem::path hitLogFile(const std::filesystem::path& hpUploadDir);
 // first line alone. Throws Error when an existing file cannot be read.
 std::vector<std::string> loadHitLog(const std::filesystem::path& file);
 
+// The log with one copy of a day's lines: the stored lines of the day (those after the
+// first line that begin with `yyyymmdd`) are replaced by `dayLines`, placed where the
+// day's first stored line stood (at the end when the day had none). Running a day's
+// hits again therefore changes nothing.
+std::vector<std::string> replaceDayInHitLog(std::vector<std::string> log, std::string_view yyyymmdd,
+                                            const std::vector<std::string>& dayLines);
+
 } // namespace sorvantix

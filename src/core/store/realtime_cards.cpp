@@ -76,7 +76,7 @@ int CloseRealtimeCards(JvLink& jvLink, bool AutoResultMode, Person& person,
 {
     const int code = jvLink.JVClose();
     if (code != 0)
-        appendError(JvResultText("JVClose", code));
+        appendError("JVCloseエラー:" + JvResultText("JVClose", code));
     else if (!AutoResultMode)
         person.beep();
     return code;

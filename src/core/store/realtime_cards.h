@@ -55,8 +55,8 @@ RealtimeCardsResult ReadRealtimeCards(JvLink& jvLink, const std::filesystem::pat
                                       std::string_view day = {});
 
 // CloseRealtimeCards: JVClose. A non-zero result goes through `appendError` as
-// JvResultText("JVClose", code); a zero result beeps unless `AutoResultMode` is set (the
-// automatic result acquisition runs quietly). Returns the JVClose result.
+// "JVCloseエラー:" + JvResultText("JVClose", code); a zero result beeps unless `AutoResultMode` is
+// set (the automatic result acquisition runs quietly). Returns the JVClose result.
 int CloseRealtimeCards(JvLink& jvLink, bool AutoResultMode, Person& person,
                        const ErrorLogAppend& appendError);
 

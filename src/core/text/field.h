@@ -39,6 +39,10 @@ bool isDigits(std::string_view text);
 // record bytes stay readable.
 std::string printableBytes(std::string_view bytes);
 
+// UTF-8 text for a terminal: control bytes (below 0x20 but tab and LF, and 0x7F) as
+// \xNN, so a record's stray NUL or ESC cannot reach the screen; the rest as it is.
+std::string withoutControls(std::string_view text);
+
 // Text with leading and trailing blanks (ASCII space, tab, CR, LF) removed.
 std::string_view trimmed(std::string_view text);
 

@@ -45,10 +45,19 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
+// A line without the UTF-8 byte-order mark an editor may put before the first line;
+// the raw line keeps it, so the file keeps its form when written back.
+std::string_view withoutBom(std::string_view line)
+{
+    if (line.starts_with(kUtf8Bom))
+        line.remove_prefix(kUtf8Bom.size());
+    return trimmed(line);
+}
+
 // The section name of a header line "[name]", or nullopt for any other line.
 std::optional<std::string> sectionName(std::string_view rawLine)
 {
-    std::string_view line = trimmed(rawLine);
+    std::string_view line = withoutBom(rawLine);
     if (line.empty() || line.front() != '[')
         return std::nullopt;
     line.remove_prefix(1);
@@ -67,7 +76,7 @@ struct KeyLine
 // The key and value of a "key=value" line; nullopt for comments and other lines.
 std::optional<KeyLine> keyLine(std::string_view rawLine)
 {
-    std::string_view line = trimmed(rawLine);
+    std::string_view line = withoutBom(rawLine);
     if (line.empty() || line.front() == ';' || line.front() == '#' || line.front() == '[')
         return std::nullopt;
     size_t eq = line.find('=');

@@ -74,6 +74,7 @@ public:
             text += (text.empty() ? "" : ",") + l;
         m_log.push_back("store " + std::string(extension) + (complete ? " " : " partial ") + text);
     }
+    void logError(const std::string& message) override { m_log.push_back("log " + message); }
     void reloadDay() override { m_log.push_back("reload"); }
 
 private:
@@ -273,39 +274,40 @@ TEST_F(OddsScheduleTest, EachFailureIsReportedByTheWindowAndTheLoopGoesOn)
     form.setChecked(1, true);
     auto fetch = form.fetchPlan(person);
     ASSERT_TRUE(fetch);
-    runFetch(*fetch);
+    // Every request runs; a fetch with failures is no completed fetch.
+    EXPECT_EQ(runFetch(*fetch), ScheduleFetchEnd::Failed);
 
     const std::string k1 = keyOf(1), k2 = keyOf(2);
-    const std::string closeError = "info JVCloseエラー:" + JvResultText("JVClose", -203);
-    EXPECT_EQ(person.log,
-              (Calls{"bar 1/6",
-                     "label  1R単複枠オッズ読込み中:中山 1R",
-                     "read 0B41 " + k1,
-                     "beep", // failed open: a beep, no message, the file untouched
-                     "label  1R馬連オッズ読込み中:中山 1R",
-                     "read 0B42 " + k1,
-                     "beep",
-                     "info JVReadエラー:" + JvResultText("JVRead", -502),
-                     "info " + refusedRecordsText(2, "短いレコード"),
-                     "store .jvO2 partial a,b", // what was read before the error is kept
-                     "bar 2/6",
-                     "label  2R単複枠オッズ読込み中:中山 2R",
-                     "read 0B41 " + k2,
-                     "beep",
-                     "beep",
-                     closeError,
-                     "label  2R馬連オッズ読込み中:中山 2R",
-                     "read 0B42 " + k2,
-                     "beep",
-                     "info JVCloseエラー:" + JvResultText("JVClose", -201),
-                     "store .jvO2 c",
-                     "bar 3/6",
-                     "bar 4/6",
-                     "bar 5/6",
-                     "bar 6/6",
-                     "bar 100/100",
-                     "beep",
-                     "info データ作成が完了しました。"}));
+    const std::string o1Label1 = " 1R単複枠オッズ読込み中:中山 1R";
+    const std::string o2Label1 = " 1R馬連オッズ読込み中:中山 1R";
+    const std::string o1Label2 = " 2R単複枠オッズ読込み中:中山 2R";
+    const std::string o2Label2 = " 2R馬連オッズ読込み中:中山 2R";
+    // A failure: a beep, then the request's label with what failed, on the label and in
+    // the error log.
+    auto failure = [](const std::string& label, const std::string& text) {
+        return Calls{"beep", "label " + label + ": " + text, "log " + label + ": " + text};
+    };
+    Calls expected{"bar 1/6", "label " + o1Label1, "read 0B41 " + k1};
+    auto add = [&](const Calls& calls) {
+        expected.insert(expected.end(), calls.begin(), calls.end());
+    };
+    add(failure(o1Label1, "JVRTOpenエラー:" + JvResultText("JVRTOpen", -1)));
+    add({"label " + o2Label1, "read 0B42 " + k1});
+    add(failure(o2Label1, "JVReadエラー:" + JvResultText("JVRead", -502)));
+    add({"info " + refusedRecordsText(2, "短いレコード"),
+         "log " + refusedRecordsText(2, "短いレコード"),
+         "store .jvO2 partial a,b", // what was read before the error is kept
+         "bar 2/6", "label " + o1Label2, "read 0B41 " + k2});
+    add(failure(o1Label2, "JVRTOpenエラー:" + JvResultText("JVRTOpen", -202)));
+    add(failure(o1Label2, "JVCloseエラー:" + JvResultText("JVClose", -203)));
+    add({"label " + o2Label2, "read 0B42 " + k2});
+    add(failure(o2Label2, "JVCloseエラー:" + JvResultText("JVClose", -201)));
+    add({"store .jvO2 c", "bar 3/6", "bar 4/6", "bar 5/6", "bar 6/6", "bar 100/100", "beep"});
+    EXPECT_EQ(person.log, expected);
+    EXPECT_EQ(fetch->failures().size(), 5u);
+    const std::string summary = fetch->failureSummary();
+    EXPECT_EQ(summary.rfind("5件のオッズを取得できませんでした:", 0), 0u) << summary;
+    EXPECT_NE(summary.find(o1Label2 + ": JVCloseエラー:"), std::string::npos) << summary;
 }
 
 TEST_F(OddsScheduleTest, ACancelStoresWhatWasReadAndStops)
@@ -368,7 +370,7 @@ protected:
     JvLinkOddsSchedule port{jv, dir.path(), [this] { ++reloads; }};
 };
 
-TEST_F(JvLinkScheduleTest, FlashOddsReplaceTheWinSeriesAndLeaveTheQuinellaFile)
+TEST_F(JvLinkScheduleTest, FlashOddsJoinTheWinSeriesAndLeaveTheQuinellaFile)
 {
     std::vector<std::string> series{storedLine(RecordType::O1, "06010930"),
                                     storedLine(RecordType::O1, "06011000"),
@@ -383,9 +385,24 @@ TEST_F(JvLinkScheduleTest, FlashOddsReplaceTheWinSeriesAndLeaveTheQuinellaFile)
     runFlash();
 
     EXPECT_EQ(jv.calls.front(), "JVRTOpen 0B30 " + keyOf(1));
-    EXPECT_EQ(readLinesRaw(file(".jvO1")), Calls{storedLine(RecordType::O1, "06011045")});
+    // The flash record is one more time point: the series keeps its 31 announcements or
+    // 3, and the .jvO1 and .jvO2 still cover the same times.
+    series.push_back(storedLine(RecordType::O1, "06011045"));
+    EXPECT_EQ(readLinesRaw(file(".jvO1")), series);
     EXPECT_EQ(readLinesRaw(file(".jvO2")), quinella);
     EXPECT_EQ(person.log, (Calls{"beep", "info データ作成が完了しました。"}));
+
+    // A flash record of a stored time whose odds changed takes that time's place.
+    RecordBuilder changed(RecordType::O1);
+    changed.setRaceKey(keyOf(1)).set("data_kind", "2").set("announce_time", "06011000");
+    changed.set("win_horse", 1, "01").set("win_odds", 1, "0123");
+    jv.queueRecord(changed.bytes());
+    runFlash();
+    std::string changedLine = changed.bytes();
+    changedLine.resize(changedLine.size() - 2);
+    changedLine[2] = '0';
+    series[1] = changedLine;
+    EXPECT_EQ(readLinesRaw(file(".jvO1")), series);
 }
 
 TEST_F(JvLinkScheduleTest, AReadErrorKeepsTheStoredTimePoints)
@@ -401,7 +418,9 @@ TEST_F(JvLinkScheduleTest, AReadErrorKeepsTheStoredTimePoints)
 
     series.push_back(storedLine(RecordType::O1, "06011045"));
     EXPECT_EQ(readLinesRaw(file(".jvO1")), series);
-    EXPECT_EQ(person.log[1], "info JVReadエラー:" + JvResultText("JVRead", -502));
+    const std::string failure =
+        "オッズ読込み中:中山 1R: JVReadエラー:" + JvResultText("JVRead", -502);
+    EXPECT_EQ(person.log.back(), "info 1件のオッズを取得できませんでした:\n" + failure);
 
     // A failed open leaves the file and closes the stream all the same.
     jv.calls.clear();

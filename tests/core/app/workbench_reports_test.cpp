@@ -5,6 +5,7 @@
 #include "core/app/suisho_table_model.h"
 #include "core/app/temp_dir.h"
 #include "core/app/workbench.h"
+#include "core/results/hit_report.h"
 #include "core/text/cp932.h"
 #include "core/text/text_file.h"
 
@@ -71,12 +72,39 @@ TEST_F(WorkbenchReportsTest, HitPagesAndTheLogOfTwoRunsMatchTheHandWrittenFiles)
     EXPECT_EQ(wb.state().DatListIndex, 2);
     EXPECT_TRUE(wb.state().Panel3Visible);
 
+    EXPECT_EQ(readFileBytes(logFile()), golden("hits-log-teki.txt"));
+    EXPECT_FALSE(wb.lastHitRun().pageReplaced);
+
+    // A second click changes nothing: the log keeps one copy of the day's lines.
+    ASSERT_TRUE(wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn).isDone());
+    EXPECT_EQ(readFileBytes(logFile()), golden("hits-log-teki.txt"));
+    EXPECT_TRUE(wb.lastHitRun().pageReplaced);
+
     ASSERT_TRUE(wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn2).isDone());
-    // The page holds only the last run; the log keeps both.
+    // The page holds only the last run, and the log the last run's lines of the day; the
+    // replaced page is said.
     EXPECT_EQ(readFileBytes(pageFile()), golden("hits-ana-page.txt"));
     EXPECT_EQ(readFileBytes(logFile()), golden("hits-log-two-runs.txt"));
-    EXPECT_EQ(person.clipboard.size(), 2u);
+    EXPECT_TRUE(wb.lastHitRun().pageReplaced);
+    EXPECT_EQ(wb.state().DLlabel, "TK20040516.txt を置き換えました");
+    EXPECT_EQ(person.clipboard.size(), 3u);
     EXPECT_TRUE(person.messages.empty());
+}
+
+TEST(HitLog, ADayRunAgainReplacesItsLinesWhereTheyStood)
+{
+    const std::vector<std::string> log{"title", "20040515a", "20040516old1", "20040516old2",
+                                       "20040517c"};
+    EXPECT_EQ(replaceDayInHitLog(log, "20040516", {"20040516new"}),
+              (std::vector<std::string>{"title", "20040515a", "20040516new", "20040517c"}));
+    EXPECT_EQ(replaceDayInHitLog(log, "20040518", {"20040518x", "20040518y"}),
+              (std::vector<std::string>{"title", "20040515a", "20040516old1", "20040516old2",
+                                        "20040517c", "20040518x", "20040518y"}));
+    // A day with no hits left loses its lines; the first line is never the day's.
+    EXPECT_EQ(replaceDayInHitLog({"20040516 title"}, "20040516", {}),
+              (std::vector<std::string>{"20040516 title"}));
+    EXPECT_EQ(replaceDayInHitLog(log, "20040516", {}),
+              (std::vector<std::string>{"title", "20040515a", "20040517c"}));
 }
 
 TEST_F(WorkbenchReportsTest, OneHitWritesNothingAndLeavesTheClipboard)

@@ -41,14 +41,23 @@ public:
     // "JVStatus", "JVRead size", "JVClose", "JVCancel", "JVSetUIProperties".
     std::vector<std::string> calls;
 
-    // Queues a record; its length is the read result.
-    void queueRecord(std::string record, std::string fileName = "file.jvd")
+    // Queues a record; its length is the read result. Without a file name it comes from
+    // "file1.jvd", and after each queued file switch from the next file, as JV-Link names
+    // the file of each record.
+    void queueRecord(std::string record, std::string fileName = {})
     {
         int length = static_cast<int>(record.size());
+        if (fileName.empty())
+            fileName = "file" + std::to_string(m_fileNo) + ".jvd";
         reads.push_back({length, std::move(record), std::move(fileName)});
     }
 
-    void queueRead(int result) { reads.push_back({result, {}, {}}); }
+    void queueRead(int result)
+    {
+        reads.push_back({result, {}, {}});
+        if (result == jv::kReadFileSwitch)
+            ++m_fileNo;
+    }
 
     // Statuses 0, 1, ..., last.
     void queueStatusProgress(int last)
@@ -129,6 +138,9 @@ private:
         queue.pop_front();
         return value;
     }
+
+private:
+    int m_fileNo = 1;
 };
 
 } // namespace sorvantix::test

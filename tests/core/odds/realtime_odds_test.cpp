@@ -201,7 +201,7 @@ TEST(SokuhoOdds, BlankSlotDoesNothing)
     EXPECT_TRUE(r.person.statuses.empty());
 }
 
-TEST(SokuhoOdds, FetchesO1ThenO2AndReplacesEachFileWhole)
+TEST(SokuhoOdds, FetchesO1ThenO2AndMergesEachIntoItsStoredSeries)
 {
     OddsRun r("odds-both");
     fs::create_directories(oddsFilePath(r.app.path(), kKey, ".jvO1").parent_path());
@@ -219,7 +219,9 @@ TEST(SokuhoOdds, FetchesO1ThenO2AndReplacesEachFileWhole)
     EXPECT_TRUE(result.ran);
     EXPECT_EQ(result.o1, OddsRequestOutcome::Stored);
     EXPECT_EQ(result.o2, OddsRequestOutcome::Stored);
-    EXPECT_EQ(r.file(".jvO1"), storedLine(o1("06021500")) + storedLine(o1("06021510")));
+    // The stored 9:00 announcement stays: a read never shrinks a series.
+    EXPECT_EQ(r.file(".jvO1"),
+              storedLine(o1("06020900")) + storedLine(o1("06021500")) + storedLine(o1("06021510")));
     EXPECT_EQ(r.file(".jvO2"), storedLine(o2("06021510")));
     EXPECT_EQ(r.person.statuses,
               (std::vector<std::string>{"中山11オッズ取得中", "", "中山11オッズ取得中", ""}));
@@ -285,7 +287,7 @@ TEST(SokuhoOdds, CloseErrorIsReportedForEachClose)
     OddsRun r("odds-closefail");
     r.jv.closeResults = {-1, 0, 0, -1};
     r.run();
-    EXPECT_EQ(r.logLines(), std::vector<std::string>(2, "【エラー】15:20:00：(-1)"));
+    EXPECT_EQ(r.logLines(), std::vector<std::string>(2, "【エラー】15:20:00：JVCloseエラー:(-1)"));
     EXPECT_EQ(r.person.beeps, 2);
 }
 

@@ -159,7 +159,7 @@ TEST_P(KekkaGetFailureTest, ReadErrorKeepsWhatWasMergedAndIsLoggedWithoutABeep)
         d.logLines(),
         (std::vector<std::string>{
             "【エラー】16:45:10：ダウンロードに失敗しました。(通信エラーやディスクエラー)(-502)",
-            "【エラー】16:45:10：(-1)"}));
+            "【エラー】16:45:10：JVCloseエラー:(-1)"}));
     EXPECT_EQ(d.person.beeps, autoMode ? 0 : 1); // the first close only
 }
 
