@@ -9,7 +9,8 @@
 # non-digit keys, an unknown record type, race numbers 00, 13 and 99, horse numbers 0
 # and 19, registered-runner counts of 99 and blanks, a stray LF) and real-time odds
 # with garbage fields, short lines and another race's records. Files: a .jvSEr cut
-# short and a stray LF in every kind of day file. Every command must end with exit
+# short and a stray LF in every kind of day file; concurrent fetches of one race beside a
+# flash fetch on one folder. Every command must end with exit
 # code 0 or 1 (no signal, no abort) and the Data folder must hold every good record of
 # the same feed without the bad input. Prints PASS or FAIL.
 set -u
@@ -147,7 +148,8 @@ echo "day files only in the bad import: ${extra:-none}"
 for app in good-app bad-app; do
     find "$work/$app" -mindepth 1 -maxdepth 1 | while read -r p; do
         case "$(basename "$p")" in
-            Data | Suisho | HPupload | jvcache | ErrorLog.txt | sorvantix.ini | jvlink.ini) ;;
+            Data | Suisho | HPupload | jvcache | ErrorLog.txt | sorvantix.ini | jvlink.ini | \
+                sorvantix.lock) ;;
             *) echo "$p" ;;
         esac
     done
@@ -155,6 +157,29 @@ done >"$work/stray.txt"
 find "$work/bad-app/Data" -mindepth 1 -type d ! -name '[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]' \
     >>"$work/stray.txt"
 [ -s "$work/stray.txt" ] && fail "written outside the expected places: $(head -3 "$work/stray.txt")"
+
+# Concurrent writers on one folder wait their turn: every fetch succeeds and the stored
+# files are those of one fetch; a flash fetch adds its time point and loses none.
+good="$work/good-app"
+cp -r "$good/Data/$day" "$work/odds-before"
+gkey=$("$cli" --app-dir "$good" races "$day" --keys | head -1)
+pids=()
+for i in 1 2 3 4; do
+    "$cli" --app-dir "$good" fetch-odds "$gkey" >/dev/null 2>&1 &
+    pids+=($!)
+done
+"$cli" --app-dir "$good" fetch-odds --day "$day" --races 1 --flash >/dev/null 2>&1 &
+pids+=($!)
+for p in "${pids[@]}"; do
+    checks=$((checks + 1))
+    wait "$p" || fail "a concurrent fetch on one folder failed"
+done
+for f in "$work/odds-before"/*; do
+    name=$(basename "$f")
+    missing=$(comm -23 <(sort "$f") <(sort "$good/Data/$day/$name") | wc -l)
+    [ "$missing" -eq 0 ] || fail "Data/$day/$name lost $missing lines to concurrent or flash fetches"
+done
+[ -z "$(find "$good/Data" -name '.*.??????')" ] || fail "a temporary file was left behind"
 
 # The 99-runner day and the garbage time point are read without a crash.
 bad="$work/bad-app"

@@ -381,7 +381,18 @@ int main(int argc, char** argv)
                 throw Failure{};
             printJson(cli::pageJson(page));
         } else if (*params) {
-            PersonSuishoSetPort port(person, wb.ini());
+            // Opening only looks: the window's automatic selection, which writes "SetID",
+            // must not change the settings file before a command is known to change it.
+            struct ListingPort : PersonSuishoSetPort
+            {
+                using PersonSuishoSetPort::PersonSuishoSetPort;
+                bool readOnly = true;
+                void writeSetId(int setId) override
+                {
+                    if (!readOnly)
+                        PersonSuishoSetPort::writeSetId(setId);
+                }
+            } port(person, wb.ini());
             // No race is selected here: the integer boxes are capped at a full field of 18.
             SuishoSetModel model(port, appDir.userSetFile(), 18);
             model.open();
@@ -391,6 +402,7 @@ int main(int argc, char** argv)
                     std::cout << (static_cast<int>(i) == model.selectedIndex() ? "*" : " ") << i
                               << "\t" << list[i] << "\n";
             } else if (*paramsAdd) {
+                port.readOnly = false;
                 const auto& fields = suishoFields();
                 for (size_t i = 0; i < fields.size(); ++i)
                     model.setBox(fields[i].box, addArgs[i + 1]);
@@ -405,6 +417,7 @@ int main(int argc, char** argv)
                 throw Failure{format("推奨馬設定%dはありません (0-%zu)", setIndex,
                                      model.setList().size() - 1)};
             } else if (*paramsDelete) {
+                port.readOnly = false;
                 model.select(setIndex);
                 if (model.selectedIndex() != setIndex)
                     throw Failure{};
@@ -413,6 +426,7 @@ int main(int argc, char** argv)
                 if (model.lines().size() == before)
                     throw Failure{};
             } else if (*paramsSelect) {
+                port.readOnly = false;
                 model.select(setIndex);
                 if (model.selectedIndex() != setIndex)
                     throw Failure{};

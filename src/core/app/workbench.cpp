@@ -1159,6 +1159,11 @@ Outcome Workbench::readOddsBtnClick()
     }
     if (auto rec = o1Rec) {
         s.store.O1Recs[r] = *rec;
+    } else if (!o1.hasAnnouncements()) {
+        // An empty win-odds file is no time point, as a missing one is none.
+        s.Panel3Visible = false;
+        return fail("該当レースの単複枠オッズが見つかりません。（" + o1File.filename().string() +
+                    " に発表がありません）");
     } else if (s.UseUmaren && timeKey.size() == 8) {
         // The time list came from the quinella file: take the win odds announced last
         // before the chosen time, never whatever the slot held before.

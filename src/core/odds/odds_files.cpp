@@ -93,6 +93,14 @@ std::vector<std::string> OddsFile::lines(bool keepDamaged) const
     return lines;
 }
 
+bool OddsFile::hasAnnouncements() const
+{
+    for (size_t i = 0; i < m_records.count; ++i)
+        if (!m_records.isDamaged(i))
+            return true;
+    return false;
+}
+
 std::optional<std::string> OddsFile::find(std::string_view timeKey) const
 {
     const FixedRecordFile& f = m_records;

@@ -74,6 +74,9 @@ public:
     int recordSize() const { return static_cast<int>(m_records.size); }
     const std::string& damage() const { return m_records.damage; }
     std::vector<std::string> lines(bool keepDamaged = false) const;
+    // Whether the file holds an announcement that can be read (an empty or wholly
+    // damaged file has no time point).
+    bool hasAnnouncements() const;
     std::optional<std::string> find(std::string_view timeKey) const;
     std::optional<std::string> findAtOrBefore(std::string_view timeKey) const;
 

@@ -1,4 +1,5 @@
 #include "core/analysis/suisho_params.h"
+#include "core/text/error.h"
 #include "core/text/text_file.h"
 
 #include <filesystem>
@@ -109,6 +110,25 @@ TEST(SuishoParams, FileRoundTripKeepsCp932AndCrLf)
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
     EXPECT_NE(bytes.find(kValues + ",\x96\x7b\x96\xbd\x93\x7d\r\n"), std::string::npos);
     EXPECT_EQ(readUserSetLines(file), lines);
+    fs::remove_all(dir);
+}
+
+TEST(SuishoParams, AFileSavedAsUtf8WithItsMarkIsReadAndWrittenBackSo)
+{
+    fs::path dir = freshDir("userset-bom");
+    fs::path file = dir / kUserSetFileName;
+    writeFileAtomic(file, "\xEF\xBB\xBF" + kValues + ",本命党\r\n");
+    EXPECT_EQ(readUserSetLines(file), std::vector<std::string>{kValues + ",本命党"});
+    writeUserSetLines(file, {kValues + ",本命党", kValues + ",穴"});
+    EXPECT_EQ(readFileBytes(file), "\xEF\xBB\xBF" + kValues + ",本命党\r\n" + kValues + ",穴\r\n");
+    // A CP932 file that cannot take a name says which file.
+    fs::remove(file);
+    try {
+        writeUserSetLines(file, {kValues + ",😀"});
+        FAIL() << "a name CP932 cannot hold was written";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    }
     fs::remove_all(dir);
 }
 

@@ -101,3 +101,26 @@ TEST(ScriptedJvLink, ScriptedFailuresReachTheCaller)
     EXPECT_EQ(out.failure, "ダウンロードに失敗しました。(通信エラーやディスクエラー)(-502)");
     EXPECT_EQ(readFails.reads.size(), 1u);
 }
+
+TEST(ReadLoop, CountsEachFileOnceHoweverOftenItsEndIsAnnounced)
+{
+    ScriptedJvLink link;
+    link.queueRecord("a1", "A.jvd");
+    link.queueRead(jv::kReadFileSwitch); // a -1 in the middle of A (a repeated announcement)
+    link.queueRecord("a2", "A.jvd");
+    link.queueRead(jv::kReadFileSwitch); // A ends
+    link.queueRead(jv::kReadFileSwitch); // twice
+    link.queueRecord("b1", "B.jvd");
+    link.queueRead(jv::kReadDownloading);
+    link.queueRecord("b2", "B.jvd");
+    link.queueRead(jv::kReadFileSwitch);
+    link.queueRecord("c1", "C.jvd");
+    std::vector<std::string> records;
+    int switches = 0;
+    const JvReadEnd end = readJvStream(
+        link, [] { return false; }, [&](const std::string& r) { records.push_back(r); },
+        [&] { ++switches; });
+    EXPECT_EQ(end.code, jv::kReadEnd);
+    EXPECT_EQ(records, (std::vector<std::string>{"a1", "a2", "b1", "b2", "c1"}));
+    EXPECT_EQ(switches, 2); // A and B ended; C ended with the data
+}

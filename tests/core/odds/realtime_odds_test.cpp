@@ -366,3 +366,62 @@ INSTANTIATE_TEST_SUITE_P(Cases, CardsAreFinalTest,
 
 } // namespace
 } // namespace sorvantix
+
+namespace sorvantix {
+namespace {
+
+TEST(OddsStream, AnAnnouncementReadAgainKeepsItsLastCopyInItsFirstPlace)
+{
+    ScriptedJvLink jv;
+    // O1 and O2 interleaved, a repeated announcement of each and another race's record of
+    // the same time, as a stream that repeats itself would deliver them.
+    jv.queueRecord(o1("06021500"));
+    jv.queueRecord(o2("06021500", "00000000001"));
+    jv.queueRecord(o1("06021510"));
+    jv.queueRecord(o1("06021500", "4")); // the same time again, final odds this time
+    jv.queueRecord(o1("06021500", "2", "2024060206030812"));
+    jv.queueRecord(o2("06021510"));
+    jv.queueRecord(o2("06021500", "00000000002"));
+    for (int i = 0; i < 1000; ++i)
+        jv.queueRecord(o1("06021510"));
+    OddsRecvLists lists;
+    const OddsReadResult read = readOddsRecords(jv, lists);
+    EXPECT_TRUE(read.complete());
+    auto line = [](std::string record) {
+        record.resize(record.size() - 2);
+        record[2] = '0';
+        return record;
+    };
+    EXPECT_EQ(lists.O1RecvList,
+              (std::vector<std::string>{line(o1("06021500", "4")), line(o1("06021510")),
+                                        line(o1("06021500", "2", "2024060206030812"))}));
+    EXPECT_EQ(lists.O2RecvList, (std::vector<std::string>{line(o2("06021500", "00000000002")),
+                                                          line(o2("06021510"))}));
+}
+
+TEST(OddsStream, AStoredSeriesOnlyGrowsAndTheNewerRecordOfATimeWins)
+{
+    ScratchAppDir app("odds-grow");
+    auto line = [](std::string record) {
+        record.resize(record.size() - 2);
+        record[2] = '0';
+        return record;
+    };
+    const fs::path file = oddsFilePath(app.path(), kKey, ".jvO2");
+    storeOddsSeries(app.path(), kKey,
+                    {line(o2("06021400")), line(o2("06021410")), line(o2("06021420"))}, ".jvO2");
+    // A shorter read: nothing stored goes; its changed 14:10 replaces the stored one.
+    storeOddsSeries(app.path(), kKey, {line(o2("06021410", "00000099999"))}, ".jvO2");
+    EXPECT_EQ(readLinesRaw(file),
+              (std::vector<std::string>{line(o2("06021400")), line(o2("06021410", "00000099999")),
+                                        line(o2("06021420"))}));
+    // Two copies of one time in one read: the last wins, stored once.
+    storeOddsSeries(app.path(), kKey,
+                    {line(o2("06021430", "00000000001")), line(o2("06021430", "00000000002"))},
+                    ".jvO2");
+    EXPECT_EQ(readLinesRaw(file).size(), 4u);
+    EXPECT_EQ(readLinesRaw(file).back(), line(o2("06021430", "00000000002")));
+}
+
+} // namespace
+} // namespace sorvantix

@@ -75,3 +75,10 @@ TEST(Format, FixedWidthFormats)
     EXPECT_EQ(twoDigits(5), "05");
     EXPECT_EQ(twoDigits(123), "123");
 }
+
+TEST(Field, TerminalTextShowsControlBytesAsEscapes)
+{
+    EXPECT_EQ(withoutControls("有馬\x1b[2J記念\tG1\n"), "有馬\\x1B[2J記念\tG1\n");
+    EXPECT_EQ(withoutControls(std::string("a\0b\x7f", 4)), "a\\x00b\\x7F");
+    EXPECT_EQ(withoutControls("ｵｯｽﾞ"), "ｵｯｽﾞ");
+}

@@ -192,3 +192,15 @@ TEST(TIniGT, AFolderInPlaceOfTheFileIsAnErrorNotADefault)
     EXPECT_THROW(ini.ReadInteger("Time", "delay", 5), Error);
     EXPECT_THROW(ini.WriteInteger("Time", "delay", 5), Error);
 }
+
+TEST(TIniGT, AByteOrderMarkHidesNoSectionAndIsKept)
+{
+    TempDir dir;
+    auto file = dir.path() / "sorvantix.ini";
+    writeFileAtomic(file, "\xEF\xBB\xBF[JvDataGet]\r\nLastTime=2026/12/05 10:00:00\r\n");
+    TIniGT ini(file);
+    EXPECT_EQ(ini.ReadString("JvDataGet", "LastTime", ""), "2026/12/05 10:00:00");
+    ini.WriteString("JvDataGet", "LastTime", "2026/12/06 10:00:00");
+    // Updated in its place: no second section, and the file keeps its form.
+    EXPECT_EQ(bytes(file), "\xEF\xBB\xBF[JvDataGet]\r\nLastTime=2026/12/06 10:00:00\r\n");
+}
