@@ -9,6 +9,8 @@ DEBS    := ccache cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchma
            fonts-ipafont-gothic fonts-noto-cjk
 # The fuzz targets need clang and its libFuzzer runtime.
 FUZZ_DEBS := clang libclang-rt-14-dev
+# The 32-bit Windows bridge to JV-Link (run under Wine or on Windows).
+BRIDGE_DEBS := g++-mingw-w64-i686-posix
 SAN_ENV := LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
 ASAN_ENV := $(SAN_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -17,7 +19,7 @@ TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_
 TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*
 
 .PHONY: all deps fuzz-deps configure build test bench demo format-check sanitize tsan \
-        fuzz-smoke clean
+        fuzz-smoke clean bridge
 
 all: build
 
@@ -89,5 +91,12 @@ FUZZ_TIME ?= 20
 fuzz-smoke: fuzz-deps
 	scripts/fuzz.sh --time $(FUZZ_TIME)
 
+# sorvantix-jvlink-bridge.exe (and the test stand-in fake-jvlink.dll) in build-bridge.
+bridge:
+	$(call install_missing,$(BRIDGE_DEBS))
+	cmake -S src/bridge -B build-bridge -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	    -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-bridge -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench build-bridge

@@ -74,10 +74,18 @@ std::string checkRule(const std::vector<std::string_view>& w, JvFault& fault)
         return "unknown data spec " + std::string(w[1]) + " (RACE, 0B41, 0B42, 0B30, 0B12 or *)";
     fault.dataspec = std::string(w[1]);
     fault.key = std::string(w[2]);
-    auto code = parseInt(w[3]);
+    bool isRead = fault.operation == JvOperation::JVRead;
+    if (w[3].substr(0, 5) == "hang=") {
+        // A call that blocks as one waiting for a dialog would.
+        const std::string_view n = w[3].substr(5);
+        auto seconds = parseInt(n);
+        if (!seconds || *seconds < 1 || *seconds > 86400 || !isDigits(n))
+            return "hang= needs whole seconds from 1 to 86400: " + std::string(w[3]);
+        fault.hangSeconds = *seconds;
+    }
+    auto code = fault.hangSeconds > 0 ? std::optional<int>(-1) : parseInt(w[3]);
     if (!code)
         return "code is not a number: " + std::string(w[3]);
-    bool isRead = fault.operation == JvOperation::JVRead;
     if (*code > 0 || (*code == 0 && !isRead))
         return "code must be negative" + std::string(isRead ? " or 0" : "") + ": " +
                std::string(w[3]);
@@ -93,7 +101,7 @@ std::string checkRule(const std::vector<std::string_view>& w, JvFault& fault)
             return "at= applies only to JVStatus and JVRead";
         fault.at = *n;
     }
-    if (isRead && fault.at == 0 && fault.code < 0 && fault.code >= -3)
+    if (isRead && fault.at == 0 && fault.hangSeconds == 0 && fault.code < 0 && fault.code >= -3)
         return "JVRead code " + std::to_string(fault.code) +
                " asks the caller to read again and needs at=N";
     return {};
@@ -160,11 +168,22 @@ std::optional<int> JvFaultSet::find(JvOperation operation, std::string_view data
                                     std::string_view key, int call) const
 {
     for (const JvFault& f : m_faults) {
-        if (f.operation == operation && matches(f.dataspec, dataspec) && matches(f.key, key) &&
-            (f.at == 0 || f.at == call))
+        if (f.hangSeconds == 0 && f.operation == operation && matches(f.dataspec, dataspec) &&
+            matches(f.key, key) && (f.at == 0 || f.at == call))
             return f.code;
     }
     return std::nullopt;
+}
+
+int JvFaultSet::hangSeconds(JvOperation operation, std::string_view dataspec,
+                            std::string_view key, int call) const
+{
+    for (const JvFault& f : m_faults) {
+        if (f.hangSeconds > 0 && f.operation == operation && matches(f.dataspec, dataspec) &&
+            matches(f.key, key) && (f.at == 0 || f.at == call))
+            return f.hangSeconds;
+    }
+    return 0;
 }
 
 } // namespace sorvantix

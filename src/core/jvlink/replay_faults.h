@@ -22,7 +22,9 @@ namespace sorvantix {
 //              JVStatus, JVRead and JVClose match the data spec and key of the open
 //              they belong to.
 //   CODE       the result returned instead of the replay's own: a negative number, or
-//              0 for JVRead (an early end of the data).
+//              0 for JVRead (an early end of the data); or hang=N: the call blocks for
+//              N seconds, as one waiting for a dialog of the real component would, and
+//              then goes on as without the rule.
 //   at=N       only the N-th call (N >= 1) of the operation since the open; allowed for
 //              JVStatus and JVRead only. Without it every matching call gets the code.
 //              JVRead codes -1, -2 and -3 ask the caller to read again, so they need
@@ -49,7 +51,8 @@ struct JvFault
     std::string dataspec; // "*" = any
     std::string key;      // "*" = any
     int code = 0;
-    int at = 0;   // 0 = every call; n >= 1 = only the n-th call since the open
+    int hangSeconds = 0; // hang=N: the call blocks N seconds instead of failing
+    int at = 0;          // 0 = every call; n >= 1 = only the n-th call since the open
     int line = 0; // 1-based line of faults.txt
 };
 
@@ -67,6 +70,11 @@ public:
     // `call`-th call (1-based) of the operation since the open; nullopt when none.
     std::optional<int> find(JvOperation operation, std::string_view dataspec, std::string_view key,
                             int call) const;
+
+    // The seconds of the first hang=N rule for the call (rules with a code pass over
+    // it); 0 when none.
+    int hangSeconds(JvOperation operation, std::string_view dataspec, std::string_view key,
+                    int call) const;
 
     const std::vector<JvFault>& faults() const { return m_faults; }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <cstdio>
 #include <system_error>
 
@@ -165,6 +166,13 @@ void ReplayJvLink::loadSettings()
         return;
     }
     m_feedFolder = folder.lexically_normal();
+}
+
+void ReplayJvLink::hang(int seconds)
+{
+    // A call held up as by a dialog of the real component that nobody answers.
+    if (seconds > 0)
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }
 
 int ReplayJvLink::JVInit(const std::string& sid)
@@ -353,6 +361,7 @@ int ReplayJvLink::JVOpen(const std::string& dataspec, const std::string& fromtim
         return failOpen(jv::kInvalidOption, readCount, downloadCount, lastFileTimestamp);
     if (!m_settingsProblem.empty())
         return failOpen(jv::kSettingsInvalid, readCount, downloadCount, lastFileTimestamp);
+    hang(m_faults.hangSeconds(JvOperation::JVOpen, dataspec, fromtime, 1));
     if (auto fault = m_faults.find(JvOperation::JVOpen, dataspec, fromtime, 1))
         return failOpen(*fault, readCount, downloadCount, lastFileTimestamp);
 
@@ -388,6 +397,7 @@ int ReplayJvLink::JVRTOpen(const std::string& dataspec, const std::string& key)
         return failOpen(jv::kInvalidKey, ignoredCount, ignoredCount, ignoredStamp);
     if (!m_settingsProblem.empty())
         return failOpen(jv::kSettingsInvalid, ignoredCount, ignoredCount, ignoredStamp);
+    hang(m_faults.hangSeconds(JvOperation::JVRTOpen, dataspec, key, 1));
     if (auto fault = m_faults.find(JvOperation::JVRTOpen, dataspec, key, 1))
         return failOpen(*fault, ignoredCount, ignoredCount, ignoredStamp);
 
@@ -449,6 +459,7 @@ int ReplayJvLink::JVStatus()
     if (m_stream == Stream::None || m_cancelled)
         return jv::kNotOpened;
     ++m_statusCalls;
+    hang(m_faults.hangSeconds(JvOperation::JVStatus, m_dataspec, m_key, m_statusCalls));
     if (auto fault = m_faults.find(JvOperation::JVStatus, m_dataspec, m_key, m_statusCalls))
         return *fault;
     if (int code = downloadNext(); code != jv::kOk)
@@ -464,6 +475,7 @@ int ReplayJvLink::JVRead(std::string& buffer, int& size, std::string& fileName)
     if (m_stream == Stream::None || m_cancelled)
         return jv::kNotOpened;
     ++m_readCalls;
+    hang(m_faults.hangSeconds(JvOperation::JVRead, m_dataspec, m_key, m_readCalls));
     if (auto fault = m_faults.find(JvOperation::JVRead, m_dataspec, m_key, m_readCalls))
         return *fault;
     if (m_readError != 0)
@@ -518,6 +530,7 @@ int ReplayJvLink::JVClose()
 {
     int code = jv::kOk;
     if (m_closePending) {
+        hang(m_faults.hangSeconds(JvOperation::JVClose, m_dataspec, m_key, 1));
         if (auto fault = m_faults.find(JvOperation::JVClose, m_dataspec, m_key, 1))
             code = *fault;
     }

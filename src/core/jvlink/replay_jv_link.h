@@ -154,6 +154,8 @@ private:
     std::optional<std::filesystem::path> m_chosenFeedFolder;
     std::string m_settingsProblem;
     std::string m_settingsError;
+
+    static void hang(int seconds);
     bool m_initialised = false;
 
     // The stream, from an open to its close.
