@@ -11,6 +11,9 @@ DEBS    := ccache cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchma
 FUZZ_DEBS := clang libclang-rt-14-dev
 # The 32-bit Windows bridge to JV-Link (run under Wine or on Windows).
 BRIDGE_DEBS := g++-mingw-w64-i686-posix
+# Wine with its 32-bit side, for the bridge's tests (needs the i386 architecture).
+WINE_DEBS := wine wine32:i386 wine64
+BRIDGE_TEST_DIR := $(CURDIR)/build-bridge
 SAN_ENV := LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
 ASAN_ENV := $(SAN_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -19,7 +22,7 @@ TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_
 TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*
 
 .PHONY: all deps fuzz-deps configure build test bench demo format-check sanitize tsan \
-        fuzz-smoke clean bridge
+        fuzz-smoke clean bridge wine-deps test-bridge
 
 all: build
 
@@ -54,6 +57,8 @@ build: configure
 
 test: build
 	cd $(BUILD) && LANG=C.UTF-8 ctest --output-on-failure -j $(JOBS)
+	@echo "The bridge's tests under Wine (the real bridge and a stand-in JV-Link) are not part of"
+	@echo "make test$$(command -v wine >/dev/null || echo ' and Wine is not installed'): make test-bridge runs them."
 
 # The demo race day in demo/app (never the user's own folder).
 demo: build
@@ -97,6 +102,27 @@ bridge:
 	cmake -S src/bridge -B build-bridge -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
 	    -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bridge -j $(JOBS)
+
+wine-deps:
+	@if ! dpkg -s wine32:i386 >/dev/null 2>&1 && ! dpkg --print-foreign-architectures | grep -qx i386; then \
+	    if [ "$$(id -u)" = 0 ]; then dpkg --add-architecture i386; \
+	    else sudo dpkg --add-architecture i386; fi; \
+	fi
+	$(call install_missing,$(WINE_DEBS))
+
+# The bridge end to end under Wine: the real bridge hosting the stand-in JV-Link object
+# registered in a test prefix, against the replay of the same generated feed.
+test-bridge: build bridge wine-deps
+	@[ -d $(BRIDGE_TEST_DIR)/test-feed/RACE ] || \
+	    $(BUILD)/src/feed/sorvantix-feed --out $(BRIDGE_TEST_DIR)/test-feed --from 2026-12-06 --seed 11 >/dev/null
+	scripts/wine_jvlink.sh --prefix $(BRIDGE_TEST_DIR)/test-prefix \
+	    --register-fake $(BRIDGE_TEST_DIR)/test-feed --build $(BRIDGE_TEST_DIR)
+	SORVANTIX_WINE_PREFIX=$(BRIDGE_TEST_DIR)/test-prefix \
+	    SORVANTIX_BRIDGE=$(BRIDGE_TEST_DIR)/sorvantix-jvlink-bridge.exe \
+	    SORVANTIX_FAKE_FEED=$(BRIDGE_TEST_DIR)/test-feed LANG=C.UTF-8 \
+	    $(BUILD)/tests/core_tests --gtest_filter='WineBridge*'
+	bash tests/bridge/bridge_wine_test.sh $(CURDIR)/$(BUILD)/src/cli/sorvantix-cli $(BRIDGE_TEST_DIR) \
+	    $(BRIDGE_TEST_DIR)/test-prefix $(BRIDGE_TEST_DIR)/test-feed
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-bench build-bridge

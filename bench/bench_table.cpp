@@ -43,6 +43,13 @@ const std::vector<Row>& rows()
          "BM_BulkImportYearPlainWrite", Row::Goal::RatioAtMost, 3},
         {"The same import against storing record by record", "BM_BulkImportYear",
          "BM_BulkImportYearRecordByRecord", Row::Goal::SpeedUpAtLeast, 50},
+        {"A year of race cards (about 110,000 records) through the bridge under Wine, "
+         "against the replay in-process (goal: 10,000 records/s)",
+         "BM_BridgeReadYear", "BM_ReplayReadYear", Row::Goal::RatioAtMost, 1000, 11000},
+        {"Bridge start under Wine, cold (no wineserver)", "BM_BridgeStartCold", nullptr,
+         Row::Goal::FigureUnder, 0, 2000},
+        {"Bridge start under Wine, wineserver running", "BM_BridgeStartWarm", nullptr,
+         Row::Goal::FigureUnder, 0, 300},
         {"Analysis run of one time point", "BM_AnalysisRun", "BM_ParseTimePoint",
          Row::Goal::RatioAtMost, 10, 0.050},
         {"Batch of a 36-race day", "BM_Batch36Races", "BM_LoadOddsFiles36Races",

@@ -5,16 +5,19 @@
 // Exit codes: 0 after Quit or end of input, 2 a malformed frame, 3 a request that is
 // not one, 4 standard output gone, 5 no thread to read the input.
 
+#include "core/jvlink/bridge_protocol.h"
 #include "jvlink_dispatch.h"
 #include "wide_text.h"
 
-#include "core/jvlink/bridge_protocol.h"
-
+// windows.h first: the COM headers build on it.
+// clang-format off
 #include <windows.h>
+#include <objbase.h>
 #include <fcntl.h>
 #include <io.h>
-#include <objbase.h>
+// clang-format on
 
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -26,6 +29,10 @@ constexpr int kExitMalformedFrame = 2;
 constexpr int kExitBadRequest = 3;
 constexpr int kExitOutputGone = 4;
 constexpr int kExitNoThread = 5;
+// How long the apartment thread looks for the next request before it sleeps, and how
+// often a busy read loop pumps the window messages.
+constexpr LONGLONG kSpinMicros = 500;
+constexpr DWORD kPumpEveryMs = 10;
 // The result every request gets while the object could not be created: "internal error".
 constexpr int kNoObjectResult = -401;
 
@@ -66,6 +73,11 @@ bool readAll(HANDLE in, char* buffer, size_t n, size_t& got)
 
 // The frames read from standard input by a thread of their own, so that the apartment
 // thread keeps pumping its window messages while no request is pending.
+//
+// Under Wine every event wait and signal is a round trip to wineserver, which would
+// halve the rate of a read loop. So the apartment thread first looks for the next
+// request for a short while without waiting, and the event is signalled only when it
+// really sleeps.
 class RequestQueue
 {
 public:
@@ -89,6 +101,43 @@ public:
 
     HANDLE readyEvent() const { return m_ready; }
 
+    // Whether a frame (or the end) came within `micros` microseconds, looked for
+    // without sleeping.
+    bool spinFor(LONGLONG micros) const
+    {
+        LARGE_INTEGER frequency;
+        LARGE_INTEGER start;
+        LARGE_INTEGER now;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        const LONGLONG ticks = frequency.QuadPart * micros / 1000000;
+        for (unsigned i = 0;; ++i) {
+            if (m_available.load())
+                return true;
+            if (i % 64 == 63) {
+                QueryPerformanceCounter(&now);
+                if (now.QuadPart - start.QuadPart >= ticks)
+                    return false;
+                SwitchToThread(); // leave the core to the client and the reader
+            } else {
+                YieldProcessor();
+            }
+        }
+    }
+
+    // Around a sleep on readyEvent(): the reader signals it only while this is set.
+    // The check after setting closes the gap where a frame came just before.
+    bool beginSleep()
+    {
+        m_sleeping.store(true);
+        if (m_available.load()) {
+            m_sleeping.store(false);
+            return false;
+        }
+        return true;
+    }
+    void endSleep() { m_sleeping.store(false); }
+
     // The next frame's payload; false when there is none now (`end` tells whether more
     // will come).
     bool take(std::string& payload, End& end)
@@ -100,6 +149,7 @@ public:
             m_frames.pop_front();
         }
         end = m_end;
+        m_available.store(!m_frames.empty() || m_end != End::None);
         LeaveCriticalSection(&m_lock);
         return have;
     }
@@ -132,8 +182,10 @@ private:
             }
             EnterCriticalSection(&m_lock);
             m_frames.push_back(std::move(payload));
+            m_available.store(true);
             LeaveCriticalSection(&m_lock);
-            SetEvent(m_ready);
+            if (m_sleeping.load())
+                SetEvent(m_ready);
         }
     }
 
@@ -141,6 +193,7 @@ private:
     {
         EnterCriticalSection(&m_lock);
         m_end = end;
+        m_available.store(true);
         LeaveCriticalSection(&m_lock);
         SetEvent(m_ready);
     }
@@ -150,6 +203,8 @@ private:
     CRITICAL_SECTION m_lock;
     std::deque<std::string> m_frames;
     End m_end = End::None;
+    std::atomic<bool> m_available{false}; // frames or the end wait in the queue
+    std::atomic<bool> m_sleeping{false};  // the apartment thread waits on m_ready
 };
 
 // A window that is never shown: the component's dialogs and timers need a thread that
@@ -162,8 +217,14 @@ HWND createHiddenWindow()
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"SorvantixJvLinkBridge";
     RegisterClassExW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"Sorvantix JV-Link bridge", WS_OVERLAPPED, 0, 0,
-                           0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Sorvantix JV-Link bridge", WS_OVERLAPPED,
+                                  0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    // Without a display Wine has no desktop for a top-level window; a message-only
+    // window still gives the thread its message queue.
+    if (!window)
+        window = CreateWindowExW(0, wc.lpszClassName, L"Sorvantix JV-Link bridge", 0, 0, 0, 0, 0,
+                                 HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    return window;
 }
 
 // false once WM_QUIT came.
@@ -191,7 +252,8 @@ std::string creationMessage(HRESULT hr)
 class Bridge
 {
 public:
-    Bridge(HANDLE out, HRESULT created, JvLinkDispatch& jv) : m_out(out), m_created(created), m_jv(jv)
+    Bridge(HANDLE out, HRESULT created, JvLinkDispatch& jv)
+        : m_out(out), m_created(created), m_jv(jv)
     {
     }
 
@@ -424,13 +486,18 @@ int run()
             exitCode = kExitNoThread;
         } else {
             bool running = true;
+            DWORD lastPump = GetTickCount();
             while (running) {
-                if (!pumpMessages())
-                    break;
                 std::string payload;
                 RequestQueue::End end = RequestQueue::End::None;
                 if (queue->take(payload, end)) {
                     running = bridge.serve(payload, exitCode);
+                    // A long read loop never sleeps: its messages are pumped every few
+                    // milliseconds instead.
+                    if (GetTickCount() - lastPump >= kPumpEveryMs) {
+                        running = running && pumpMessages();
+                        lastPump = GetTickCount();
+                    }
                     continue;
                 }
                 if (end == RequestQueue::End::EndOfInput)
@@ -440,9 +507,20 @@ int run()
                     exitCode = kExitMalformedFrame;
                     break;
                 }
+                // A client reading record after record asks again within microseconds.
+                if (queue->spinFor(kSpinMicros))
+                    continue;
+                if (!queue->beginSleep())
+                    continue;
                 HANDLE ready = queue->readyEvent();
-                MsgWaitForMultipleObjectsEx(1, &ready, INFINITE, QS_ALLINPUT,
-                                            MWMO_INPUTAVAILABLE);
+                const DWORD woke = MsgWaitForMultipleObjectsEx(1, &ready, INFINITE, QS_ALLINPUT,
+                                                               MWMO_INPUTAVAILABLE);
+                queue->endSleep();
+                if (woke == WAIT_OBJECT_0 + 1) {
+                    if (!pumpMessages())
+                        break;
+                    lastPump = GetTickCount();
+                }
             }
             // A stream left open would keep its download running while the object goes.
             if (SUCCEEDED(created) && bridge.streamOpen())

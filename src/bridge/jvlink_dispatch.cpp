@@ -2,7 +2,11 @@
 
 #include "wide_text.h"
 
+// windows.h first: the COM headers build on it.
+// clang-format off
+#include <windows.h>
 #include <oleauto.h>
+// clang-format on
 
 #include <algorithm>
 
@@ -203,9 +207,8 @@ CallResult JvLinkDispatch::open(const std::string& dataspec, const std::string& 
     LONG reads = 0;
     LONG downloads = 0;
     BSTR stamp = nullptr;
-    VARIANTARG args[6] = {bstrRef(&stamp),       intRef(&downloads), intRef(&reads),
-                          intValue(option),      bstrValue(from.get()),
-                          bstrValue(spec.get())};
+    VARIANTARG args[6] = {bstrRef(&stamp),  intRef(&downloads),    intRef(&reads),
+                          intValue(option), bstrValue(from.get()), bstrValue(spec.get())};
     CallResult out = callMethod(L"JVOpen", args, 6);
     readCount = static_cast<int>(reads);
     downloadCount = static_cast<int>(downloads);
@@ -262,7 +265,8 @@ CallResult JvLinkDispatch::readBytes(int size, std::string& record, std::string&
             // Only the returned length counts: records carry NUL bytes, and the array may
             // be longer than the record.
             void* data = nullptr;
-            if (array && SafeArrayGetDim(array) == 1 && SUCCEEDED(SafeArrayAccessData(array, &data))) {
+            if (array && SafeArrayGetDim(array) == 1 &&
+                SUCCEEDED(SafeArrayAccessData(array, &data))) {
                 LONG lower = 0;
                 LONG upper = -1;
                 SafeArrayGetLBound(array, 1, &lower);

@@ -1,7 +1,10 @@
 #pragma once
 
+// windows.h first: the COM headers build on it.
+// clang-format off
 #include <windows.h>
 #include <oaidl.h>
+// clang-format on
 
 #include <map>
 #include <string>
@@ -50,8 +53,7 @@ public:
 private:
     HRESULT dispId(const wchar_t* name, DISPID& id);
     // args in DISPPARAMS order: the last argument first.
-    HRESULT invoke(const wchar_t* name, WORD flags, VARIANTARG* args, UINT count,
-                   VARIANT* result);
+    HRESULT invoke(const wchar_t* name, WORD flags, VARIANTARG* args, UINT count, VARIANT* result);
     CallResult callMethod(const wchar_t* name, VARIANTARG* args, UINT count);
     CallResult readBytes(int size, std::string& record, std::string& fileName);
     CallResult readWide(int size, std::string& record, std::string& fileName);

@@ -1,6 +1,10 @@
 #include "wide_text.h"
 
+// windows.h first: the COM headers build on it.
+// clang-format off
+#include <windows.h>
 #include <oleauto.h>
+// clang-format on
 
 #include <cstdio>
 

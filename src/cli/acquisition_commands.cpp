@@ -6,6 +6,8 @@
 #include "core/app/request_queue.h"
 #include "core/app/startup.h"
 #include "core/app/workbench.h"
+#include "core/jvlink/bridge_jv_link.h"
+#include "core/jvlink/jvlink_choice.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/odds/odds_files.h"
 #include "core/odds/realtime_odds.h"
@@ -79,11 +81,13 @@ std::optional<DayName> dayArgument(const std::string& arg)
 }
 
 // Every acquisition but the settings needs an initialised JV-Link with a feed to serve.
-bool initialise(ReplayJvLink& link)
+bool initialise(JvLink& link)
 {
-    if (const std::string problem = link.setupProblem(); !problem.empty()) {
-        std::cerr << problem << "\n";
-        return false;
+    if (auto* replay = dynamic_cast<ReplayJvLink*>(&link)) {
+        if (const std::string problem = replay->setupProblem(); !problem.empty()) {
+            std::cerr << problem << "\n";
+            return false;
+        }
     }
     if (auto message = initJvLink(link)) {
         std::cerr << *message << "\n";
@@ -92,24 +96,87 @@ bool initialise(ReplayJvLink& link)
     return true;
 }
 
-int jvlinkCommand(const AcquisitionCommands& c, ReplayJvLink& link, Person& person)
+// jvlink: shows the JV-Link in use, or chooses one (the replay of a feed folder, the
+// real component under Wine, or a bridge started directly), or opens its settings.
+int jvlinkCommand(const AcquisitionCommands& c, const AppDir& appDir, Person& person)
 {
+    JvLinkChoice choice = readJvLinkChoice(appDir.root());
+    const bool toBridge = !c.winePrefix.empty() || !c.bridgePath.empty() || c.noRunner;
+    if (!c.feed.empty() && toBridge) {
+        std::cerr << "--feed と --wine-prefix/--bridge は同時に指定できません。\n";
+        return 1;
+    }
+    bool changed = false;
     if (!c.feed.empty()) {
-        link.setFeedFolder(fs::absolute(c.feed));
-        if (setJvLinkProperties(link, person) != 0) {
-            std::cerr << link.settingsError() << "\n";
+        ReplayJvLink replay(appDir.root());
+        replay.setFeedFolder(fs::absolute(c.feed));
+        if (setJvLinkProperties(replay, person) != 0) {
+            std::cerr << replay.settingsError() << "\n";
             return 1;
         }
+        choice.kind = JvLinkKind::Replay;
+        changed = true;
     }
-    std::cout << link.feedFolder().string() << "\n";
-    if (!link.settingsProblem().empty()) {
-        std::cerr << link.settingsProblem() << "\n";
+    if (toBridge) {
+        choice.kind = JvLinkKind::Bridge;
+        if (!c.bridgePath.empty())
+            choice.bridge.bridge = fs::absolute(c.bridgePath);
+        if (c.noRunner) {
+            choice.bridge.runner.clear();
+            choice.bridge.winePrefix.clear();
+        } else {
+            choice.bridge.runner = c.winePath.empty() ? "wine" : c.winePath;
+            if (!c.winePrefix.empty())
+                choice.bridge.winePrefix = fs::absolute(c.winePrefix);
+        }
+        changed = true;
+    }
+    if (c.openTimeout > 0) {
+        choice.bridge.openTimeout = std::chrono::seconds(c.openTimeout);
+        changed = true;
+    }
+    if (c.readTimeout > 0) {
+        choice.bridge.readTimeout = std::chrono::seconds(c.readTimeout);
+        changed = true;
+    }
+    if (changed)
+        writeJvLinkChoice(appDir.root(), choice);
+
+    ReplayJvLink replay(appDir.root());
+    std::cout << jvLinkChoiceText(choice, replay.feedFolder()) << "\n";
+    if (choice.kind == JvLinkKind::Replay) {
+        if (c.settingsDialog && setJvLinkProperties(replay, person) != 0)
+            return 1;
+        if (const std::string problem = replay.setupProblem(); !problem.empty()) {
+            std::cerr << problem << "\n";
+            return 1;
+        }
+        return 0;
+    }
+    // The bridge is started to show that it works, and which JV-Link answers.
+    BridgeJvLink bridge(choice.bridge);
+    const std::string version = bridge.version();
+    if (version.empty() && !bridge.lastProblem().empty()) {
+        std::cerr << bridge.lastProblem() << "\n";
         return 1;
+    }
+    std::cout << "m_JVLinkVersion: " << version << "\n";
+    std::cout << format("タイムアウト: 開く %lld秒、読む %lld秒、その他 %lld秒\n",
+                        static_cast<long long>(choice.bridge.openTimeout.count()),
+                        static_cast<long long>(choice.bridge.readTimeout.count()),
+                        static_cast<long long>(choice.bridge.callTimeout.count()));
+    if (c.settingsDialog) {
+        // JV-Link's own dialog (service key, save folder): a person answers it.
+        if (bridge.JVInit(softwareId()) != 0 || setJvLinkProperties(bridge, person) != 0) {
+            if (!bridge.lastProblem().empty())
+                std::cerr << bridge.lastProblem() << "\n";
+            return 1;
+        }
     }
     return 0;
 }
 
-int fetchCardsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+int fetchCardsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
                       Person& person, const Clock& clock)
 {
     TIniGT ini(appDir.iniFile());
@@ -261,7 +328,7 @@ struct QueuedBench
 };
 
 // fetch-odds --day: the schedule window "オッズ手動取得" for the chosen race list items.
-int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
                          Person& person, const Clock& clock)
 {
     auto day = dayArgument(c.oddsDay);
@@ -320,7 +387,7 @@ int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, Rep
     return outcome.end == RequestOutcome::End::Completed ? 0 : 1;
 }
 
-int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
                      Person& person, const ErrorLogAppend& appendError)
 {
     auto key = RaceKey::tryParse(c.raceKey);
@@ -346,7 +413,7 @@ int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJ
     return result.complete() ? 0 : 1;
 }
 
-int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
                         Person& person, const ErrorLogAppend& appendError)
 {
     auto day = dayArgument(c.day);
@@ -411,7 +478,7 @@ void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector
 
 // auto: the "ｵｯｽﾞ自動取得" box switched on and the results timer of today's day, with
 // the window timers played by IntervalTickers, until Ctrl-C, SIGTERM or --until.
-int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, ReplayJvLink& link,
+int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
                 Person& person, const Clock& systemClock)
 {
     std::optional<SimulatedClock> simulated;
@@ -549,8 +616,24 @@ bool AcquisitionCommands::chosen() const
 
 void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& c)
 {
-    c.jvlink = app.add_subcommand("jvlink", "the replay JV-Link's feed folder: show or set it");
-    c.jvlink->add_option("--feed", c.feed, "feed folder to serve from now on");
+    c.jvlink = app.add_subcommand(
+        "jvlink", "the JV-Link in use: show it, or choose the replay of a feed folder or the "
+                  "real JV-Link through its bridge (under Wine, or started directly from WSL2)");
+    c.jvlink->add_option("--feed", c.feed, "use the replay JV-Link serving this feed folder");
+    c.jvlink->add_option("--wine-prefix", c.winePrefix,
+                         "use the real JV-Link installed in this Wine prefix");
+    c.jvlink->add_option("--bridge", c.bridgePath,
+                         "the bridge program sorvantix-jvlink-bridge.exe (default: beside "
+                         "sorvantix-cli)");
+    c.jvlink->add_option("--wine", c.winePath, "the wine program (default: wine in PATH)");
+    c.jvlink->add_flag("--no-runner", c.noRunner,
+                       "start the bridge directly, without Wine (WSL2 on Windows)");
+    c.jvlink->add_option("--open-timeout", c.openTimeout, "seconds JVOpen/JVRTOpen may take")
+        ->check(CLI::Range(1, 86400));
+    c.jvlink->add_option("--read-timeout", c.readTimeout, "seconds a read may take")
+        ->check(CLI::Range(1, 86400));
+    c.jvlink->add_flag("--settings", c.settingsDialog,
+                       "open JV-Link's own settings dialog (service key; needs a display)");
 
     c.fetchCards = app.add_subcommand(
         "fetch-cards",
@@ -586,45 +669,56 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir, Pe
                           const Clock& clock)
 {
     CommandPerson person(terminal);
-    ReplayJvLink link(appDir.root());
-    // What the replay could not use of its feed is said on every way out.
-    struct WarningsAtExit
-    {
-        ReplayJvLink& link;
-        ~WarningsAtExit()
-        {
-            for (const auto& w : link.feedWarnings())
-                std::cerr << w << "\n";
-            for (const auto& w : link.faultWarnings())
-                std::cerr << w << "\n";
-        }
-    } warnings{link};
     if (c.jvlink->parsed())
-        return jvlinkCommand(c, link, person);
-    if (!initialise(link))
-        return 1;
-    std::signal(SIGINT, onInterrupt);
+        return jvlinkCommand(c, appDir, person);
     ErrorLog errorLog(appDir.errorLogFile(), clock,
                       [&](const std::string& message) { person.status(message); });
     ErrorLogAppend appendError = [&](const std::string& message) { errorLog.append(message); };
+    // What the bridge met (a timeout, a missing Wine) is said and kept in the error log.
+    std::unique_ptr<JvLink> link =
+        makeJvLink(appDir.root(), readJvLinkChoice(appDir.root()), [&](const std::string& m) {
+            try {
+                errorLog.append(m);
+            } catch (const std::exception&) {
+                std::cerr << m << "\n";
+            }
+        });
+    // What the replay could not use of its feed is said on every way out.
+    struct WarningsAtExit
+    {
+        JvLink& link;
+        ~WarningsAtExit()
+        {
+            auto* replay = dynamic_cast<ReplayJvLink*>(&link);
+            if (replay == nullptr)
+                return;
+            for (const auto& w : replay->feedWarnings())
+                std::cerr << w << "\n";
+            for (const auto& w : replay->faultWarnings())
+                std::cerr << w << "\n";
+        }
+    } warnings{*link};
+    if (!initialise(*link))
+        return 1;
+    std::signal(SIGINT, onInterrupt);
     if (c.fetchCards->parsed())
-        return fetchCardsCommand(c, appDir, link, person, clock);
+        return fetchCardsCommand(c, appDir, *link, person, clock);
     if (c.fetchOdds->parsed() && !c.oddsDay.empty()) {
         if (c.races.empty()) {
             std::cerr << "--races を指定してください。\n";
             return 1;
         }
-        return scheduleFetchCommand(c, appDir, link, person, clock);
+        return scheduleFetchCommand(c, appDir, *link, person, clock);
     }
     if (c.fetchOdds->parsed() && c.raceKey.empty()) {
         std::cerr << "RACEKEY か --day を指定してください。\n";
         return 1;
     }
     if (c.fetchOdds->parsed())
-        return fetchOddsCommand(c, appDir, link, person, appendError);
+        return fetchOddsCommand(c, appDir, *link, person, appendError);
     if (c.autoRun->parsed())
-        return autoCommand(c, appDir, link, person, clock);
-    return fetchResultsCommand(c, appDir, link, person, appendError);
+        return autoCommand(c, appDir, *link, person, clock);
+    return fetchResultsCommand(c, appDir, *link, person, appendError);
 }
 
 } // namespace sorvantix::cli

@@ -11,8 +11,9 @@ class Person;
 
 namespace sorvantix::cli {
 
-// The JV-Link commands of sorvantix-cli, over the replay JV-Link of the application
-// folder: jvlink, fetch-cards, fetch-odds, fetch-results, auto.
+// The JV-Link commands of sorvantix-cli, over the JV-Link chosen for the application
+// folder (the replay, or the real one through its bridge): jvlink, fetch-cards,
+// fetch-odds, fetch-results, auto.
 struct AcquisitionCommands
 {
     CLI::App* jvlink = nullptr;
@@ -22,6 +23,14 @@ struct AcquisitionCommands
     CLI::App* autoRun = nullptr;
 
     std::string feed;
+    // jvlink: the real JV-Link through its bridge.
+    std::string winePrefix;
+    std::string bridgePath;
+    std::string winePath;
+    bool noRunner = false;
+    bool settingsDialog = false;
+    int openTimeout = 0; // seconds; 0 = unchanged
+    int readTimeout = 0;
     std::string from;
     bool setup = false;
     std::string raceKey;

@@ -4,7 +4,9 @@
 #include "core/app/settings_keys.h"
 #include "core/app/startup.h"
 #include "core/app/study_settings.h"
+#include "core/jvlink/bridge_jv_link.h"
 #include "core/jvlink/jv_result_text.h"
+#include "core/jvlink/jvlink_choice.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/present/cell_colours.h"
 #include "core/store/record_views.h"
@@ -52,6 +54,8 @@
 
 namespace sorvantix::gui {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 struct SortButtonSpec
@@ -98,7 +102,7 @@ std::string helpFile()
 
 } // namespace
 
-TMainForm::TMainForm(Workbench& workbench, Person& person, ReplayJvLink* jvLink, QWidget* parent)
+TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidget* parent)
     : QMainWindow(parent), m_wb(workbench), m_person(person), m_jvLink(jvLink)
 {
     setObjectName(QStringLiteral("TMainForm"));
@@ -559,12 +563,34 @@ void TMainForm::restoreBounds()
 
 void TMainForm::FormShow()
 {
+    if (!m_jvLinkLabel) {
+        m_jvLinkLabel = new QLabel(this);
+        m_jvLinkLabel->setObjectName(QStringLiteral("JvLinkLabel"));
+        statusBar()->addPermanentWidget(m_jvLinkLabel);
+    }
+    m_jvLinkLabel->setText(qs(jvLinkText()));
     if (!m_jvLink)
         return;
     if (auto message = initJvLink(*m_jvLink)) {
         m_person.beep();
         m_person.information(*message);
     }
+}
+
+std::string TMainForm::jvLinkText() const
+{
+    if (!m_jvLink)
+        return "なし";
+    const JvLinkChoice choice = readJvLinkChoice(m_wb.appDir().root());
+    if (auto* replay = dynamic_cast<ReplayJvLink*>(m_jvLink))
+        return jvLinkChoiceText(JvLinkChoice{JvLinkKind::Replay, choice.bridge}, replay->feedFolder());
+    if (auto* bridge = dynamic_cast<BridgeJvLink*>(m_jvLink)) {
+        JvLinkChoice running{JvLinkKind::Bridge, bridge->settings()};
+        // The version is known once the bridge has started; asking never starts it here.
+        return jvLinkChoiceText(running, {}) +
+               (bridge->running() ? " " + bridge->version() : std::string());
+    }
+    return "JV-Link";
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -893,7 +919,7 @@ void TMainForm::HelpContentsItemClick()
 
 void TMainForm::HelpAboutItemClick()
 {
-    (new TVersionForm(this))->open();
+    (new TVersionForm(jvLinkText(), this))->open();
 }
 
 void TMainForm::JVSetUIPropertiesClick()
@@ -903,24 +929,56 @@ void TMainForm::JVSetUIPropertiesClick()
         return;
     }
     // The queue's worker owns the JV-Link while a request runs: refuse before asking.
-    if (m_wb.pendingRequests() > 0) {
+    auto busy = [this] {
+        if (m_wb.pendingRequests() == 0)
+            return false;
         m_person.beep();
         m_person.information("通信中のためJV-Linkの設定を変更できません");
+        return true;
+    };
+    if (busy())
         return;
-    }
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, qs("JV-Link（再生フィード）のフォルダ"),
-                                          QString::fromStdString(m_jvLink->feedFolder().string()));
-    if (folder.isEmpty())
+    auto* replay = dynamic_cast<ReplayJvLink*>(m_jvLink);
+    const JvLinkChoice before = readJvLinkChoice(m_wb.appDir().root());
+    const fs::path feed = replay ? replay->feedFolder() : ReplayJvLink(m_wb.appDir().root()).feedFolder();
+    // JV-Link's own dialog: a person answers it (service key, terms, save folder).
+    auto componentSettings = [this, busy] {
+        if (!busy())
+            setJvLinkProperties(*m_jvLink, m_person);
+    };
+    TJvLinkSettingsForm form(before, feed,
+                             dynamic_cast<BridgeJvLink*>(m_jvLink) ? std::function<void()>(componentSettings)
+                                                                  : std::function<void()>(),
+                             this);
+    if (form.exec() != QDialog::Accepted || busy())
         return;
-    if (m_wb.pendingRequests() > 0) {
-        m_person.beep();
-        m_person.information("通信中のためJV-Linkの設定を変更できません");
-        return;
-    }
-    m_jvLink->setFeedFolder(folder.toStdString());
-    if (setJvLinkProperties(*m_jvLink, m_person) == 0)
-        statusBar()->showMessage(qs("JV-Linkのフォルダ: " + m_jvLink->feedFolder().string()));
+    const JvLinkChoice chosen = form.choice();
+    guarded(m_person, [&] {
+        if (chosen.kind == JvLinkKind::Replay && replay) {
+            replay->setFeedFolder(form.feedFolder());
+            if (setJvLinkProperties(*replay, m_person) != 0) {
+                m_person.information(replay->settingsError());
+                return;
+            }
+        } else if (chosen.kind == JvLinkKind::Replay) {
+            ReplayJvLink other(m_wb.appDir().root());
+            other.setFeedFolder(form.feedFolder());
+            if (setJvLinkProperties(other, m_person) != 0) {
+                m_person.information(other.settingsError());
+                return;
+            }
+        }
+        writeJvLinkChoice(m_wb.appDir().root(), chosen);
+        const bool sameKind = (chosen.kind == JvLinkKind::Replay) == (replay != nullptr);
+        const std::string text = jvLinkChoiceText(chosen, form.feedFolder());
+        if (sameKind && chosen.kind == JvLinkKind::Replay) {
+            statusBar()->showMessage(qs("JV-Link: " + text));
+            m_jvLinkLabel->setText(qs(jvLinkText()));
+        } else {
+            m_person.information("JV-Linkの選択を保存しました: " + text +
+                                 "\n次回の起動から使われます。");
+        }
+    });
 }
 
 int TMainForm::selectedRunners() const

@@ -20,7 +20,7 @@ class QToolButton;
 class QFrame;
 
 namespace sorvantix {
-class ReplayJvLink;
+class JvLink;
 }
 
 namespace sorvantix::gui {
@@ -39,14 +39,15 @@ class TMainForm : public QMainWindow
 public:
     // `jvLink` may be null (no JV-Link: stored days can still be analysed); when given,
     // the Workbench must already be connected to it.
-    TMainForm(Workbench& workbench, Person& person, ReplayJvLink* jvLink,
-              QWidget* parent = nullptr);
+    TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     Workbench& workbench() { return m_wb; }
     // FormShow: JVInit with the software identifier; a failure is shown, the program
     // goes on.
     void FormShow();
+    // Which JV-Link is in use (the status bar, the version dialog).
+    std::string jvLinkText() const;
     // The grid of StringGrid1..8.
     GridView* grid(int number) const { return m_grids.at(static_cast<size_t>(number - 1)); }
     ChartTab* chartTab() const { return m_chartTab; }
@@ -114,7 +115,8 @@ private:
 
     Workbench& m_wb;
     Person& m_person;
-    ReplayJvLink* m_jvLink;
+    JvLink* m_jvLink;
+    QLabel* m_jvLinkLabel = nullptr; // which JV-Link is in use, on the status bar
     int m_listener = 0;
     bool m_updating = false;          // views being filled from the Workbench: their signals wait
     bool m_rowChangedByClick = false; // the click's row change has selected the race

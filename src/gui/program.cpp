@@ -40,7 +40,15 @@ Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
     std::error_code ec;
     std::filesystem::create_directories(m_appDir.root(), ec);
     m_instance = InstanceLock::tryTake(m_appDir.root());
-    m_jvLink = std::make_unique<ReplayJvLink>(m_appDir.root());
+    // The JV-Link chosen for the folder; what its bridge meets goes to the error log
+    // (from the request thread, through the event loop).
+    m_choice = readJvLinkChoice(m_appDir.root());
+    m_jvLink = makeJvLink(m_appDir.root(), m_choice, [this](const std::string& message) {
+        m_ownerQueue.post([this, message] {
+            if (m_workbench)
+                m_workbench->appendError(message);
+        });
+    });
     m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
     // Reports of the request queue arrive as calls on the Qt event loop.
     m_workbench->connectJvLink(
@@ -60,12 +68,27 @@ Program::~Program()
 std::optional<std::string> Program::jvLinkMissing() const
 {
     std::error_code ec;
-    if (fs::is_directory(m_jvLink->feedFolder(), ec))
+    if (m_choice.kind == JvLinkKind::Bridge) {
+        const BridgeSettings& b = m_choice.bridge;
+        std::string missing;
+        if (!fs::is_regular_file(b.bridge, ec))
+            missing = "中継プログラム（" + b.bridge.string() + "）がありません。";
+        else if (!b.runner.empty() && !b.winePrefix.empty() && !fs::is_directory(b.winePrefix, ec))
+            missing = "Wineのプレフィックス（" + b.winePrefix.string() + "）がありません。";
+        if (missing.empty())
+            return std::nullopt;
+        return std::string(kJvLinkMissingMessage) + "\n\n" + missing +
+               "\nメニュー「ﾕｰｻﾞｰ指定」の「JV-Link設定」で選び直すか、"
+               "sorvantix-cli jvlink --wine-prefix DIR で指定してください。\n"
+               "保存済みのレース日はこのまま分析できます。";
+    }
+    const auto* replay = dynamic_cast<const ReplayJvLink*>(m_jvLink.get());
+    if (replay == nullptr || fs::is_directory(replay->feedFolder(), ec))
         return std::nullopt;
     return std::string(kJvLinkMissingMessage) +
-           "\n\nこの環境の JV-Link は再生用フィードのフォルダ（" + m_jvLink->feedFolder().string() +
+           "\n\nこの環境の JV-Link は再生用フィードのフォルダ（" + replay->feedFolder().string() +
            "）から配信します。フォルダがありません。\n"
-           "メニュー「ﾕｰｻﾞｰ指定(&U)」の「JV-Link設定」で選ぶか、"
+           "メニュー「ﾕｰｻﾞｰ指定」の「JV-Link設定」で選ぶか、"
            "sorvantix-cli jvlink --feed DIR で指定してください。\n"
            "保存済みのレース日はこのまま分析できます。";
 }

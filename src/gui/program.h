@@ -2,6 +2,7 @@
 
 #include "core/app/app_dir.h"
 #include "core/app/workbench.h"
+#include "core/jvlink/jvlink_choice.h"
 #include "core/jvlink/replay_jv_link.h"
 #include "core/text/clock.h"
 #include "core/text/folder_lock.h"
@@ -28,11 +29,12 @@ public:
 
     TMainForm& window() { return *m_window; }
     Workbench& workbench() { return *m_workbench; }
-    ReplayJvLink& jvLink() { return *m_jvLink; }
+    JvLink& jvLink() { return *m_jvLink; }
     const AppDir& appDir() const { return m_appDir; }
 
-    // The presence check of this platform: the replay needs a feed folder. The message
-    // to show when there is none (the program still opens), nullopt otherwise.
+    // The presence check of this platform: the replay needs a feed folder, the real
+    // JV-Link its bridge (and Wine prefix). The message to show when it is missing (the
+    // program still opens), nullopt otherwise.
     std::optional<std::string> jvLinkMissing() const;
     // Whether another window has this application folder open.
     bool otherWindowOpen() const { return !m_instance.held(); }
@@ -47,7 +49,8 @@ private:
     const Clock& m_clock;
     GuiPerson m_person;
     OwnerQueue m_ownerQueue; // outlives the Workbench, whose worker posts to it
-    std::unique_ptr<ReplayJvLink> m_jvLink;
+    JvLinkChoice m_choice;
+    std::unique_ptr<JvLink> m_jvLink;
     std::unique_ptr<Workbench> m_workbench;
     std::unique_ptr<TMainForm> m_window;
 };

@@ -7,6 +7,10 @@
 #include "gui/qt_text.h"
 
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -151,7 +155,7 @@ void TTimeAddForm::BitBtn1Click()
         accept();
 }
 
-TVersionForm::TVersionForm(QWidget* parent) : QDialog(parent)
+TVersionForm::TVersionForm(const std::string& jvLinkText, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TVersionForm"));
     setWindowTitle(qs("ﾊﾞｰｼﾞｮﾝ情報"));
@@ -166,11 +170,122 @@ TVersionForm::TVersionForm(QWidget* parent) : QDialog(parent)
     version->setObjectName(QStringLiteral("VersionLabel"));
     layout->addWidget(title);
     layout->addWidget(version);
-    layout->addWidget(
-        new QLabel(qs("Linux 版 (Qt 6)・JV-Link はローカルのフィードを再生します"), this));
+    layout->addWidget(new QLabel(qs("Linux 版 (Qt 6)"), this));
+    auto* jvLink = wrapped("使用中の JV-Link: " + jvLinkText, this);
+    jvLink->setObjectName(QStringLiteral("JvLinkLabel"));
+    layout->addWidget(jvLink);
     auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(ok, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(ok);
+}
+
+namespace {
+
+// A line edit with a "参照..." button that picks a folder or a file.
+QLineEdit* pathRow(QFormLayout* form, const char* name, const char* label, const QString& value,
+                   bool folder, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto* edit = new QLineEdit(value, row);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setMinimumWidth(320);
+    auto* browse = new QPushButton(qs("参照..."), row);
+    QObject::connect(browse, &QPushButton::clicked, parent, [edit, folder, parent] {
+        const QString chosen = folder ? QFileDialog::getExistingDirectory(parent, QString(), edit->text())
+                                      : QFileDialog::getOpenFileName(parent, QString(), edit->text());
+        if (!chosen.isEmpty())
+            edit->setText(chosen);
+    });
+    h->addWidget(edit);
+    h->addWidget(browse);
+    form->addRow(qs(label), row);
+    return edit;
+}
+
+} // namespace
+
+TJvLinkSettingsForm::TJvLinkSettingsForm(const JvLinkChoice& choice,
+                                         const std::filesystem::path& feedFolder,
+                                         std::function<void()> openComponentSettings,
+                                         QWidget* parent)
+    : QDialog(parent), m_choice(choice)
+{
+    setObjectName(QStringLiteral("TJvLinkSettingsForm"));
+    setWindowTitle(qs("JV-Link設定"));
+    auto* layout = new QVBoxLayout(this);
+    const BridgeSettings& b = choice.bridge;
+
+    auto* replayBox = new QGroupBox(this);
+    ReplayRadio = new QRadioButton(qs("リプレイ（フィードのフォルダを再生する）"), replayBox);
+    ReplayRadio->setObjectName(QStringLiteral("ReplayRadio"));
+    auto* replayForm = new QFormLayout(replayBox);
+    replayForm->addRow(ReplayRadio);
+    FeedEdit = pathRow(replayForm, "FeedEdit", "フィードのフォルダ",
+                       QString::fromStdString(feedFolder.string()), true, this);
+    layout->addWidget(replayBox);
+
+    auto* realBox = new QGroupBox(this);
+    auto* realForm = new QFormLayout(realBox);
+    WineRadio = new QRadioButton(qs("JV-Link（Wine で中継プログラムを起動する）"), realBox);
+    WineRadio->setObjectName(QStringLiteral("WineRadio"));
+    DirectRadio = new QRadioButton(qs("JV-Link（中継プログラムを直接起動する: WSL2）"), realBox);
+    DirectRadio->setObjectName(QStringLiteral("DirectRadio"));
+    realForm->addRow(WineRadio);
+    PrefixEdit = pathRow(realForm, "PrefixEdit", "Wine のプレフィックス",
+                         QString::fromStdString(b.winePrefix.string()), true, this);
+    WineEdit = new QLineEdit(QString::fromStdString(b.runner.empty() ? "wine" : b.runner), realBox);
+    WineEdit->setObjectName(QStringLiteral("WineEdit"));
+    realForm->addRow(qs("wine プログラム"), WineEdit);
+    realForm->addRow(DirectRadio);
+    BridgeEdit = pathRow(realForm, "BridgeEdit", "中継プログラム",
+                         QString::fromStdString(b.bridge.string()), false, this);
+    OpenTimeoutEdit = spin("OpenTimeoutEdit", 1, 86400, static_cast<int>(b.openTimeout.count()), realBox);
+    ReadTimeoutEdit = spin("ReadTimeoutEdit", 1, 86400, static_cast<int>(b.readTimeout.count()), realBox);
+    realForm->addRow(qs("開くときの待ち時間（秒）"), OpenTimeoutEdit);
+    realForm->addRow(qs("読むときの待ち時間（秒）"), ReadTimeoutEdit);
+    auto* component = new QPushButton(qs("JV-Link の設定画面（サービスキー）..."), realBox);
+    component->setObjectName(QStringLiteral("ComponentSettingsButton"));
+    component->setEnabled(choice.kind == JvLinkKind::Bridge && openComponentSettings);
+    connect(component, &QPushButton::clicked, this,
+            [open = std::move(openComponentSettings)] {
+                if (open)
+                    open();
+            });
+    realForm->addRow(component);
+    layout->addWidget(realBox);
+    layout->addWidget(wrapped("サービスキーや利用規約には JV-Link の設定画面で本人が答えます。"
+                              "JV-Link の種類を変えたときは次回の起動から使われます。",
+                              this));
+
+    if (choice.kind == JvLinkKind::Replay)
+        ReplayRadio->setChecked(true);
+    else if (b.runner.empty())
+        DirectRadio->setChecked(true);
+    else
+        WineRadio->setChecked(true);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(box);
+}
+
+JvLinkChoice TJvLinkSettingsForm::choice() const
+{
+    JvLinkChoice c = m_choice;
+    c.kind = ReplayRadio->isChecked() ? JvLinkKind::Replay : JvLinkKind::Bridge;
+    c.bridge.bridge = BridgeEdit->text().toStdString();
+    c.bridge.runner = DirectRadio->isChecked() ? std::string() : WineEdit->text().trimmed().toStdString();
+    c.bridge.winePrefix = DirectRadio->isChecked() ? std::string() : PrefixEdit->text().toStdString();
+    c.bridge.openTimeout = std::chrono::seconds(OpenTimeoutEdit->value());
+    c.bridge.readTimeout = std::chrono::seconds(ReadTimeoutEdit->value());
+    return c;
+}
+
+std::filesystem::path TJvLinkSettingsForm::feedFolder() const
+{
+    return FeedEdit->text().toStdString();
 }
 
 } // namespace sorvantix::gui

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "core/jvlink/jvlink_choice.h"
+
 #include <QDialog>
+#include <filesystem>
 #include <functional>
 
 class QSpinBox;
 class QDialogButtonBox;
+class QLineEdit;
+class QRadioButton;
 
 namespace sorvantix {
 class Person;
@@ -68,7 +73,36 @@ class TVersionForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TVersionForm(QWidget* parent = nullptr);
+    // `jvLinkText`: which JV-Link is in use, and its version where known.
+    explicit TVersionForm(const std::string& jvLinkText = {}, QWidget* parent = nullptr);
+};
+
+// "JV-Link設定": which JV-Link the program uses: the replay of a feed folder, the real
+// JV-Link in a Wine prefix through the bridge, or the bridge started directly (WSL2);
+// and the timeouts of the bridge's calls. `openComponentSettings` opens JV-Link's own
+// dialog (service key) through the bridge in use.
+class TJvLinkSettingsForm : public QDialog
+{
+    Q_OBJECT
+public:
+    TJvLinkSettingsForm(const JvLinkChoice& choice, const std::filesystem::path& feedFolder,
+                        std::function<void()> openComponentSettings, QWidget* parent = nullptr);
+
+    JvLinkChoice choice() const;
+    std::filesystem::path feedFolder() const;
+
+    QRadioButton* ReplayRadio = nullptr;
+    QRadioButton* WineRadio = nullptr;
+    QRadioButton* DirectRadio = nullptr;
+    QLineEdit* FeedEdit = nullptr;
+    QLineEdit* PrefixEdit = nullptr;
+    QLineEdit* WineEdit = nullptr;
+    QLineEdit* BridgeEdit = nullptr;
+    QSpinBox* OpenTimeoutEdit = nullptr;
+    QSpinBox* ReadTimeoutEdit = nullptr;
+
+private:
+    JvLinkChoice m_choice;
 };
 
 } // namespace sorvantix::gui

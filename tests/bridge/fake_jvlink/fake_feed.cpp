@@ -1,9 +1,8 @@
 #include "fake_feed.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <windows.h>
 
 namespace fakejv {
 
@@ -32,7 +31,8 @@ const char* const kAllFromTime = "00000000000000";
 
 bool allDigits(const std::string& s)
 {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int digits(const std::string& s, size_t pos, size_t n)
@@ -238,7 +238,8 @@ std::vector<FaultRule> parseFaults(const std::string& bytes)
         }
         if (end >= bytes.size())
             break;
-        start = end + ((bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1);
+        start = end +
+                ((bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1);
     }
     return rules;
 }
@@ -268,8 +269,8 @@ int FakeFeed::init(const std::string& sid)
     if (sid[0] == ' ')
         return kSidLeadingBlank;
     for (char c : sid) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                        c == ' ' || c == '_' || c == '.' || c == '/';
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                        (c >= '0' && c <= '9') || c == ' ' || c == '_' || c == '.' || c == '/';
         if (!ok)
             return kSidMissing;
     }

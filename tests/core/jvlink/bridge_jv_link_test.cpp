@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -217,4 +218,47 @@ TEST_F(BridgeJvLinkTest, AMissingComponentRunnerOrBridgeIsSaidPlainly)
     EXPECT_EQ(withoutPrefix.JVInit(kSid), kBridgeFailure);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find("プレフィックスがありません"), std::string::npos);
+}
+
+// Under Wine with the stand-in object registered (make test-bridge sets the variables):
+// every byte value, NUL and the NEC duplicates 0x8790 and 0xED40 included, comes through
+// the real bridge unchanged.
+TEST(WineBridge, EveryByteValueComesThroughTheRealBridgeUnchanged)
+{
+    const char* prefix = std::getenv("SORVANTIX_WINE_PREFIX");
+    const char* exe = std::getenv("SORVANTIX_BRIDGE");
+    const char* feed = std::getenv("SORVANTIX_FAKE_FEED");
+    if (!prefix || !exe || !feed)
+        GTEST_SKIP() << "runs under Wine: make test-bridge";
+    std::string body;
+    for (int b = 0; b < 256; ++b)
+        if (b != '\n')
+            body.push_back(static_cast<char>(b));
+    const std::string records[] = {body + "\x87\x90\xED\x40\r\n",
+                                   std::string("\x82\xA0\x00\x00\xFF\x81", 6) + body + "\r\n"};
+    const std::string key = "2099010101010101";
+    const fs::path file = fs::path(feed) / "0B41" / (key + ".jvd");
+    fs::create_directories(file.parent_path());
+    writeFileAtomic(file, records[0] + records[1]);
+
+    BridgeSettings s;
+    s.bridge = exe;
+    s.winePrefix = prefix;
+    std::vector<std::string> problems;
+    BridgeJvLink bridge(s, [&](const std::string& m) { problems.push_back(m); });
+    ASSERT_EQ(bridge.JVInit(kSid), 0) << (problems.empty() ? "" : problems.back());
+    ASSERT_EQ(bridge.JVRTOpen("0B41", key), 0);
+    for (const std::string& expected : records) {
+        std::string buffer, name;
+        int size = jv::kReadBufferSize;
+        ASSERT_EQ(bridge.JVRead(buffer, size, name), static_cast<int>(expected.size()));
+        EXPECT_EQ(buffer, expected);
+        EXPECT_EQ(name, key + ".jvd");
+    }
+    std::string buffer, name;
+    int size = jv::kReadBufferSize;
+    EXPECT_EQ(bridge.JVRead(buffer, size, name), jv::kReadEnd);
+    EXPECT_EQ(bridge.JVClose(), 0);
+    EXPECT_FALSE(bridge.version().empty());
+    fs::remove(file);
 }
