@@ -172,6 +172,7 @@ CallResult JvLinkDispatch::callMethod(const wchar_t* name, VARIANTARG* args, UIN
     out.hr = invoke(name, DISPATCH_METHOD, args, count, &value);
     if (FAILED(out.hr))
         return out;
+    out.invoked = true;
     if (value.vt != VT_I4) {
         // Some hosts hand back VT_I2 or a VT_EMPTY for a method without a result.
         HRESULT hr = VariantChangeType(&value, &value, 0, VT_I4);
@@ -238,6 +239,13 @@ CallResult JvLinkDispatch::read(int size, std::string& record, std::string& file
         CallResult out = readBytes(size, record, fileName);
         if (SUCCEEDED(out.hr))
             return out;
+        if (out.invoked) {
+            // JVGets ran, so its record is gone: reading it again with JVRead would hand
+            // out the next one. This read fails; later ones use JVRead.
+            m_getsUnavailable = true;
+            record.clear();
+            return out;
+        }
         if (isShapeFailure(out.hr))
             m_getsUnavailable = true;
         record.clear();

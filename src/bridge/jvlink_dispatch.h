@@ -17,6 +17,7 @@ struct CallResult
 {
     HRESULT hr = S_OK;
     int result = 0;
+    bool invoked = false; // Invoke succeeded (hr may still fail: an unusable result)
 };
 
 // The JV-Link automation object, reached by late binding only (GetIDsOfNames and

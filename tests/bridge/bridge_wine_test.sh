@@ -23,18 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
-}
+. "$(dirname "$0")/../check_lib.sh"
 data_sum() { (cd "$1/Data" && find . -type f -exec md5sum {} + | sort); }
 day=20261206
 races=$(ls "$feed/0B41" | head -3 | sed 's/\.jvd$//')
@@ -86,30 +75,45 @@ check "a hanging open fails" [ "$rc" -ne 0 ]
 check "within its timeout ($took s)" [ "$took" -lt 30 ]
 check "saying what happened and the likely cause" grep -q "JV-Linkが応答しません（JVRTOpen、3秒）.*更新のお知らせ" "$work/hang.err"
 sleep 1
-check "no bridge process is left" bash -c "! pgrep -f sorvantix-jvlink-bridge.exe >/dev/null"
+no_bridge_left() { ! pgrep -f "$bridge" >/dev/null; }
+check "no bridge process is left" no_bridge_left
 check "the stored series is untouched" cmp -s "$work/R/Data/$day/${key:8:8}.jvO1" "$work/B/Data/$day/${key:8:8}.jvO1"
 
-# The bridge killed in the middle of a read: what was stored stays whole.
-# The 200th read is held up, so the kill lands in the middle of the read loop.
+# The bridge killed in the middle of a read: what was stored stays. A read is held up
+# (hang=N) so that the kill lands inside the read loop; the bridge is the command's
+# child (wine becomes the program it starts).
+kill_bridge_of() { # the command's pid
+    local child=""
+    for _ in $(seq 1 200); do
+        child=$(pgrep -P "$1" | head -1)
+        [ -n "$child" ] && break
+        sleep 0.05
+    done
+    sleep 2
+    [ -n "$child" ] && kill -KILL "$child"
+}
 cp -r "$work/B" "$work/K"
-before=$(data_sum "$work/K")
+echo "JVRead 0B41 * hang=30 at=3" >"$feed/faults.txt"
+"$cli" --app-dir "$work/K" fetch-odds "$key" >/dev/null 2>&1 &
+odds=$!
+kill_bridge_of $odds
+wait $odds
+rc=$?
+check "a killed bridge fails the odds fetch" [ "$rc" -ne 0 ]
+check "and the stored series loses nothing" cmp -s "$work/B/Data/$day/${key:8:8}.jvO1" "$work/K/Data/$day/${key:8:8}.jvO1"
+
 echo "JVRead RACE * hang=30 at=200" >"$feed/faults.txt"
 "$cli" --app-dir "$work/K" fetch-cards --setup --from 20000101000000 >/dev/null 2>&1 &
 cards=$!
-for _ in $(seq 1 200); do
-    pgrep -f sorvantix-jvlink-bridge.exe >/dev/null && break
-    sleep 0.05
-done
-sleep 2
-pkill -KILL -f sorvantix-jvlink-bridge.exe
+kill_bridge_of $cards
 wait $cards
 rc=$?
 rm -f "$feed/faults.txt"
-check "a killed bridge fails the import" [ "$rc" -ne 0 ]
-check "and loses nothing stored" [ "$before" = "$(data_sum "$work/K")" ]
+check "a killed bridge fails the card import" [ "$rc" -ne 0 ]
 check "no temporary file is left" [ -z "$(find "$work/K/Data" -name '.*.??????')" ]
 "$cli" --app-dir "$work/K" fetch-cards --setup --from 20000101000000 >/dev/null 2>&1
 check "the next import through a fresh bridge succeeds" [ $? -eq 0 ]
+"$cli" --app-dir "$work/K" fetch-results $day >/dev/null 2>&1
+check "and ends with every file as before" [ "$(data_sum "$work/B")" = "$(data_sum "$work/K")" ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

@@ -362,6 +362,20 @@ def test_nec(args, log, feed, fake_settings):
               f"{records[0][:8].hex() if records else None}")
         b.result("Close")
         b.quit()
+
+        # JVGets that ran but gave no bytes: that read fails (its record is gone, so
+        # no JVRead of the same), the next ones come through JVRead.
+        fake_settings.write_bytes(saved.rstrip(b"\r\n") + b"\r\nJVGets-no-array\r\n")
+        b = start(args, log)
+        b.result("Init", field(b"UNKNOWN"))
+        b.result("RTOpen", field(b"0B41") + field(key.encode()))
+        hr, res, p = b.call("Read", i32(READ_SIZE))
+        second_read = b.read()
+        check((hr & 0xFFFFFFFF) == 0x80020005 and p.at_end() and second_read[1] == second,
+              f"JVGets without bytes: hresult 0x{hr & 0xFFFFFFFF:08X}, then the next record "
+              f"through JVRead")
+        b.result("Close")
+        b.quit()
     finally:
         fake_settings.write_bytes(saved)
         path.unlink()

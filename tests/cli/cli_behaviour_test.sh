@@ -9,18 +9,7 @@ feedgen=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/cli-behaviour.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-check() { # description, then a command that must succeed
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
-}
+. "$(dirname "$0")/../check_lib.sh"
 # Runs the CLI on an application folder: exit code in $rc, output in $out/$err.
 run() {
     local app=$1
@@ -205,5 +194,4 @@ check "auto with --until after midnight succeeds" [ "$rc" -eq 0 ]
 check "auto follows the clock into the next day" grep -q "2026年12月07日" <<<"$err"
 check "and stops at --until" grep -q "^00:0[34]:.. 終了" <<<"$err"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

@@ -22,6 +22,7 @@
 #include "gui/print_preview_form.h"
 #include "gui/program.h"
 #include "gui/qt_text.h"
+#include "gui/settings_dialogs.h"
 #include "gui/suisho_list_form.h"
 #include "gui/suisho_set_form.h"
 #include "painted_colour.h"
@@ -108,6 +109,45 @@ private:
     SettableClock m_clock{LocalDateTime{2026, 11, 29, 8, 0, 0}};
 
 private slots:
+    // "JV-Link設定": the three ways in, each read back as the choice that is kept; the
+    // window shows which JV-Link is in use.
+    void jvLinkSettingsChooseReplayWineOrADirectBridge()
+    {
+        JvLinkChoice kept;
+        kept.kind = JvLinkKind::Bridge;
+        kept.bridge.bridge = "/opt/sorvantix/sorvantix-jvlink-bridge.exe";
+        kept.bridge.winePrefix = "/home/u/.wine-jvlink";
+        kept.bridge.openTimeout = std::chrono::seconds(90);
+        TJvLinkSettingsForm form(kept, "/data/feed", {});
+        QVERIFY(find<QRadioButton>(form, "WineRadio")->isChecked());
+        QCOMPARE(find<QLineEdit>(form, "PrefixEdit")->text(),
+                 QStringLiteral("/home/u/.wine-jvlink"));
+        QCOMPARE(form.choice().bridge.openTimeout.count(), 90);
+
+        find<QRadioButton>(form, "DirectRadio")->click();
+        find<QLineEdit>(form, "BridgeEdit")->setText(QStringLiteral("/mnt/c/s/bridge.exe"));
+        JvLinkChoice direct = form.choice();
+        QVERIFY(direct.kind == JvLinkKind::Bridge);
+        QVERIFY(direct.bridge.runner.empty());
+        QVERIFY(direct.bridge.winePrefix.empty());
+        QCOMPARE(QString::fromStdString(direct.bridge.bridge.string()),
+                 QStringLiteral("/mnt/c/s/bridge.exe"));
+
+        find<QRadioButton>(form, "ReplayRadio")->click();
+        find<QLineEdit>(form, "FeedEdit")->setText(QStringLiteral("/data/other"));
+        QVERIFY(form.choice().kind == JvLinkKind::Replay);
+        QCOMPARE(QString::fromStdString(form.feedFolder().string()), QStringLiteral("/data/other"));
+        // Without a bridge in use, JV-Link's own dialog cannot be opened from here.
+        QVERIFY(!find<QAbstractButton>(form, "ComponentSettingsButton")->isEnabled());
+
+        test::TempDir dir;
+        Program p(dir.path().string(), &m_clock);
+        p.show();
+        const std::string text = p.window().jvLinkText();
+        QVERIFY2(text.rfind("リプレイ（フィード: ", 0) == 0, text.c_str());
+        QCOMPARE(find<QLabel>(p.window(), "JvLinkLabel")->text(), qs(text));
+    }
+
     void initTestCase()
     {
         MessageBoxSeam::activate(true);

@@ -191,7 +191,7 @@ std::optional<FaultRule> parseRule(const std::vector<std::string>& w)
     const bool isRead = rule.op == FaultOp::JVRead;
     if (w[3].compare(0, 5, "hang=") == 0) {
         const auto n = wholeNumber(w[3].substr(5));
-        if (!n || *n < 0 || w[3][5] == '-' || w[3][5] == '+')
+        if (!n || *n < 1 || *n > 86400 || w[3][5] == '-' || w[3][5] == '+')
             return std::nullopt;
         rule.hangSeconds = *n;
     } else {
@@ -212,7 +212,7 @@ std::optional<FaultRule> parseRule(const std::vector<std::string>& w)
         rule.at = *at;
     }
     // A read asked to be repeated for ever would never end.
-    if (isRead && rule.hangSeconds < 0 && rule.at == 0 && rule.code < 0 && rule.code >= -3)
+    if (isRead && rule.hangSeconds == 0 && rule.at == 0 && rule.code < 0 && rule.code >= -3)
         return std::nullopt;
     return rule;
 }
@@ -246,16 +246,21 @@ std::vector<FaultRule> parseFaults(const std::string& bytes)
 
 std::optional<int> FakeFeed::fault(FaultOp op, int call) const
 {
+    auto matches = [&](const FaultRule& r) {
+        return r.op == op && (r.dataspec == "*" || r.dataspec == m_dataspec) &&
+               (r.key == "*" || r.key == m_key) && (r.at == 0 || r.at == call);
+    };
+    // As the replay: the first matching hang rule holds the call (as a dialog nobody
+    // answers would), then the first matching rule with a code decides.
     for (const FaultRule& r : m_faults) {
-        if (r.op != op || (r.dataspec != "*" && r.dataspec != m_dataspec) ||
-            (r.key != "*" && r.key != m_key) || (r.at != 0 && r.at != call))
-            continue;
-        if (r.hangSeconds >= 0) {
-            // As a dialog nobody answers would hold the call.
+        if (r.hangSeconds > 0 && matches(r)) {
             Sleep(static_cast<DWORD>(r.hangSeconds) * 1000);
-            continue;
+            break;
         }
-        return r.code;
+    }
+    for (const FaultRule& r : m_faults) {
+        if (r.hangSeconds == 0 && matches(r))
+            return r.code;
     }
     return std::nullopt;
 }

@@ -18,8 +18,8 @@ struct FaultRule
     std::string dataspec; // "*" = any
     std::string key;      // "*" = any
     int code = 0;
-    int hangSeconds = -1; // >= 0: the call blocks that long, then goes on as without the rule
-    int at = 0;           // 0 = every call; n = only the n-th call since the open
+    int hangSeconds = 0; // hang=N: the call blocks N seconds, then goes on as without the rule
+    int at = 0;          // 0 = every call; n = only the n-th call since the open
 };
 
 // The lines of faults.txt: the replay's format, where CODE may also be hang=N.
@@ -52,8 +52,8 @@ private:
         std::wstring path;
     };
 
-    // The code of the first matching fault rule after sleeping through the hang rules
-    // before it.
+    // The code of the first matching rule with a code, after the first matching hang rule
+    // has held the call.
     std::optional<int> fault(FaultOp op, int call) const;
     int beginOpen(const std::string& dataspec, const std::string& key);
     void resetStream();

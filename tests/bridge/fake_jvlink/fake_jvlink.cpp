@@ -4,7 +4,8 @@
 //
 // IDispatch by hand (no type library). The feed folder is the first line of
 // fake-jvlink-feed.txt beside the DLL (a Windows path such as Z:\tmp\feed); a later
-// line "no-JVGets" hides JVGets, so that a caller's JVRead path can be tried.
+// line "no-JVGets" hides JVGets, so that a caller's JVRead path can be tried; a line
+// "JVGets-no-array" makes JVGets return the length but no bytes.
 
 #include "fake_feed.h"
 
@@ -78,6 +79,7 @@ struct Settings
 {
     std::wstring feedFolder;
     bool hideGets = false;
+    bool getsWithoutArray = false;
 };
 
 Settings readSettings()
@@ -116,6 +118,8 @@ Settings readSettings()
             first = false;
         } else if (line == "no-JVGets") {
             s.hideGets = true;
+        } else if (line == "JVGets-no-array") {
+            s.getsWithoutArray = true;
         }
         start = end + 1;
     }
@@ -443,7 +447,8 @@ private:
             std::string record;
             std::string name;
             value = m_feed.read(size, record, name);
-            a.setBytes(0, record);
+            if (!m_settings.getsWithoutArray)
+                a.setBytes(0, record);
             a.setBstr(2, bstrOf(name, CP_UTF8));
             return S_OK;
         }
