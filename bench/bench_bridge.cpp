@@ -94,9 +94,9 @@ void BM_BridgeReadYear(benchmark::State& state)
     for (auto _ : state)
         records = readYear(link, state);
     state.counters["records"] = static_cast<double>(records);
-    state.counters["records_per_s"] = benchmark::Counter(
-        static_cast<double>(records) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["records_per_s"] =
+        benchmark::Counter(static_cast<double>(records) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_BridgeReadYear)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
@@ -105,7 +105,8 @@ void BM_ReplayReadYear(benchmark::State& state)
     const BridgeBench b;
     if (!b.ready(state))
         return;
-    const fs::path app = fs::temp_directory_path() / ("sorvantix-bench-replay-" + std::to_string(::getpid()));
+    const fs::path app =
+        fs::temp_directory_path() / ("sorvantix-bench-replay-" + std::to_string(::getpid()));
     fs::remove_all(app);
     fs::create_directories(app);
     ReplayJvLink link(ReplayJvLinkFolders{app / "jvlink.ini", app / "jvcache", b.feed});

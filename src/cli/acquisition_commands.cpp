@@ -478,8 +478,8 @@ void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector
 
 // auto: the "ｵｯｽﾞ自動取得" box switched on and the results timer of today's day, with
 // the window timers played by IntervalTickers, until Ctrl-C, SIGTERM or --until.
-int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
-                Person& person, const Clock& systemClock)
+int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link, Person& person,
+                const Clock& systemClock)
 {
     std::optional<SimulatedClock> simulated;
     if (!c.now.empty()) {

@@ -583,7 +583,8 @@ std::string TMainForm::jvLinkText() const
         return "なし";
     const JvLinkChoice choice = readJvLinkChoice(m_wb.appDir().root());
     if (auto* replay = dynamic_cast<ReplayJvLink*>(m_jvLink))
-        return jvLinkChoiceText(JvLinkChoice{JvLinkKind::Replay, choice.bridge}, replay->feedFolder());
+        return jvLinkChoiceText(JvLinkChoice{JvLinkKind::Replay, choice.bridge},
+                                replay->feedFolder());
     if (auto* bridge = dynamic_cast<BridgeJvLink*>(m_jvLink)) {
         JvLinkChoice running{JvLinkKind::Bridge, bridge->settings()};
         // The version is known once the bridge has started; asking never starts it here.
@@ -940,15 +941,17 @@ void TMainForm::JVSetUIPropertiesClick()
         return;
     auto* replay = dynamic_cast<ReplayJvLink*>(m_jvLink);
     const JvLinkChoice before = readJvLinkChoice(m_wb.appDir().root());
-    const fs::path feed = replay ? replay->feedFolder() : ReplayJvLink(m_wb.appDir().root()).feedFolder();
+    const fs::path feed =
+        replay ? replay->feedFolder() : ReplayJvLink(m_wb.appDir().root()).feedFolder();
     // JV-Link's own dialog: a person answers it (service key, terms, save folder).
     auto componentSettings = [this, busy] {
         if (!busy())
             setJvLinkProperties(*m_jvLink, m_person);
     };
     TJvLinkSettingsForm form(before, feed,
-                             dynamic_cast<BridgeJvLink*>(m_jvLink) ? std::function<void()>(componentSettings)
-                                                                  : std::function<void()>(),
+                             dynamic_cast<BridgeJvLink*>(m_jvLink)
+                                 ? std::function<void()>(componentSettings)
+                                 : std::function<void()>(),
                              this);
     if (form.exec() != QDialog::Accepted || busy())
         return;

@@ -9,12 +9,12 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -193,8 +193,9 @@ QLineEdit* pathRow(QFormLayout* form, const char* name, const char* label, const
     edit->setMinimumWidth(320);
     auto* browse = new QPushButton(qs("参照..."), row);
     QObject::connect(browse, &QPushButton::clicked, parent, [edit, folder, parent] {
-        const QString chosen = folder ? QFileDialog::getExistingDirectory(parent, QString(), edit->text())
-                                      : QFileDialog::getOpenFileName(parent, QString(), edit->text());
+        const QString chosen =
+            folder ? QFileDialog::getExistingDirectory(parent, QString(), edit->text())
+                   : QFileDialog::getOpenFileName(parent, QString(), edit->text());
         if (!chosen.isEmpty())
             edit->setText(chosen);
     });
@@ -241,18 +242,19 @@ TJvLinkSettingsForm::TJvLinkSettingsForm(const JvLinkChoice& choice,
     realForm->addRow(DirectRadio);
     BridgeEdit = pathRow(realForm, "BridgeEdit", "中継プログラム",
                          QString::fromStdString(b.bridge.string()), false, this);
-    OpenTimeoutEdit = spin("OpenTimeoutEdit", 1, 86400, static_cast<int>(b.openTimeout.count()), realBox);
-    ReadTimeoutEdit = spin("ReadTimeoutEdit", 1, 86400, static_cast<int>(b.readTimeout.count()), realBox);
+    OpenTimeoutEdit =
+        spin("OpenTimeoutEdit", 1, 86400, static_cast<int>(b.openTimeout.count()), realBox);
+    ReadTimeoutEdit =
+        spin("ReadTimeoutEdit", 1, 86400, static_cast<int>(b.readTimeout.count()), realBox);
     realForm->addRow(qs("開くときの待ち時間（秒）"), OpenTimeoutEdit);
     realForm->addRow(qs("読むときの待ち時間（秒）"), ReadTimeoutEdit);
     auto* component = new QPushButton(qs("JV-Link の設定画面（サービスキー）..."), realBox);
     component->setObjectName(QStringLiteral("ComponentSettingsButton"));
     component->setEnabled(choice.kind == JvLinkKind::Bridge && openComponentSettings);
-    connect(component, &QPushButton::clicked, this,
-            [open = std::move(openComponentSettings)] {
-                if (open)
-                    open();
-            });
+    connect(component, &QPushButton::clicked, this, [open = std::move(openComponentSettings)] {
+        if (open)
+            open();
+    });
     realForm->addRow(component);
     layout->addWidget(realBox);
     layout->addWidget(wrapped("サービスキーや利用規約には JV-Link の設定画面で本人が答えます。"
@@ -276,8 +278,10 @@ JvLinkChoice TJvLinkSettingsForm::choice() const
     JvLinkChoice c = m_choice;
     c.kind = ReplayRadio->isChecked() ? JvLinkKind::Replay : JvLinkKind::Bridge;
     c.bridge.bridge = BridgeEdit->text().toStdString();
-    c.bridge.runner = DirectRadio->isChecked() ? std::string() : WineEdit->text().trimmed().toStdString();
-    c.bridge.winePrefix = DirectRadio->isChecked() ? std::string() : PrefixEdit->text().toStdString();
+    c.bridge.runner =
+        DirectRadio->isChecked() ? std::string() : WineEdit->text().trimmed().toStdString();
+    c.bridge.winePrefix =
+        DirectRadio->isChecked() ? std::string() : PrefixEdit->text().toStdString();
     c.bridge.openTimeout = std::chrono::seconds(OpenTimeoutEdit->value());
     c.bridge.readTimeout = std::chrono::seconds(ReadTimeoutEdit->value());
     return c;

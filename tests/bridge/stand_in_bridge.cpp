@@ -61,14 +61,15 @@ int main(int argc, char** argv)
                 config[line.substr(0, eq)] = line.substr(eq + 1);
         }
     }
-    auto number = [&](const char* key) {
-        return config.count(key) ? std::stoi(config[key]) : 0;
-    };
+    auto number = [&](const char* key) { return config.count(key) ? std::stoi(config[key]) : 0; };
     if (number("garbage"))
         std::fputs("wine: configuration updated\n\xEF\xBB\xBF", stdout), std::fflush(stdout);
     if (number("no-object")) {
-        send(PayloadWriter().i32(static_cast<std::int32_t>(0x80040154u)).i32(0).bytes(
-            "JV-Linkがインストールされていません").bytes(""));
+        send(PayloadWriter()
+                 .i32(static_cast<std::int32_t>(0x80040154u))
+                 .i32(0)
+                 .bytes("JV-Linkがインストールされていません")
+                 .bytes(""));
     } else {
         send(PayloadWriter().i32(0).i32(0).bytes("").bytes("stand-in 4.9.0"));
     }

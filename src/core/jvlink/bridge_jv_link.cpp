@@ -31,10 +31,9 @@ bool wineServerRunning(const fs::path& prefix)
     };
     if (::stat(prefix.c_str(), &st) != 0)
         return false;
-    const std::string socket =
-        format("/tmp/.wine-%u/server-%llx-%llx/socket", static_cast<unsigned>(::getuid()),
-               static_cast<unsigned long long>(st.st_dev),
-               static_cast<unsigned long long>(st.st_ino));
+    const std::string socket = format(
+        "/tmp/.wine-%u/server-%llx-%llx/socket", static_cast<unsigned>(::getuid()),
+        static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
     return ::access(socket.c_str(), F_OK) == 0;
 }
 
@@ -122,8 +121,7 @@ std::optional<std::string> BridgeJvLink::readFrame(Clock::time_point deadline,
             fail(bridgeTimeoutText(operation, timeout));
         else
             fail(std::string("JV-Linkの中継プログラムが終了しました（") + operation +
-                 "）。Wineと中継プログラムの設定を確かめてください: " +
-                 m_settings.bridge.string());
+                 "）。Wineと中継プログラムの設定を確かめてください: " + m_settings.bridge.string());
         return std::nullopt;
     };
     std::string window;
@@ -185,8 +183,9 @@ bool BridgeJvLink::ensureStarted()
     try {
         m_child = std::make_unique<ChildProcess>(argv, env);
     } catch (const Error& e) {
-        fail(std::string(e.what()) +
-             (m_settings.runner.empty() ? "" : "（Wineがインストールされていない可能性があります）"));
+        fail(std::string(e.what()) + (m_settings.runner.empty()
+                                          ? ""
+                                          : "（Wineがインストールされていない可能性があります）"));
         return false;
     }
     const auto timeout = std::max(m_settings.callTimeout, kMinStartTimeout);
@@ -223,9 +222,8 @@ bool BridgeJvLink::ensureStarted()
     return true;
 }
 
-std::optional<BridgeJvLink::Reply> BridgeJvLink::call(const std::string& payload,
-                                                      std::chrono::seconds timeout,
-                                                      const char* operation)
+std::optional<BridgeJvLink::Reply>
+BridgeJvLink::call(const std::string& payload, std::chrono::seconds timeout, const char* operation)
 {
     if (!ensureStarted())
         return std::nullopt;
@@ -309,9 +307,12 @@ int BridgeJvLink::JVOpen(const std::string& dataspec, const std::string& fromtim
 
 int BridgeJvLink::JVRTOpen(const std::string& dataspec, const std::string& key)
 {
-    auto reply = call(
-        PayloadWriter().u8(static_cast<std::uint8_t>(Op::RTOpen)).bytes(dataspec).bytes(key).payload(),
-        m_settings.openTimeout, "JVRTOpen");
+    auto reply = call(PayloadWriter()
+                          .u8(static_cast<std::uint8_t>(Op::RTOpen))
+                          .bytes(dataspec)
+                          .bytes(key)
+                          .payload(),
+                      m_settings.openTimeout, "JVRTOpen");
     return reply ? reply->result : kBridgeFailure;
 }
 
@@ -325,9 +326,11 @@ int BridgeJvLink::JVStatus()
 int BridgeJvLink::JVRead(std::string& buffer, int& size, std::string& fileName)
 {
     buffer.clear();
-    auto reply =
-        call(PayloadWriter().u8(static_cast<std::uint8_t>(Op::Read)).i32(bridge::kReadBufferSize).payload(),
-             m_settings.readTimeout, "JVRead");
+    auto reply = call(PayloadWriter()
+                          .u8(static_cast<std::uint8_t>(Op::Read))
+                          .i32(bridge::kReadBufferSize)
+                          .payload(),
+                      m_settings.readTimeout, "JVRead");
     if (!reply)
         return kBridgeFailure;
     PayloadReader r(reply->rest);

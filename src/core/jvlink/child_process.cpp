@@ -63,11 +63,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     for (const auto& v : env)
         envp.push_back(const_cast<char*>(v.c_str()));
     envp.push_back(nullptr);
-    const int rc = argv[0].find('/') == std::string::npos
-                       ? ::posix_spawnp(&m_pid, argv[0].c_str(), &actions, nullptr, args.data(),
-                                        envp.data())
-                       : ::posix_spawn(&m_pid, argv[0].c_str(), &actions, nullptr, args.data(),
-                                       envp.data());
+    const int rc =
+        argv[0].find('/') == std::string::npos
+            ? ::posix_spawnp(&m_pid, argv[0].c_str(), &actions, nullptr, args.data(), envp.data())
+            : ::posix_spawn(&m_pid, argv[0].c_str(), &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
@@ -104,9 +103,8 @@ bool ChildProcess::write(const std::string& bytes)
     return true;
 }
 
-std::optional<std::string> ChildProcess::read(std::size_t n,
-                                              std::chrono::steady_clock::time_point deadline,
-                                              bool* timedOut)
+std::optional<std::string>
+ChildProcess::read(std::size_t n, std::chrono::steady_clock::time_point deadline, bool* timedOut)
 {
     if (timedOut)
         *timedOut = false;

@@ -20,7 +20,8 @@ fs::path settingsFile(const fs::path& appRoot)
     return appRoot / "jvlink.ini";
 }
 
-std::chrono::seconds timeoutOf(const TIniGT& ini, std::string_view key, std::chrono::seconds fallback)
+std::chrono::seconds timeoutOf(const TIniGT& ini, std::string_view key,
+                               std::chrono::seconds fallback)
 {
     const int v = ini.ReadInteger(kSection, key, static_cast<int>(fallback.count()));
     return v >= 1 && v <= kMaxTimeout ? std::chrono::seconds(v) : fallback;
@@ -46,7 +47,7 @@ JvLinkChoice readJvLinkChoice(const fs::path& appRoot)
     }
     const TIniGT ini(file);
     choice.kind = ini.ReadString(kSection, "Kind", "replay") == "bridge" ? JvLinkKind::Bridge
-                                                                           : JvLinkKind::Replay;
+                                                                         : JvLinkKind::Replay;
     const std::string bridge = ini.ReadString(kSection, "Bridge", "");
     choice.bridge.bridge = bridge.empty() ? defaultBridgePath() : fs::path(bridge);
     choice.bridge.runner = ini.ReadString(kSection, "Runner", "wine");
@@ -78,7 +79,8 @@ std::string jvLinkChoiceText(const JvLinkChoice& choice, const fs::path& feedFol
     const BridgeSettings& b = choice.bridge;
     if (b.runner.empty())
         return "JV-Link（中継を直接起動: " + b.bridge.string() + "）";
-    return "JV-Link（Wine: " + (b.winePrefix.empty() ? std::string("既定") : b.winePrefix.string()) +
+    return "JV-Link（Wine: " +
+           (b.winePrefix.empty() ? std::string("既定") : b.winePrefix.string()) +
            "、中継: " + b.bridge.string() + "）";
 }
 

@@ -175,8 +175,8 @@ std::optional<int> JvFaultSet::find(JvOperation operation, std::string_view data
     return std::nullopt;
 }
 
-int JvFaultSet::hangSeconds(JvOperation operation, std::string_view dataspec,
-                            std::string_view key, int call) const
+int JvFaultSet::hangSeconds(JvOperation operation, std::string_view dataspec, std::string_view key,
+                            int call) const
 {
     for (const JvFault& f : m_faults) {
         if (f.hangSeconds > 0 && f.operation == operation && matches(f.dataspec, dataspec) &&

@@ -53,7 +53,7 @@ struct JvFault
     int code = 0;
     int hangSeconds = 0; // hang=N: the call blocks N seconds instead of failing
     int at = 0;          // 0 = every call; n >= 1 = only the n-th call since the open
-    int line = 0; // 1-based line of faults.txt
+    int line = 0;        // 1-based line of faults.txt
 };
 
 class JvFaultSet

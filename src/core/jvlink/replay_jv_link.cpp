@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <system_error>
+#include <thread>
 
 namespace sorvantix {
 
