@@ -4,7 +4,10 @@
 #include "core/text/error.h"
 #include "core/text/format.h"
 
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -23,7 +26,9 @@ constexpr std::chrono::seconds kNoTimeout{24 * 60 * 60};
 // A first start under Wine may build the prefix's registry: the hello may take a while.
 constexpr std::chrono::seconds kMinStartTimeout{30};
 
-// Wine's server socket of a prefix: /tmp/.wine-<uid>/server-<dev>-<inode>/socket.
+// Whether the prefix's wineserver runs: its socket, server-<dev>-<inode>/socket (of the
+// prefix folder, in hex), answers. The folder holding it is /tmp/.wine-<uid> or, in
+// some builds, a /tmp/wine-XXXXXX of its own.
 bool wineServerRunning(const fs::path& prefix)
 {
     struct stat st
@@ -31,10 +36,34 @@ bool wineServerRunning(const fs::path& prefix)
     };
     if (::stat(prefix.c_str(), &st) != 0)
         return false;
-    const std::string socket = format(
-        "/tmp/.wine-%u/server-%llx-%llx/socket", static_cast<unsigned>(::getuid()),
-        static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
-    return ::access(socket.c_str(), F_OK) == 0;
+    const std::string server = format("server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                                      static_cast<unsigned long long>(st.st_ino));
+    std::vector<fs::path> candidates{fs::path(format("/tmp/.wine-%u", static_cast<unsigned>(::getuid()))) /
+                                     server / "socket"};
+    std::error_code ec;
+    for (fs::directory_iterator it("/tmp", ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().starts_with("wine-"))
+            candidates.push_back(it->path() / server / "socket");
+    for (const auto& socketPath : candidates) {
+        if (::access(socketPath.c_str(), F_OK) != 0)
+            continue;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            continue;
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const std::string path = socketPath.string();
+        if (path.size() >= sizeof addr.sun_path) {
+            ::close(fd);
+            continue;
+        }
+        std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+        const bool live = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (live)
+            return true;
+    }
+    return false;
 }
 
 std::string wineServerOf(const std::string& runner)
@@ -76,13 +105,13 @@ void BridgeJvLink::fail(std::string message)
         m_onProblem(m_problem);
 }
 
-void BridgeJvLink::killBridge()
+void BridgeJvLink::killBridge(bool wineServerToo)
 {
     if (m_child) {
         m_child->kill();
         m_child.reset();
     }
-    if (m_startedWineServer && !m_settings.runner.empty()) {
+    if (wineServerToo && m_startedWineServer && !m_settings.runner.empty()) {
         // The prefix's wineserver and its services would linger with the dead program.
         try {
             std::vector<std::string> env;
@@ -106,7 +135,9 @@ void BridgeJvLink::stop()
         while (!m_child->exited() && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    killBridge();
+    // A bridge that ended well leaves its wineserver to end by itself some seconds
+    // later: the next program on the prefix then starts warm.
+    killBridge(false);
 }
 
 std::optional<std::string> BridgeJvLink::readFrame(Clock::time_point deadline,

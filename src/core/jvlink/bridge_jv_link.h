@@ -64,7 +64,7 @@ public:
     double lastStartSeconds() const { return m_startSeconds; }
     // Whether a bridge process is running now.
     bool running() const { return m_child != nullptr; }
-    // Ends the bridge (Quit, then by its id) and the wineserver this started.
+    // Ends the bridge (Quit, then by its id when it does not end at once).
     void stop();
 
     const BridgeSettings& settings() const { return m_settings; }
@@ -82,7 +82,9 @@ private:
     std::optional<std::string> readFrame(std::chrono::steady_clock::time_point deadline,
                                          std::chrono::seconds timeout, const char* operation);
     void fail(std::string message);
-    void killBridge();
+    // Ends the bridge by its id, and the prefix's wineserver when this started it and
+    // `wineServerToo` (after a failure: the services of a hung program linger).
+    void killBridge(bool wineServerToo = true);
 
     BridgeSettings m_settings;
     ProblemSink m_onProblem;
