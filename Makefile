@@ -6,7 +6,7 @@ WERROR  ?= $(if $(CI),ON,OFF)
 DEBS    := ccache cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            nlohmann-json3-dev libcli11-dev libsqlite3-dev sqlite3 \
            qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev \
-           fonts-ipafont-gothic fonts-noto-cjk
+           fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n
 # The fuzz targets need clang and its libFuzzer runtime.
 FUZZ_DEBS := clang libclang-rt-14-dev
 # The 32-bit Windows bridge to JV-Link (run under Wine or on Windows).

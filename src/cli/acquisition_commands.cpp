@@ -540,6 +540,8 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
               << automatic.controls().AutoResultIntervalMinutes << "分毎\n";
 
     IntervalTicker timer2, timer4;
+    std::string waitingDay; // a new day whose race cards are not there yet
+    int triedMinute = -1;
     std::vector<int> fetched;
     bool resultsAsked = false;
     // Fine enough that a 40-second tick never skips a clock minute, even sped up.
@@ -550,16 +552,27 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         if (stopAt && now > *stopAt)
             break;
         // A run left overnight follows the clock to the next day's races and results.
-        if (const std::string day = todayDayText(now); day != today && wb.pendingRequests() == 0) {
-            today = day;
+        // A day without race cards yet stops the automatic fetches (yesterday's races
+        // are over) and is tried again each minute.
+        if (const std::string day = todayDayText(now);
+            day != today && wb.pendingRequests() == 0 &&
+            (day != waitingDay || now.minute != triedMinute)) {
             printFetchedOdds(appDir, wb.state(), fetched);
             wb.MakeDataListBtnClick();
-            if (Outcome loaded = wb.selectDay(today); loaded.isDone()) {
+            if (Outcome loaded = wb.selectDay(day); loaded.isDone()) {
+                today = day;
+                waitingDay.clear();
                 const bool again = wb.AutoOzCheckClick(true);
                 std::cerr << timeText(now) << " " << today << (again ? " ｵｯｽﾞ自動取得" : "")
                           << "\n";
             } else {
-                std::cerr << timeText(now) << " " << today << ": データがありません\n";
+                if (waitingDay != day) {
+                    std::cerr << timeText(now) << " " << day << ": データがありません\n";
+                    if (automatic.controls().Timer2Enabled)
+                        wb.AutoOzCheckClick(false);
+                }
+                waitingDay = day;
+                triedMinute = now.minute;
             }
             timer4.stop();
         }

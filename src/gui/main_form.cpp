@@ -587,9 +587,12 @@ std::string TMainForm::jvLinkText() const
                                 replay->feedFolder());
     if (auto* bridge = dynamic_cast<BridgeJvLink*>(m_jvLink)) {
         JvLinkChoice running{JvLinkKind::Bridge, bridge->settings()};
-        // The version is known once the bridge has started; asking never starts it here.
+        // The version is known once the bridge has started. The request thread owns the
+        // bridge while a request runs, so it is asked only when none does, and never
+        // started for it.
+        const bool idle = m_wb.pendingRequests() == 0;
         return jvLinkChoiceText(running, {}) +
-               (bridge->running() ? " " + bridge->version() : std::string());
+               (idle && bridge->running() ? " " + bridge->version() : std::string());
     }
     return "JV-Link";
 }

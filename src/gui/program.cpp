@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <clocale>
 
 namespace sorvantix::gui {
@@ -18,6 +21,14 @@ void setUpApplication()
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("sorvantix"));
     QApplication::setApplicationDisplayName(qs("ソルヴァン法"));
+    // Qt's own dialogs and buttons (file dialogs, Yes/No, Cancel) in Japanese, from
+    // Debian's qt6-translations-l10n; without it they stay English.
+    auto* qtJapanese = new QTranslator(qApp);
+    if (qtJapanese->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtJapanese);
+    else
+        delete qtJapanese;
     const QStringList families = QFontDatabase::families();
     for (const char* name : {"Noto Sans CJK JP", "IPAPGothic", "IPAGothic"}) {
         if (families.contains(QString::fromLatin1(name))) {

@@ -18,6 +18,7 @@ feed=$4
 bridge="$bridge_dir/sorvantix-jvlink-bridge.exe"
 work=$(mktemp -d "${TMPDIR:-/tmp}/bridge-wine.XXXXXX")
 cleanup() {
+    rm -f "$feed/faults.txt"
     WINEPREFIX="$prefix" wineserver -k 2>/dev/null
     rm -rf "$work"
 }

@@ -33,12 +33,14 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <map>
@@ -146,6 +148,14 @@ private slots:
         const std::string text = p.window().jvLinkText();
         QVERIFY2(text.rfind("リプレイ（フィード: ", 0) == 0, text.c_str());
         QCOMPARE(find<QLabel>(p.window(), "JvLinkLabel")->text(), qs(text));
+    }
+
+    // Qt's standard buttons speak Japanese once the program has set up the application.
+    void standardButtonsAreJapanese()
+    {
+        setUpApplication();
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), qs("キャンセル"));
     }
 
     void initTestCase()

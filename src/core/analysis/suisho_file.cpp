@@ -4,6 +4,7 @@
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
@@ -26,25 +27,35 @@ std::string writeSuishoLines(const std::filesystem::path& file, int raceNo, int 
                file.string();
 
     // Other races' lines stay as stored, so they are kept as raw bytes.
-    std::error_code ec;
-    const bool present = std::filesystem::exists(file, ec);
-    if (ec) // never start afresh over a file that may hold other races' lines
-        throw Error("推奨馬ファイルを確認できません: " + file.string() + ": " + ec.message());
-    std::string stored = present ? readFileBytes(file) : std::string();
-    std::vector<std::string> lines = splitLines(stored);
-    if (lines.size() < static_cast<size_t>(kSuishoFileLines))
-        lines.resize(static_cast<size_t>(kSuishoFileLines));
-
-    const size_t first = static_cast<size_t>(5 * (raceNo - 1));
-    lines[first] = toCp932(format("%2dR", raceNo));
-    lines[first + 1] = toCp932(format("%2d頭", runners));
-    lines[first + 2] = toCp932(suishoList);
-    lines[first + 3] = toCp932(tokushoList);
+    auto compose = [&](bool& present, std::string& stored) {
+        std::error_code ec;
+        present = std::filesystem::exists(file, ec);
+        if (ec) // never start afresh over a file that may hold other races' lines
+            throw Error("推奨馬ファイルを確認できません: " + file.string() + ": " + ec.message());
+        stored = present ? readFileBytes(file) : std::string();
+        std::vector<std::string> lines = splitLines(stored);
+        if (lines.size() < static_cast<size_t>(kSuishoFileLines))
+            lines.resize(static_cast<size_t>(kSuishoFileLines));
+        const size_t first = static_cast<size_t>(5 * (raceNo - 1));
+        lines[first] = toCp932(format("%2dR", raceNo));
+        lines[first + 1] = toCp932(format("%2d頭", runners));
+        lines[first + 2] = toCp932(suishoList);
+        lines[first + 3] = toCp932(tokushoList);
+        std::string bytes;
+        for (const auto& line : lines)
+            bytes += line + "\r\n";
+        return bytes;
+    };
     // Every analysis run writes these lines, mostly unchanged while the user steps
-    // through time points: leave an identical file alone.
-    std::string bytes;
-    for (const auto& line : lines)
-        bytes += line + "\r\n";
+    // through time points: an identical file is left alone without taking the folder's
+    // lock. A change is made again under the lock, so another program's lines of
+    // another race written meanwhile stay.
+    bool present = false;
+    std::string stored;
+    if (std::string bytes = compose(present, stored); present && bytes == stored)
+        return {};
+    WriteLock lock;
+    std::string bytes = compose(present, stored);
     if (!present || bytes != stored)
         writeFileAtomic(file, bytes);
     return {};

@@ -3,6 +3,7 @@
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/text_file.h"
 
 #include <cmath>
@@ -202,6 +203,7 @@ std::vector<std::string> readUserSetLines(const std::filesystem::path& file)
 void writeUserSetLines(const std::filesystem::path& file, const std::vector<std::string>& lines)
 {
     // The file keeps its form: UTF-8 with its byte-order mark when it was saved so.
+    WriteLock lock;
     std::error_code ec;
     if (std::filesystem::exists(file, ec) &&
         std::string_view(readFileBytes(file)).starts_with(kUtf8Bom)) {

@@ -36,10 +36,11 @@ bool wineServerRunning(const fs::path& prefix)
     };
     if (::stat(prefix.c_str(), &st) != 0)
         return false;
-    const std::string server = format("server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
-                                      static_cast<unsigned long long>(st.st_ino));
-    std::vector<fs::path> candidates{fs::path(format("/tmp/.wine-%u", static_cast<unsigned>(::getuid()))) /
-                                     server / "socket"};
+    const std::string server =
+        format("server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+               static_cast<unsigned long long>(st.st_ino));
+    std::vector<fs::path> candidates{
+        fs::path(format("/tmp/.wine-%u", static_cast<unsigned>(::getuid()))) / server / "socket"};
     std::error_code ec;
     for (fs::directory_iterator it("/tmp", ec), end; !ec && it != end; it.increment(ec))
         if (it->path().filename().string().starts_with("wine-"))
@@ -244,11 +245,16 @@ bool BridgeJvLink::ensureStarted()
         return false;
     }
     if (m_sid) {
+        // A fresh bridge is initialised as the first one was, or not used.
         auto init =
             call(PayloadWriter().u8(static_cast<std::uint8_t>(Op::Init)).bytes(*m_sid).payload(),
                  m_settings.callTimeout, "JVInit");
-        if (!init)
+        if (!init || init->result != 0) {
+            if (init)
+                fail(format("JV-LinkのJVInitに失敗しました (%d)", init->result));
+            killBridge();
             return false;
+        }
     }
     return true;
 }
@@ -298,7 +304,8 @@ int BridgeJvLink::JVInit(const std::string& sid)
     m_sid.reset();
     auto reply = call(PayloadWriter().u8(static_cast<std::uint8_t>(Op::Init)).bytes(sid).payload(),
                       m_settings.callTimeout, "JVInit");
-    m_sid = sid;
+    if (reply && reply->result == 0)
+        m_sid = sid;
     return reply ? reply->result : kBridgeFailure;
 }
 
@@ -328,8 +335,12 @@ int BridgeJvLink::JVOpen(const std::string& dataspec, const std::string& fromtim
     const int reads = r.i32();
     const int downloads = r.i32();
     std::string stamp = r.bytes();
-    if (!r.ok())
-        return reply->result;
+    if (!r.ok()) {
+        // Counts that did not come cannot be taken as "nothing to read".
+        fail("JV-Linkの中継プログラムの応答が不正です（JVOpen）");
+        killBridge();
+        return kBridgeFailure;
+    }
     readCount = reads;
     downloadCount = downloads;
     lastFileTimestamp = std::move(stamp);

@@ -131,6 +131,9 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
     if (fs::exists(file)) {
         const int size = extension == kO1Extension ? kO1RecordSize : kO2RecordSize;
         for (auto& stored : readOddsLines(file, size, nullptr, true)) {
+            // A damaged line whose key is not this race's could name the file: it goes.
+            if (RecordView(stored).raceKeyText() != raceKey)
+                continue;
             std::string time = OddsView(stored).announceTime();
             byTime[std::move(time)] = std::move(stored);
         }
@@ -141,7 +144,7 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
     }
     std::vector<std::string> merged;
     merged.reserve(byTime.size());
-    // The read's first line names the file.
+    // Every line is this race's, so the first names the right file.
     for (auto& entry : byTime)
         merged.push_back(std::move(entry.second));
     SaveOddsSeries(appDir, std::move(merged), extension);

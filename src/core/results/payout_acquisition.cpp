@@ -7,7 +7,6 @@
 #include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
 #include "core/text/field.h"
-#include "core/text/folder_lock.h"
 #include "core/text/person.h"
 #include "core/text/text_file.h"
 
@@ -22,8 +21,6 @@ KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const Da
                                 const ErrorLogAppend& appendError, const std::atomic<bool>* cancel)
 {
     KekkaGetResult result;
-    // The merge reads and rewrites day files record by record: one writer at a time.
-    WriteLock lock;
     const RaView first(store.RaRecs[0]);
     const std::string key = first.yearText() + first.monthDayText();
     if (!DayName::fromDigits(key) || key == "00000000")

@@ -2,6 +2,7 @@
 
 #include "core/analysis/analysis_computation.h"
 #include "core/store/racing_codes.h"
+#include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
@@ -102,6 +103,7 @@ void appendAlertLog(const fs::path& appRoot, const DayName& day,
     if (lines.empty())
         return;
     const fs::path file = alertLogFile(appRoot, day);
+    WriteLock lock; // from the read to the write: another program may append too
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     std::vector<std::string> all;

@@ -3,6 +3,7 @@
 #include "core/text/error.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -24,6 +25,8 @@ struct LockState
     std::function<void(const std::string&)> onWait;
     int fd = -1;
     int depth = 0;
+    bool acquiring = false; // a thread of this process waits for the flock
+    std::condition_variable acquired;
 };
 
 LockState& state()
@@ -53,6 +56,44 @@ std::string lockFailure(const fs::path& file, const std::string& why)
     return "アプリケーションフォルダのロックを取得できません: " + file.string() + ": " + why;
 }
 
+// Takes the flock of `file`, waiting up to `wait` for another program to let it go.
+// The descriptor, or -1 with `failure` set.
+int takeLock(const fs::path& file, std::chrono::milliseconds wait,
+             const std::function<void(const std::string&)>& onWait, std::string& failure)
+{
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        failure = std::strerror(errno);
+        return -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    bool told = false;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        if (e == EINTR)
+            continue;
+        if (e != EWOULDBLOCK) {
+            ::close(fd);
+            failure = std::strerror(e);
+            return -1;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            failure =
+                "他のプログラムが" +
+                std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) +
+                "秒以上書き込み中です。そのプログラムの終了を待ってからやり直してください。";
+            return -1;
+        }
+        if (!told && onWait) {
+            onWait(std::string(kWriteLockWaitMessage));
+            told = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return fd;
+}
+
 } // namespace
 
 void installWriteLock(const fs::path& folder, std::chrono::milliseconds wait,
@@ -76,7 +117,10 @@ void uninstallWriteLock()
 WriteLock::WriteLock()
 {
     LockState& s = state();
-    std::lock_guard guard(s.mutex);
+    std::unique_lock guard(s.mutex);
+    // One thread of this process acquires for all; the others wait for it here, so no
+    // thread holds the mutex while the other program is waited for.
+    s.acquired.wait(guard, [&] { return !s.acquiring; });
     if (s.folder.empty())
         return;
     if (s.depth > 0) {
@@ -84,40 +128,28 @@ WriteLock::WriteLock()
         m_active = true;
         return;
     }
+    s.acquiring = true;
     const fs::path file = s.folder / kWriteLockFileName;
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw Error(lockFailure(file, std::strerror(errno)));
-    // The wait holds the process's own mutex: the other threads would wait for the other
-    // program all the same.
-    const auto deadline = std::chrono::steady_clock::now() + s.wait;
-    bool told = false;
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int e = errno;
-        if (e == EINTR)
-            continue;
-        if (e != EWOULDBLOCK) {
-            ::close(fd);
-            throw Error(lockFailure(file, std::strerror(e)));
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd);
-            throw Error(lockFailure(
-                file,
-                "他のプログラムが" +
-                    std::to_string(
-                        std::chrono::duration_cast<std::chrono::seconds>(s.wait).count()) +
-                    "秒以上書き込み中です。そのプログラムの終了を待ってからやり直してください。"));
-        }
-        if (!told && s.onWait) {
-            s.onWait(std::string(kWriteLockWaitMessage));
-            told = true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto wait = s.wait;
+    const auto onWait = s.onWait;
+    guard.unlock();
+    int fd = -1;
+    std::string failure;
+    try {
+        fd = takeLock(file, wait, onWait, failure);
+    } catch (...) {
+        failure = "内部エラー";
     }
-    s.fd = fd;
-    s.depth = 1;
-    m_active = true;
+    guard.lock();
+    s.acquiring = false;
+    if (fd >= 0) {
+        s.fd = fd;
+        s.depth = 1;
+        m_active = true;
+    }
+    s.acquired.notify_all();
+    if (fd < 0)
+        throw Error(lockFailure(file, failure));
 }
 
 WriteLock::~WriteLock()

@@ -3,6 +3,7 @@
 #include "core/text/cp932.h"
 #include "core/text/error.h"
 #include "core/text/field.h"
+#include "core/text/folder_lock.h"
 #include "core/text/text_file.h"
 
 #include <cerrno>
@@ -284,6 +285,9 @@ std::string TIniGT::ReadString(std::string_view section, std::string_view key,
 void TIniGT::WriteString(std::string_view section, std::string_view key,
                          std::string_view value) const
 {
+    // Read and written back under the folder's lock: another program may write a key
+    // between the two.
+    WriteLock folder;
     std::lock_guard lock(fileMutex());
     IniDocument doc = *load(m_fileName);
     doc.setValue(section, key, value);

@@ -172,12 +172,14 @@ void finishTemp(TempFile& t, bool sync = true)
         ::unlink(t.name.c_str());
         failWrite("ファイルを書き込めません: ", t.target, e);
     }
-    if (::close(t.fd) != 0) {
+    // The descriptor is gone whatever close says: it must not be closed again.
+    const int closed = ::close(t.fd);
+    t.fd = -1;
+    if (closed != 0) {
         int e = errno;
         ::unlink(t.name.c_str());
         failWrite("ファイルを書き込めません: ", t.target, e);
     }
-    t.fd = -1;
     if (::rename(t.name.c_str(), t.target.c_str()) != 0) {
         int e = errno;
         ::unlink(t.name.c_str());

@@ -48,8 +48,9 @@ void writeFileAtomicUnsynced(const std::filesystem::path& path, std::string_view
 // writeFileAtomic for many files with two flushes to disk in all: every temporary file
 // is written, one syncfs of their file system puts them on disk, each is renamed, and
 // one more syncfs makes the renames durable. Returns one entry per file: null, or the
-// Error that file failed with (its old content kept); the others are written all the
-// same.
+// Error that file failed with (its old content kept, or, when only the last flush
+// failed, its new content in place but perhaps not yet on disk); the others are
+// written all the same.
 struct FileContent
 {
     std::filesystem::path path;

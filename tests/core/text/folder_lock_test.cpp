@@ -66,8 +66,9 @@ protected:
 
 TEST_F(FolderLockTest, ASecondWriterWaitsWithAMessageUntilTheFirstIsDone)
 {
-    const pid_t child = childHolding(400ms, "first");
-    ASSERT_TRUE(fs::exists(dir / "child-started"));
+    // The child holds the lock long enough that this side surely finds it taken.
+    const pid_t child = childHolding(1500ms, "first");
+    EXPECT_TRUE(fs::exists(dir / "child-started"));
     std::vector<std::string> told;
     installWriteLock(dir, 10s, [&](const std::string& text) { told.push_back(text); });
     {
