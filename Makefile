@@ -3,6 +3,10 @@
 BUILD   ?= build
 JOBS    ?= 2
 WERROR  ?= $(if $(CI),ON,OFF)
+# ccache serves every build folder; paths are taken relative to the checkout, so another
+# checkout of the same code (CI's clone) finds the same objects.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 DEBS    := ccache cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            nlohmann-json3-dev libcli11-dev libsqlite3-dev sqlite3 \
            qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev \
