@@ -568,13 +568,14 @@ void TMainForm::FormShow()
         m_jvLinkLabel->setObjectName(QStringLiteral("JvLinkLabel"));
         statusBar()->addPermanentWidget(m_jvLinkLabel);
     }
-    m_jvLinkLabel->setText(qs(jvLinkText()));
-    if (!m_jvLink)
-        return;
-    if (auto message = initJvLink(*m_jvLink)) {
-        m_person.beep();
-        m_person.information(*message);
+    if (m_jvLink) {
+        if (auto message = initJvLink(*m_jvLink)) {
+            m_person.beep();
+            m_person.information(*message);
+        }
     }
+    // After JVInit: a bridge that started says its JV-Link's version.
+    m_jvLinkLabel->setText(qs(jvLinkText()));
 }
 
 std::string TMainForm::jvLinkText() const
