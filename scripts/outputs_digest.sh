@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Everything the command line prints and stores on the demo weekend, in one folder, so
-# that two builds can be compared byte for byte (diff -r OUT1 OUT2). Paths of the
-# working folder are replaced by "APP" so two runs in different folders compare.
+# that two builds can be compared byte for byte (diff -r OUT1 OUT2). The working
+# folder's path and the clock's time are masked so two runs compare.
 # Usage: scripts/outputs_digest.sh BUILD OUT
 set -uo pipefail
 BUILD=$(cd "$1" && pwd)
