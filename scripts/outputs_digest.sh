@@ -13,14 +13,16 @@ APP="$WORK/app"
 trap 'rm -rf "$WORK"' EXIT
 rm -rf "${OUT:?}"/*
 
-# Prints the command's output and exit code with the folder's path masked.
+# Standard output and standard error are kept apart: their interleaving depends on
+# buffering, not on the program.
+mask() { sed -e "s#$WORK#WORK#g" -e 's/^[0-9]*年[0-9]*月[0-9]*日[0-9]*時[0-9]*分[0-9]*秒以降/NOW以降/'; }
 run() {
     local name=$1
     shift
-    {
-        "$CLI" --app-dir "$APP" "$@" 2>&1
-        echo "exit=$?"
-    } | sed -e "s#$WORK#WORK#g" -e 's/^[0-9]*年[0-9]*月[0-9]*日[0-9]*時[0-9]*分[0-9]*秒以降/NOW以降/' >"$OUT/$name.txt"
+    "$CLI" --app-dir "$APP" "$@" >"$WORK/stdout" 2>"$WORK/stderr"
+    echo "exit=$?" >>"$WORK/stdout"
+    mask <"$WORK/stdout" >"$OUT/$name.txt"
+    mask <"$WORK/stderr" >"$OUT/$name.err"
 }
 
 "$FEED" --out "$WORK/feed" --from 2026-12-05 --to 2026-12-06 --seed 7 >/dev/null
