@@ -1,5 +1,6 @@
 #include "cli/acquisition_commands.h"
 
+#include "cli/terminal.h"
 #include "core/app/app_dir.h"
 #include "core/app/auto_acquisition.h"
 #include "core/app/card_acquisition.h"
@@ -53,27 +54,6 @@ extern "C" void onInterrupt(int)
     // A second Ctrl-C ends the program, should JV-Link hang.
     std::signal(SIGINT, SIG_DFL);
 }
-
-// The terminal's person without the emptied status label, which would only print
-// blank lines.
-class CommandPerson : public Person
-{
-public:
-    explicit CommandPerson(Person& person) : m_person(person) {}
-    void beep() override { m_person.beep(); }
-    void information(const std::string& text) override { m_person.information(text); }
-    bool question(const std::string& text) override { return m_person.question(text); }
-    void status(const std::string& text) override
-    {
-        if (!text.empty())
-            m_person.status(text);
-    }
-    void setClipboardText(const std::string& text) override { m_person.setClipboardText(text); }
-    void openFile(const std::filesystem::path& file) override { m_person.openFile(file); }
-
-private:
-    Person& m_person;
-};
 
 std::optional<DayName> dayArgument(const std::string& arg)
 {
@@ -176,43 +156,90 @@ int jvlinkCommand(const AcquisitionCommands& c, const AppDir& appDir, Person& pe
     return 0;
 }
 
-int fetchCardsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
-                      Person& person, const Clock& clock)
+// A Workbench whose JV-Link requests run on its queue; their reports arrive in `inbox`.
+// Status texts are printed while a request runs (what it says and the error log's
+// entries), not those of the analysis that shows a race again afterwards.
+struct QueuedBench
 {
-    TIniGT ini(appDir.iniFile());
-    size_t printedLines = 0;
-    std::string shownLabel;
-    TGetDataForm form(link, appDir.root(), ini, clock, person, g_cancel,
-                      [&](const GetDataFormView& view) {
-                          if (view.ListBox1.size() < printedLines)
-                              printedLines = 0; // a new run cleared the list
-                          for (; printedLines < view.ListBox1.size(); ++printedLines)
-                              std::cout << view.ListBox1[printedLines] << "\n";
-                          if (view.ProgressLabel != shownLabel && !view.ProgressLabel.empty())
-                              std::cerr << view.ProgressLabel << "\n";
-                          shownLabel = view.ProgressLabel;
-                      });
-    form.FormCreate();
+    QueuedBench(const AppDir& appDir, TerminalPerson& person, const Clock& clock, JvLink& link)
+        : bench(appDir, person, clock)
+    {
+        bench.connectJvLink(&link, inbox.poster());
+        showStatus(bench, person, [this] { return bench.pendingRequests() > 0; });
+    }
+
+    // Runs the posted calls until every request has been handled; Ctrl-C cancels the
+    // running request. False when interrupted.
+    bool settle()
+    {
+        bool cancelSent = false;
+        while (bench.pendingRequests() > 0) {
+            inbox.runUntil([&] { return bench.pendingRequests() == 0 || g_cancel.load(); },
+                           std::chrono::milliseconds(100));
+            if (g_cancel && !cancelSent) {
+                bench.queue()->cancelCurrent();
+                cancelSent = true;
+            }
+        }
+        return !cancelSent;
+    }
+
+    // The request's own status texts, on standard error.
+    static RequestEvents printedEvents()
+    {
+        RequestEvents events;
+        events.status = [](const std::string& text) {
+            if (!text.empty())
+                std::cerr << text << "\n";
+        };
+        return events;
+    }
+
+    TaskInbox inbox; // first: outlives the bench's queue
+    Workbench bench;
+};
+
+int fetchCardsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
+                      TerminalPerson& person, const Clock& clock)
+{
+    Workbench::CardRequest request;
     if (!c.from.empty()) {
-        auto from = parseFromTime(c.from);
-        if (!from) {
+        request.from = parseFromTime(c.from);
+        if (!request.from) {
             std::cerr << "取得開始日時が不正です (yyyymmddhhnnss): " << c.from << "\n";
             return 1;
         }
-        form.setFromDate(*from);
     }
     if (c.setup)
-        form.setSetup(true);
-    const CardRunOutcome outcome = runCardAcquisition(
-        form, [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
-    const bool ok = outcome == CardRunOutcome::Completed || outcome == CardRunOutcome::NoNewData;
+        request.setup = true;
+    QueuedBench q(appDir, person, clock, link);
+    size_t printedLines = 0;
+    std::string shownLabel;
+    Workbench::CardEvents events;
+    // Each view carries the list lines added since the one before.
+    events.view = [&](const GetDataFormView& view) {
+        for (; printedLines < view.ListBox1.size(); ++printedLines)
+            std::cout << view.ListBox1[printedLines] << "\n";
+        printedLines = 0;
+        if (view.ProgressLabel != shownLabel && !view.ProgressLabel.empty())
+            std::cerr << view.ProgressLabel << "\n";
+        shownLabel = view.ProgressLabel;
+    };
+    std::optional<Workbench::CardRun> run;
+    events.done = [&](const Workbench::CardRun& r) { run = r; };
+    if (q.bench.requestCards(request, std::move(events)) == 0)
+        return 1;
+    q.settle();
+    if (!run)
+        return 1;
+    const bool ok =
+        run->outcome == CardRunOutcome::Completed || run->outcome == CardRunOutcome::NoNewData;
     // Only a run whose records reached the files may say they were saved.
     if (ok)
-        std::cerr << form.storedRecords() << "件のレコードを保存しました\n";
+        std::cerr << run->stored << "件のレコードを保存しました\n";
     else
-        std::cerr << "データ取込は完了していません（" << form.storedRecords()
-                  << "件を処理しました）\n";
-    return ok && form.closeResult() == 0 ? 0 : 1;
+        std::cerr << "データ取込は完了していません（" << run->stored << "件を処理しました）\n";
+    return ok && run->closeResult == 0 ? 0 : 1;
 }
 
 void printOddsFile(const AppDir& appDir, const std::string& raceKey, const char* extension)
@@ -294,42 +321,9 @@ std::optional<std::vector<int>> parsePositions(const std::string& text)
     return positions;
 }
 
-// A Workbench whose JV-Link requests run on its queue; their reports arrive in `inbox`.
-struct QueuedBench
-{
-    QueuedBench(const AppDir& appDir, Person& person, const Clock& clock, JvLink& link)
-        : bench(appDir, person, clock)
-    {
-        bench.connectJvLink(link, inbox.poster());
-        bench.addListener([this](Parts parts) {
-            if (parts.has(Part::Status) && !bench.state().DLlabel.empty())
-                std::cerr << bench.state().DLlabel << "\n";
-        });
-    }
-
-    // Runs the posted calls until every request has been handled; Ctrl-C cancels the
-    // running request. False when interrupted.
-    bool settle()
-    {
-        bool cancelSent = false;
-        while (bench.pendingRequests() > 0) {
-            inbox.runUntil([&] { return bench.pendingRequests() == 0 || g_cancel.load(); },
-                           std::chrono::milliseconds(100));
-            if (g_cancel && !cancelSent) {
-                bench.queue()->cancelCurrent();
-                cancelSent = true;
-            }
-        }
-        return !cancelSent;
-    }
-
-    TaskInbox inbox; // first: outlives the bench's queue
-    Workbench bench;
-};
-
 // fetch-odds --day: the schedule window "オッズ手動取得" for the chosen race list items.
 int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
-                         Person& person, const Clock& clock)
+                         TerminalPerson& person, const Clock& clock)
 {
     auto day = dayArgument(c.oddsDay);
     if (!day) {
@@ -350,7 +344,7 @@ int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, JvL
                   << "\n";
         return 1;
     }
-    std::optional<TOddsSchejForm> form = wb.autoAcquisition().OzGetBtnClick();
+    std::optional<TOddsSchejForm> form = wb.OzGetBtnClick();
     if (!form)
         return 1;
     const int items = static_cast<int>(form->CheckListBox1().size());
@@ -377,62 +371,72 @@ int scheduleFetchCommand(const AcquisitionCommands& c, const AppDir& appDir, JvL
     wb.requestScheduleFetch(std::move(*fetch), std::move(events));
     q.settle();
     wb.closeSchedule(*form);
-    const auto& s = wb.state();
     for (int p : *positions) {
-        const std::string& ra =
-            s.store.RaRecs.at(static_cast<size_t>(s.DatList.at(static_cast<size_t>(p - 1)).slot));
-        printOddsFile(appDir, RaView(ra).raceKeyText(), kO1Extension);
-        printOddsFile(appDir, RaView(ra).raceKeyText(), kO2Extension);
+        printOddsFile(appDir, wb.raceKeyOfItem(p - 1), kO1Extension);
+        printOddsFile(appDir, wb.raceKeyOfItem(p - 1), kO2Extension);
     }
     return outcome.end == RequestOutcome::End::Completed ? 0 : 1;
 }
 
+// fetch-odds: "ｵｯｽﾞ取得" with the race selected, as the window does it.
 int fetchOddsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
-                     Person& person, const ErrorLogAppend& appendError)
+                     TerminalPerson& person, const Clock& clock)
 {
     auto key = RaceKey::tryParse(c.raceKey);
     if (!key) {
         std::cerr << "レースキーが不正です: " << c.raceKey << "\n";
         return 1;
     }
-    DayLoad load = loadDay(appDir.root(), key->dayName(), DayStore());
-    const auto& slots = load.store.RaRecs;
-    auto slot = std::find_if(slots.begin(), slots.end(), [&](const std::string& ra) {
-        return RaView(ra).raceKeyText() == key->text();
-    });
-    if (slot == slots.end()) {
+    QueuedBench q(appDir, person, clock, link);
+    Workbench& wb = q.bench;
+    int index = -1;
+    person.quiet = true;
+    wb.MakeDataListBtnClick();
+    if (wb.selectDay(key->dayName().text()).kind != Outcome::Kind::NothingToDo)
+        index = wb.raceIndexOf(key->text());
+    if (index >= 0)
+        wb.DatListClick(index); // a race without odds yet says so; it is fetched next
+    person.quiet = false;
+    if (index < 0) {
         std::cerr << "レースがありません: " << key->text() << "\n";
         return 1;
     }
-    OddsRecvLists lists;
-    SokuhoOddsResult result =
-        SokuhoOddsBtnClick(link, appDir.root(), *slot, lists, person, appendError, &g_cancel);
+    if (wb.SokuhoOddsBtnClick(QueuedBench::printedEvents()) == 0)
+        return 1;
+    const bool settled = q.settle();
     printOddsFile(appDir, key->text(), kO1Extension);
     printOddsFile(appDir, key->text(), kO2Extension);
     // A record lost to damage is a failure too, though the rest was stored.
-    return result.complete() ? 0 : 1;
+    return settled && wb.lastOddsFetch().complete() ? 0 : 1;
 }
 
+// fetch-results: "結果情報" for the day, as the window does it.
 int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
-                        Person& person, const ErrorLogAppend& appendError)
+                        TerminalPerson& person, const Clock& clock)
 {
     auto day = dayArgument(c.day);
     if (!day) {
         std::cerr << "日付が不正です: " << c.day << "\n";
         return 1;
     }
-    DayLoad load = loadDay(appDir.root(), *day, DayStore());
-    if (load.items.empty()) {
+    QueuedBench q(appDir, person, clock, link);
+    Workbench& wb = q.bench;
+    person.quiet = true;
+    wb.MakeDataListBtnClick();
+    const Outcome loaded = wb.selectDay(day->text());
+    person.quiet = false;
+    if (loaded.kind == Outcome::Kind::NothingToDo || wb.state().DatList.empty()) {
         std::cerr << "データがありません: " << day->text() << "\n";
         return 1;
     }
-    KekkaGetResult result = KekkaGetBtnClick(link, appDir.root(), load.store, load.items[0].slot,
-                                             false, person, appendError, &g_cancel);
-    PayoutImport import = HrReadBtnClick(appDir.root(), *day, load.store);
-    for (const auto& warning : import.warnings)
+    if (wb.KekkaGetBtnClick(QueuedBench::printedEvents()) == 0)
+        return 1;
+    q.settle();
+    const DayResultsFetch& result = wb.lastResultsFetch();
+    for (const auto& warning : wb.state().dayWarnings)
         std::cerr << warning << "\n";
     std::cerr << result.read.stored << "件のレコードを取り込みました\n";
-    for (const auto& row : payoutSummary(load.store, load.items)) {
+    for (const auto& row : wb.payoutRows()) {
         std::cout << row.text;
         if (row.merged)
             std::cout << "\t単勝 " << row.winHorse << " " << row.winYen << "円";
@@ -455,11 +459,10 @@ int fetchResultsCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLi
 
 // One line per odds file of the race list items fetched so far: its time points and the
 // newest of them.
-void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector<int>& fetched)
+void printFetchedOdds(const AppDir& appDir, const Workbench& wb, std::vector<int>& fetched)
 {
     for (int index : fetched) {
-        const size_t slot = static_cast<size_t>(s.DatList.at(static_cast<size_t>(index)).slot);
-        const std::string key = RaView(s.store.RaRecs.at(slot)).raceKeyText();
+        const std::string key = wb.raceKeyOfItem(index);
         for (const char* extension : {kO1Extension, kO2Extension}) {
             const fs::path path = oddsFilePath(appDir.root(), key, extension);
             std::cout << "  " << fs::relative(path, appDir.root()).string() << "\t";
@@ -478,8 +481,8 @@ void printFetchedOdds(const AppDir& appDir, const WorkbenchState& s, std::vector
 
 // auto: the "ｵｯｽﾞ自動取得" box switched on and the results timer of today's day, with
 // the window timers played by IntervalTickers, until Ctrl-C, SIGTERM or --until.
-int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link, Person& person,
-                const Clock& systemClock)
+int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
+                TerminalPerson& person, const Clock& systemClock)
 {
     std::optional<SimulatedClock> simulated;
     if (!c.now.empty()) {
@@ -516,7 +519,6 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
 
     QueuedBench q(appDir, person, clock, link);
     Workbench& wb = q.bench;
-    AutoAcquisition& automatic = wb.autoAcquisition();
     wb.MakeDataListBtnClick();
     std::string today = todayDayText(clock.now());
     if (Outcome loaded = wb.selectDay(today); !loaded.isDone()) {
@@ -534,10 +536,10 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         std::cout << std::flush;
     });
     const bool odds = wb.AutoOzCheckClick(true);
-    if (!odds && !automatic.controls().AutoResultTimerEnabled)
+    if (!odds && !wb.autoControls().AutoResultTimerEnabled)
         return 1;
     std::cerr << today << (odds ? " ｵｯｽﾞ自動取得" : "") << " 結果情報 "
-              << automatic.controls().AutoResultIntervalMinutes << "分毎\n";
+              << wb.autoControls().AutoResultIntervalMinutes << "分毎\n";
 
     IntervalTicker timer2, timer4;
     std::string waitingDay; // a new day whose race cards are not there yet
@@ -557,7 +559,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         if (const std::string day = todayDayText(now);
             day != today && wb.pendingRequests() == 0 &&
             (day != waitingDay || now.minute != triedMinute)) {
-            printFetchedOdds(appDir, wb.state(), fetched);
+            printFetchedOdds(appDir, wb, fetched);
             wb.MakeDataListBtnClick();
             if (Outcome loaded = wb.selectDay(day); loaded.isDone()) {
                 today = day;
@@ -568,7 +570,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
             } else {
                 if (waitingDay != day) {
                     std::cerr << timeText(now) << " " << day << ": データがありません\n";
-                    if (automatic.controls().Timer2Enabled)
+                    if (wb.autoControls().Timer2Enabled)
                         wb.AutoOzCheckClick(false);
                 }
                 waitingDay = day;
@@ -576,7 +578,7 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
             }
             timer4.stop();
         }
-        if (automatic.controls().Timer2Enabled) {
+        if (wb.autoControls().Timer2Enabled) {
             if (!timer2.enabled())
                 timer2.start(now, kTimer2IntervalMs / 1000);
             if (timer2.poll(now)) {
@@ -589,10 +591,9 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         } else {
             timer2.stop();
         }
-        if (automatic.controls().AutoResultTimerEnabled) {
+        if (wb.autoControls().AutoResultTimerEnabled) {
             if (!timer4.enabled())
-                timer4.start(now,
-                             std::max(1, automatic.controls().AutoResultIntervalMinutes) * 60LL);
+                timer4.start(now, std::max(1, wb.autoControls().AutoResultIntervalMinutes) * 60LL);
             if (timer4.poll(now) && wb.Timer4Timer()) {
                 std::cout << timeText(now) << "\t結果情報\n";
                 resultsAsked = true;
@@ -602,9 +603,9 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         }
         q.inbox.runUntil([] { return g_cancel.load(); }, step);
         if (wb.pendingRequests() == 0) {
-            printFetchedOdds(appDir, wb.state(), fetched);
+            printFetchedOdds(appDir, wb, fetched);
             if (resultsAsked) {
-                const auto rows = payoutSummary(wb.state().store, wb.state().DatList);
+                const auto rows = wb.payoutRows();
                 const auto merged = std::count_if(rows.begin(), rows.end(),
                                                   [](const auto& row) { return row.merged; });
                 std::cout << "  払戻\t" << merged << "/" << rows.size() << "レース\n";
@@ -678,15 +679,13 @@ void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& c)
         ->required();
 }
 
-int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir, Person& terminal,
-                          const Clock& clock)
+int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir,
+                          TerminalPerson& person, const Clock& clock)
 {
-    CommandPerson person(terminal);
     if (c.jvlink->parsed())
         return jvlinkCommand(c, appDir, person);
     ErrorLog errorLog(appDir.errorLogFile(), clock,
                       [&](const std::string& message) { person.status(message); });
-    ErrorLogAppend appendError = [&](const std::string& message) { errorLog.append(message); };
     // What the bridge met (a timeout, a missing Wine) is said and kept in the error log.
     std::unique_ptr<JvLink> link =
         makeJvLink(appDir.root(), readJvLinkChoice(appDir.root()), [&](const std::string& m) {
@@ -728,10 +727,10 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir, Pe
         return 1;
     }
     if (c.fetchOdds->parsed())
-        return fetchOddsCommand(c, appDir, *link, person, appendError);
+        return fetchOddsCommand(c, appDir, *link, person, clock);
     if (c.autoRun->parsed())
         return autoCommand(c, appDir, *link, person, clock);
-    return fetchResultsCommand(c, appDir, *link, person, appendError);
+    return fetchResultsCommand(c, appDir, *link, person, clock);
 }
 
 } // namespace sorvantix::cli

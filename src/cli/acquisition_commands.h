@@ -6,10 +6,11 @@
 namespace sorvantix {
 class AppDir;
 class Clock;
-class Person;
 } // namespace sorvantix
 
 namespace sorvantix::cli {
+
+class TerminalPerson;
 
 // The JV-Link commands of sorvantix-cli, over the JV-Link chosen for the application
 // folder (the replay, or the real one through its bridge): jvlink, fetch-cards,
@@ -54,7 +55,7 @@ void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& commands);
 // Runs the chosen command and returns the program's exit code (0 success, 1 failure).
 // Messages go to `person`, results to standard output. Ctrl-C cancels a running
 // acquisition (a second Ctrl-C ends the program). Throws Error for file failures.
-int runAcquisitionCommand(const AcquisitionCommands& commands, const AppDir& appDir, Person& person,
-                          const Clock& clock);
+int runAcquisitionCommand(const AcquisitionCommands& commands, const AppDir& appDir,
+                          TerminalPerson& person, const Clock& clock);
 
 } // namespace sorvantix::cli

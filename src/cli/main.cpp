@@ -3,7 +3,9 @@
 #include "cli/acquisition_commands.h"
 #include "cli/cli_output.h"
 #include "cli/study_commands.h"
+#include "cli/terminal.h"
 #include "core/app/app_dir.h"
+#include "core/app/operation_boundary.h"
 #include "core/app/suisho_set_model.h"
 #include "core/app/suisho_set_port.h"
 #include "core/app/workbench.h"
@@ -22,95 +24,33 @@
 #include <iostream>
 
 using namespace sorvantix;
+using sorvantix::cli::TerminalPerson;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The terminal as the person: messages go to standard error, questions are answered
-// Yes (the command line is the confirmation). While quiet, messages are kept back:
-// loading a day also selects its first race, whose notices are not what was asked.
-class TerminalPerson : public Person
-{
-public:
-    void beep() override {}
-    void information(const std::string& text) override
-    {
-        ++informations;
-        if (!quiet)
-            std::cerr << text << "\n";
-    }
-    bool question(const std::string& text) override
-    {
-        std::cerr << text << " -> はい\n";
-        return true;
-    }
-    void status(const std::string& text) override
-    {
-        if (!quiet)
-            std::cerr << text << "\n";
-    }
-
-    // The terminal has no clipboard or viewer: the commands print what was published.
-    void setClipboardText(const std::string& text) override { clipboard = text; }
-    void openFile(const std::filesystem::path& file) override { opened.push_back(file); }
-
-    bool quiet = false;
-    int informations = 0;
-    std::string clipboard;
-    std::vector<std::filesystem::path> opened;
-};
-
-struct Failure
-{
-    std::string message;
-};
 
 // A day given as 2026年11月29日, 20261129 or 2026-11-29.
 std::string dayText(const std::string& arg)
 {
     if (auto d = DayName::fromArgument(arg))
         return d->text();
-    throw Failure{"日付が不正です: " + arg};
-}
-
-// The status label as the terminal shows it: each new text on standard error.
-void showStatus(Workbench& wb, TerminalPerson& person)
-{
-    wb.addListener([&wb, &person](Parts parts) {
-        if (parts.has(Part::Status) && !person.quiet && !wb.state().DLlabel.empty())
-            std::cerr << wb.state().DLlabel << "\n";
-    });
-}
-
-void loadDay(Workbench& wb, TerminalPerson& person, const std::string& day)
-{
-    person.quiet = true;
-    wb.MakeDataListBtnClick();
-    Outcome loaded = wb.selectDay(day);
-    person.quiet = false;
-    if (loaded.kind == Outcome::Kind::NothingToDo)
-        throw Failure{"データがありません: " + day};
-    // A day file that cannot be read fails the load; its message was held back above.
-    if (loaded.failed())
-        throw Failure{loaded.message};
-    for (const auto& warning : wb.state().dayWarnings)
-        std::cerr << warning << "\n";
+    throw Error("日付が不正です: " + arg);
 }
 
 void selectRace(Workbench& wb, TerminalPerson& person, const std::string& raceKey)
 {
     auto key = RaceKey::tryParse(raceKey);
     if (!key)
-        throw Failure{"レースキーが不正です: " + raceKey};
-    loadDay(wb, person, key->dayName().text());
+        throw Error("レースキーが不正です: " + raceKey);
+    cli::loadDay(wb, person, key->dayName().text());
     int index = wb.raceIndexOf(raceKey);
     if (index < 0)
-        throw Failure{"レースがありません: " + raceKey};
+        throw Error("レースがありません: " + raceKey);
     int before = person.informations;
     Outcome shown = wb.DatListClick(index);
     if (shown.failed()) {
         // A box has said it already; a notice in the title panel has not.
-        throw Failure{person.informations == before ? shown.message : std::string()};
+        throw Error(person.informations == before ? shown.message : std::string());
     }
 }
 
@@ -120,18 +60,18 @@ void chooseTime(Workbench& wb, const std::string& timeKey)
     for (size_t i = 0; i < items.size(); ++i) {
         if (timeKeyOfItem(items[i]) == timeKey) {
             if (wb.TimeComboChange(static_cast<int>(i)).failed())
-                throw Failure{};
+                throw AlreadyTold();
             return;
         }
     }
-    throw Failure{"時刻がありません: " + timeKey};
+    throw Error("時刻がありません: " + timeKey);
 }
 
 void pressSort(Workbench& wb, const std::string& caption)
 {
     SortButton button = sortButtonFromCaption(caption);
     if (button == SortButton::None)
-        throw Failure{"ソートボタンがありません: " + caption};
+        throw Error("ソートボタンがありません: " + caption);
     wb.SpeedButton1Click(button);
 }
 
@@ -230,10 +170,12 @@ int main(int argc, char** argv)
 
     CLI11_PARSE(app, argc, argv);
 
-    try {
+    TerminalPerson person;
+    int code = 0;
+    const Outcome outcome = runGuarded(person, "sorvantix-cli", [&] {
         // An empty folder name would quietly mean the default folder.
         if (app.count("--app-dir") > 0 && appDirOption.empty())
-            throw Failure{"--app-dir: 空のフォルダ名は使えません"};
+            throw Error("--app-dir: 空のフォルダ名は使えません");
         AppDir appDir(resolveAppDir(
             app.count("--app-dir") == 0 ? std::nullopt : std::optional<std::string>(appDirOption)));
         // Only the commands that set a folder up create it: a mistyped --app-dir must not
@@ -241,29 +183,32 @@ int main(int argc, char** argv)
         const bool setsUp = acquisition.jvlink->parsed() || acquisition.fetchCards->parsed();
         std::error_code ec;
         if (!setsUp && !fs::is_directory(appDir.root(), ec))
-            throw Failure{"アプリケーションフォルダがありません: " + appDir.root().string() +
-                          "\n(sorvantix-cli jvlink か fetch-cards で作成します。--app-dir "
-                          "を確かめてください)"};
+            throw Error("アプリケーションフォルダがありません: " + appDir.root().string() +
+                        "\n(sorvantix-cli jvlink か fetch-cards で作成します。--app-dir "
+                        "を確かめてください)");
         if (setsUp || fs::exists(appDir.dataDir(), ec))
             appDir.createFolders();
         // One writer at a time on the folder; a wait is said on standard error.
         installWriteLock(appDir.root(), kDefaultWriteLockWait,
                          [](const std::string& message) { std::cerr << message << "\n"; });
-        TerminalPerson person;
         SystemClock clock;
         Workbench wb(appDir, person, clock);
-        showStatus(wb, person);
+        cli::showStatus(wb, person);
 
-        if (acquisition.chosen())
-            return cli::runAcquisitionCommand(acquisition, appDir, person, clock);
-        if (study.chosen())
-            return cli::runStudyCommand(study, appDir, wb);
+        if (acquisition.chosen()) {
+            code = cli::runAcquisitionCommand(acquisition, appDir, person, clock);
+            return;
+        }
+        if (study.chosen()) {
+            code = cli::runStudyCommand(study, appDir, wb);
+            return;
+        }
         if (*days) {
             wb.MakeDataListBtnClick();
             for (const auto& d : wb.state().DateCombo)
                 std::cout << d << "\n";
         } else if (*races) {
-            loadDay(wb, person, dayText(dayArg));
+            cli::loadDay(wb, person, dayText(dayArg));
             for (const auto& row : wb.raceListRows()) {
                 if (keysOnly)
                     std::cout << row.raceKey << "\n";
@@ -285,7 +230,7 @@ int main(int argc, char** argv)
                 std::cout << withoutControls(cli::analysisText(wb));
         } else if (*batch) {
             std::string day = dayText(dayArg);
-            loadDay(wb, person, day);
+            cli::loadDay(wb, person, day);
             Outcome analysed = wb.M1Click();
             int notAnalysed = 0;
             for (const auto& row : wb.batchRows()) {
@@ -298,19 +243,19 @@ int main(int argc, char** argv)
                           << "\t☆" << markListText(row.marks.tokusho) << "\n";
             }
             if (analysed.failed())
-                throw Failure{analysed.message};
+                throw Error(analysed.message);
             // A race left out is a failure of the batch, though the others stand.
             if (notAnalysed > 0)
-                throw Failure{std::to_string(notAnalysed) + "レースを分析できませんでした"};
+                throw Error(std::to_string(notAnalysed) + "レースを分析できませんでした");
         } else if (*hits) {
-            loadDay(wb, person, dayText(dayArg));
+            cli::loadDay(wb, person, dayText(dayArg));
             Outcome outcome =
                 wb.TekiAnaBtnClick(ana ? TekiButton::TekiAnaBtn2 : TekiButton::TekiAnaBtn);
             const HitRun& run = wb.lastHitRun();
             for (const auto& line : run.lines)
                 std::cout << withoutControls(line) << "\n";
             if (outcome.failed())
-                throw Failure{};
+                throw AlreadyTold();
             if (run.written) {
                 if (run.pageReplaced)
                     std::cout << "置き換え: " << run.pageFile.filename().string() << "\n";
@@ -325,13 +270,13 @@ int main(int argc, char** argv)
         } else if (*suisho) {
             SuishoTableModel model(appDir.suishoDir());
             if (!model.open())
-                throw Failure{kNoSuishoDataMessage};
+                throw Error(kNoSuishoDataMessage);
             std::string year = yearArg;
             if (!fileArg.empty() && year.empty()) {
                 // The year is the file name's first five characters, "yyyy年".
                 const std::string_view head = std::string_view(fileArg).substr(0, 7);
                 if (head.size() != 7 || !isDigits(head.substr(0, 4)) || head.substr(4) != "年")
-                    throw Failure{"推奨馬ファイルがありません: " + fileArg};
+                    throw Error("推奨馬ファイルがありません: " + fileArg);
                 year = std::string(head);
             }
             if (!year.empty()) {
@@ -340,14 +285,14 @@ int main(int argc, char** argv)
                 const auto& years = model.years();
                 auto it = std::find(years.begin(), years.end(), year);
                 if (it == years.end())
-                    throw Failure{"推奨馬ファイルのない年です: " + year};
+                    throw Error("推奨馬ファイルのない年です: " + year);
                 model.ComboBox1Click(static_cast<int>(it - years.begin()));
             }
             if (!fileArg.empty()) {
                 const auto& files = model.files();
                 auto it = std::find(files.begin(), files.end(), fileArg);
                 if (it == files.end())
-                    throw Failure{"推奨馬ファイルがありません: " + fileArg};
+                    throw Error("推奨馬ファイルがありません: " + fileArg);
                 model.ListBox1Click(static_cast<int>(it - files.begin()));
             }
             for (const auto& warning : model.warnings())
@@ -364,9 +309,9 @@ int main(int argc, char** argv)
                 const auto& items = wb.state().chart.view().RadioGroup1;
                 auto it = std::find(items.begin(), items.end(), format("%2d番", horseArg));
                 if (it == items.end())
-                    throw Failure{format("馬番%dは馬番リストにありません", horseArg)};
+                    throw Error(format("馬番%dは馬番リストにありません", horseArg));
                 if (wb.RadioGroup1Click(static_cast<int>(it - items.begin())).failed())
-                    throw Failure{};
+                    throw AlreadyTold();
             }
             if (json)
                 printJson(cli::chartJson(wb.state().chart.view()));
@@ -378,7 +323,7 @@ int main(int argc, char** argv)
                 chooseTime(wb, timeKey);
             PrintPage page;
             if (wb.P1Click(page).failed())
-                throw Failure{};
+                throw AlreadyTold();
             printJson(cli::pageJson(page));
         } else if (*params) {
             // Opening only looks: the window's automatic selection, which writes "SetID",
@@ -410,35 +355,28 @@ int main(int argc, char** argv)
                 size_t before = model.lines().size();
                 model.registerSet();
                 if (model.lines().size() == before)
-                    throw Failure{};
+                    throw AlreadyTold();
             } else if ((*paramsDelete || *paramsSelect) &&
                        (setIndex < 0 || static_cast<size_t>(setIndex) >= model.setList().size())) {
                 // A refused choice changes nothing: select() would fall back to the default.
-                throw Failure{format("推奨馬設定%dはありません (0-%zu)", setIndex,
-                                     model.setList().size() - 1)};
+                throw Error(format("推奨馬設定%dはありません (0-%zu)", setIndex,
+                                   model.setList().size() - 1));
             } else if (*paramsDelete) {
                 port.readOnly = false;
                 model.select(setIndex);
                 if (model.selectedIndex() != setIndex)
-                    throw Failure{};
+                    throw AlreadyTold();
                 size_t before = model.lines().size();
                 model.deleteSet();
                 if (model.lines().size() == before)
-                    throw Failure{};
+                    throw AlreadyTold();
             } else if (*paramsSelect) {
                 port.readOnly = false;
                 model.select(setIndex);
                 if (model.selectedIndex() != setIndex)
-                    throw Failure{};
+                    throw AlreadyTold();
             }
         }
-    } catch (const Failure& f) {
-        if (!f.message.empty())
-            std::cerr << f.message << "\n";
-        return 1;
-    } catch (const std::exception& e) {
-        std::cerr << e.what() << "\n";
-        return 1;
-    }
-    return 0;
+    });
+    return outcome.failed() ? 1 : code;
 }

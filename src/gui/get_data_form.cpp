@@ -150,9 +150,9 @@ void TGetDataFormWindow::ButtonStartClick()
         if (*alive)
             showView(view);
     };
-    events.done = [this, alive](CardRunOutcome outcome, int) {
+    events.done = [this, alive](const Workbench::CardRun& run) {
         if (*alive)
-            finished(outcome);
+            finished(run.outcome);
     };
     m_list->clear();
     if (m_wb.requestCards(request, std::move(events)) != 0) {

@@ -806,7 +806,7 @@ void TMainForm::refreshEnabled()
 {
     const WorkbenchState& s = m_wb.state();
     m_panel1->setCurrentWidget(s.Panel3Visible ? m_panel3 : static_cast<QWidget*>(m_notice));
-    const AutoOddsControls& c = m_wb.autoAcquisition().controls();
+    const AutoOddsControls& c = m_wb.autoControls();
     m_autoOzCheck->setChecked(c.AutoOzCheck);
     m_ozGetBtn->setEnabled(c.OzGetBtnEnabled);
     if (c.Timer2Enabled != m_timer2->isActive()) {
@@ -865,13 +865,12 @@ void TMainForm::ClipBtn1Click()
 
 void TMainForm::SokuhoOddsBtnClick()
 {
-    if (m_wb.state().DatListIndex >= 0)
-        m_wb.requestOdds(m_wb.state().DatListIndex);
+    m_wb.SokuhoOddsBtnClick();
 }
 
 void TMainForm::KekkaGetBtnClick()
 {
-    m_wb.requestResults(false);
+    m_wb.KekkaGetBtnClick();
 }
 
 void TMainForm::AutoOzCheckClick(bool checked)
@@ -988,14 +987,6 @@ void TMainForm::JVSetUIPropertiesClick()
     });
 }
 
-int TMainForm::selectedRunners() const
-{
-    const WorkbenchState& s = m_wb.state();
-    if (s.DatListIndex < 0)
-        return 0;
-    return RaView(s.store.RaRecs.at(static_cast<size_t>(s.SelectedRace))).registered();
-}
-
 void TMainForm::JVBtnClick()
 {
     if (!m_jvLink) {
@@ -1009,9 +1000,7 @@ void TMainForm::JVBtnClick()
 
 void TMainForm::OzGetBtnClick()
 {
-    std::optional<TOddsSchejForm> form;
-    guarded(m_person, [&] { form = m_wb.autoAcquisition().OzGetBtnClick(); });
-    refreshEnabled();
+    std::optional<TOddsSchejForm> form = m_wb.OzGetBtnClick();
     if (!form)
         return;
     auto* window = new TOddsSchejFormWindow(m_wb, m_person, std::move(*form), this);
@@ -1034,7 +1023,7 @@ void TMainForm::N8Click()
     TSuishoSetForm* window = nullptr;
     guarded(m_person, [&] {
         window = new TSuishoSetForm(m_person, m_wb.ini(), m_wb.appDir().userSetFile(),
-                                    selectedRunners(), this);
+                                    m_wb.selectedRunners(), this);
     });
     if (window)
         window->show();

@@ -111,7 +111,6 @@ private:
     void refreshGrids();
     void refreshLabels();
     void refreshEnabled();
-    int selectedRunners() const;
 
     Workbench& m_wb;
     Person& m_person;

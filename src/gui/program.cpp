@@ -63,7 +63,7 @@ Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
     m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
     // Reports of the request queue arrive as calls on the Qt event loop.
     m_workbench->connectJvLink(
-        *m_jvLink, [this](std::function<void()> call) { m_ownerQueue.post(std::move(call)); });
+        m_jvLink.get(), [this](std::function<void()> call) { m_ownerQueue.post(std::move(call)); });
     m_window = std::make_unique<TMainForm>(*m_workbench, m_person, m_jvLink.get());
     m_person.setParent(m_window.get());
 }

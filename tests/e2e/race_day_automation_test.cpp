@@ -63,12 +63,12 @@ TEST(RaceDayAutomation, EveryRaceDueInTheMorningIsFetchedOnce)
     SettableClock clock(LocalDateTime{2026, 11, 29, 9, 0, 0});
     TaskInbox inbox;
     Workbench wb(app, person, clock);
-    wb.connectJvLink(link, inbox.poster());
+    wb.connectJvLink(&link, inbox.poster());
     wb.MakeDataListBtnClick();
     wb.DateComboChange(0);
     const WorkbenchState& s = wb.state();
     ASSERT_GE(s.DatList.size(), 24u);
-    AutoAcquisition& automatic = wb.autoAcquisition();
+    Workbench& automatic = wb;
     ASSERT_TRUE(automatic.AutoOzCheckClick(true)) << testing::PrintToString(person.messages);
     // The alerts of each automatic fetch, as the window and the CLI hear them.
     std::vector<OddsAlert> alerts;

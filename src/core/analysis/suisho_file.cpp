@@ -1,5 +1,6 @@
 #include "core/analysis/suisho_file.h"
 
+#include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
 #include "core/text/cp932.h"
 #include "core/text/error.h"
@@ -9,6 +10,7 @@
 #include "core/text/text_file.h"
 
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace sorvantix {
@@ -92,6 +94,21 @@ std::string markListText(const std::vector<std::pair<int, int>>& marks)
     for (const auto& [horse, rank] : marks)
         out += " " + std::to_string(horse) + "(" + std::to_string(rank) + ")";
     return out;
+}
+
+void requireUsableSuishoFiles(const std::filesystem::path& suishoDir,
+                              const std::vector<std::string>& raRecords)
+{
+    for (const auto& ra : raRecords) {
+        const auto key = RaceKey::tryFromRecord(ra);
+        if (!key)
+            continue;
+        const std::filesystem::path file = suishoFilePath(suishoDir, key->dayName(), key->venue());
+        std::error_code ec;
+        if (std::filesystem::exists(file, ec) && (!std::filesystem::is_regular_file(file, ec) ||
+                                                  ::access(file.c_str(), R_OK | W_OK) != 0))
+            throw Error("推奨馬ファイルを読み書きできません: " + file.string());
+    }
 }
 
 } // namespace sorvantix

@@ -21,6 +21,12 @@ inline constexpr int kSuishoMaxRace = 12;
 std::filesystem::path suishoFilePath(const std::filesystem::path& suishoDir, const DayName& day,
                                      std::string_view venueCode);
 
+// Throws Error naming the first recommended-horse file of the races (RA records) that
+// exists but cannot be read and written: a run that rewrites them would drop its
+// venue's races. Races without a key are passed over.
+void requireUsableSuishoFiles(const std::filesystem::path& suishoDir,
+                              const std::vector<std::string>& raRecords);
+
 // Replaces the four lines of race `raceNo` in the file and keeps every other line
 // byte for byte; a missing file starts as 61 empty lines, a shorter one is extended
 // with empty lines to 61 (longer files keep all their lines). The file is replaced

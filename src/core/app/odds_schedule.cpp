@@ -5,6 +5,7 @@
 #include "core/jvlink/jv_result_text.h"
 #include "core/odds/odds_files.h"
 #include "core/odds/realtime_odds.h"
+#include "core/odds/time_points.h"
 #include "core/store/racing_codes.h"
 #include "core/store/realtime_cards.h"
 #include "core/store/record_views.h"
@@ -119,9 +120,7 @@ ScheduleRead JvLinkOddsSchedule::read(std::string_view spec, std::string_view ra
         // Lines of another race are refused here, so no store can name a file by them.
         int other = 0;
         for (auto* lines : {&result.o1Lines, &result.o2Lines})
-            other += static_cast<int>(std::erase_if(*lines, [&](const std::string& line) {
-                return RecordView(line).raceKeyText() != raceKey;
-            }));
+            other += static_cast<int>(dropOtherRaceLines(*lines, raceKey));
         if (other > 0) {
             if (result.refused == 0)
                 result.firstRefusal = otherRaceLinesText(raceKey, other);

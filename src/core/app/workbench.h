@@ -3,10 +3,13 @@
 #include "core/analysis/analysis_display.h"
 #include "core/analysis/analysis_state.h"
 #include "core/analysis/suisho_file.h"
+#include "core/app/acquisition_requests.h"
 #include "core/app/app_dir.h"
 #include "core/app/auto_acquisition.h"
 #include "core/app/card_acquisition.h"
+#include "core/app/operation_boundary.h"
 #include "core/app/request_queue.h"
+#include "core/app/workbench_changes.h"
 #include "core/jvlink/jv_link.h"
 #include "core/odds/odds_arrays.h"
 #include "core/odds/odds_files.h"
@@ -18,7 +21,9 @@
 #include "core/results/payout_acquisition.h"
 #include "core/results/race_results.h"
 #include "core/store/day_store.h"
+#include "core/store/race_key.h"
 #include "core/store/race_title.h"
+#include "core/store/record_views.h"
 #include "core/study/odds_alerts.h"
 #include "core/text/clock.h"
 #include "core/text/error_log.h"
@@ -35,48 +40,6 @@
 #include <vector>
 
 namespace sorvantix {
-
-// What a change of the Workbench touched, for its views to repaint.
-enum class Part : unsigned {
-    DayList = 1u << 0,  // DateCombo and its choice
-    RaceList = 1u << 1, // DatList, its choice and the arrows
-    Title = 1u << 2,    // the title panel, Panel1Caption, StaticText1, BorderLabel4
-    TimeList = 1u << 3, // TimeCombo and its choice
-    Grids = 1u << 4,    // StringGrid1..8 and the result boxes
-    Labels = 1u << 5,   // the labels of the analysis tabs
-    Chart = 1u << 6,    // the PA ratio chart
-    Status = 1u << 7,   // DLlabel (also when the same text is shown again)
-    Enabled = 1u << 8,  // Panel3Visible, the timers, requests running
-    Odds = 1u << 9,     // an odds fetch has ended: the stored time points may be new
-    Alerts = 1u << 10,  // the automatic acquisition raised alerts (lastAlerts)
-};
-
-// A set of parts.
-class Parts
-{
-public:
-    constexpr Parts() = default;
-    constexpr Parts(Part part) : m_bits(static_cast<unsigned>(part)) {}
-    constexpr Parts operator|(Parts other) const { return Parts(m_bits | other.m_bits); }
-    Parts& operator|=(Parts other)
-    {
-        m_bits |= other.m_bits;
-        return *this;
-    }
-    constexpr bool has(Part part) const { return (m_bits & static_cast<unsigned>(part)) != 0; }
-    constexpr bool empty() const { return m_bits == 0; }
-    constexpr bool operator==(const Parts&) const = default;
-    // "DayList|RaceList|Status": the parts in declaration order, "" for none.
-    std::string text() const;
-
-private:
-    constexpr explicit Parts(unsigned bits) : m_bits(bits) {}
-    unsigned m_bits = 0;
-};
-
-// Called on the owner's thread after an operation or a request's completion changed
-// what the views show. A listener must not throw.
-using WorkbenchListener = std::function<void(Parts parts)>;
 
 // One row of the race list as the programs show it.
 struct RaceListRow
@@ -179,8 +142,11 @@ public:
     const Clock& clock() const { return m_clock; }
 
     // Adds a listener; returns its id for removeListener.
-    int addListener(WorkbenchListener listener);
-    void removeListener(int id);
+    int addListener(WorkbenchListener listener)
+    {
+        return m_changes.addListener(std::move(listener));
+    }
+    void removeListener(int id) { m_changes.removeListener(id); }
 
     // The start-up of the main window: the application folder, the error log's start
     // entry, the Data and Suisho folders, then the day list. Failed when a folder or
@@ -239,14 +205,6 @@ public:
     // The clipboard text of a tab's grid (tab caption as on the window).
     std::string ClipBtn1Click(std::string_view tabCaption) const;
 
-    // "ｵｯｽﾞ取得": fetches the selected race's O1 and O2 series on the calling thread and
-    // selects the race again so the new time points are listed. NothingToDo without a
-    // race. `jvLink` must not be the one connected to the queue (std::logic_error).
-    Outcome SokuhoOddsBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
-    // "結果情報": fetches the loaded day's results and payouts on the calling thread,
-    // merges them into the day files and the day store, and shows the selected race
-    // again. Same rule for `jvLink`.
-    Outcome KekkaGetBtnClick(JvLink& jvLink, const std::atomic<bool>* cancel = nullptr);
     // "払戻取込": reloads the day's race cards and payouts into the day store.
     Outcome HrReadBtnClick();
     // Shows a failure in the status label and appends it to the error log. A log that
@@ -267,30 +225,37 @@ public:
     };
     std::vector<BatchRow> batchRows() const;
 
-    // Connects the program's JV-Link, which this object does not own, and starts the
-    // request queue. `post` hands a call to the thread that owns this object (the GUI's
-    // event loop, a TaskInbox). From then on the requests below use `jvLink` on the
-    // queue's worker thread only, so the owner must not use it while the queue lives.
-    // Call once. The synchronous operations above work without it.
-    void connectJvLink(JvLink& jvLink, PostToOwner post);
+    // Starts the request queue and connects the program's JV-Link, which this object
+    // does not own (null: the queue runs the long tasks only). `post` hands a call to
+    // the thread that owns this object (the GUI's event loop, a TaskInbox). From then
+    // on the requests below use `jvLink` on the queue's worker thread only, so the owner
+    // must not use it while the queue lives. Call once.
+    void connectJvLink(JvLink* jvLink, PostToOwner post);
     // The queue, nullptr until connectJvLink.
-    RequestQueue* queue() { return m_queue.get(); }
-    // The automatic odds and results acquisition and the schedule window's opening
-    // (OzGetBtnClick). The owner runs its timers: Timer2Timer every kTimer2IntervalMs
-    // while controls().Timer2Enabled, Timer4Timer every controls().AutoResultIntervalMinutes
-    // while controls().AutoResultTimerEnabled. Its fetches need connectJvLink.
-    AutoAcquisition& autoAcquisition() { return m_auto; }
-    // The same three as operations of this object, so their changes (the box, the
-    // timers, the race they select) reach the listeners like any other operation's.
+    RequestQueue* queue() { return m_requests.queue(); }
+    // The automatic acquisition's controls: the box, the schedule button, the timers.
+    // The owner runs the timers: Timer2Timer every kTimer2IntervalMs while
+    // Timer2Enabled, Timer4Timer every AutoResultIntervalMinutes while
+    // AutoResultTimerEnabled. Their fetches need a connected JV-Link.
+    const AutoOddsControls& autoControls() const { return m_auto.controls(); }
     bool AutoOzCheckClick(bool checked);
     std::vector<int> Timer2Timer();
     bool Timer4Timer();
+    // "ｵｯｽﾞ手動取得": the schedule window's model for the loaded day after the opening
+    // checks; nullopt (the person told why) when it cannot open.
+    std::optional<TOddsSchejForm> OzGetBtnClick();
+
+    // "ｵｯｽﾞ取得": queues the fetch of the selected race (requestOdds). 0 when nothing
+    // was queued (no race, no JV-Link).
+    std::uint64_t SokuhoOddsBtnClick(RequestEvents events = {});
+    // "結果情報": queues the fetch of the loaded day's results (requestResults, not quiet).
+    std::uint64_t KekkaGetBtnClick(RequestEvents events = {});
 
     // Queued "ｵｯｽﾞ取得" for the race of DatList item `index`; when it ran, the selected
     // race is selected again so its new time points are listed. `events` reach the
     // caller after the Workbench's own handling; messages the request raised are shown
-    // after that. Returns the request id, 0 when nothing was queued (no queue, no such
-    // item).
+    // after that. Returns the request id, 0 when nothing was queued (no queue, no
+    // JV-Link, no such item).
     std::uint64_t requestOdds(int index, RequestEvents events = {});
     // Queued "結果情報" for the loaded day; `quiet` is the request's AutoResultMode (no
     // beeps, failures only logged). When it ran, the payouts are imported again (and,
@@ -302,34 +267,33 @@ public:
     // Queued race card acquisition (the acquisition window's Start): shows the start
     // message here, then downloads and stores on the worker. `view` receives the
     // window's view after every change, on the owner's thread, with only the ListBox1
-    // lines added since the last call; `done` the run's end.
-    // 0 without a queue.
-    struct CardRequest
-    {
-        // "セットアップデータ" (true) or "通常データ" (false); nullopt keeps the window's own
-        // choice (set-up data on first use).
-        std::optional<bool> setup;
-        std::optional<LocalDateTime> from; // default: the window's own from-date
-    };
-    struct CardEvents
-    {
-        std::function<void(const GetDataFormView& view)> view;
-        std::function<void(CardRunOutcome outcome, int stored)> done;
-    };
+    // lines added since the last call; `done` the run's end. 0 without a queue.
+    // `setup`: "セットアップデータ" (true) or "通常データ" (false); nullopt keeps the
+    // window's own choice (set-up data on first use). `from` defaults to the window's.
+    using CardRequest = AcquisitionRequests::CardRequest;
+    using CardEvents = AcquisitionRequests::CardEvents;
+    using CardRun = AcquisitionRequests::CardRun;
     std::uint64_t requestCards(CardRequest request, CardEvents events = {});
     // The acquisition window's Cancel: asks "データ取込を中止します。実行しますか？"; on
     // Yes the running card request stops at its next step. NothingToDo when none runs.
-    Outcome cancelCards();
+    Outcome cancelCards() { return m_requests.cancelCards(); }
+    // A long task on the queue (a backtest, an export): its progress and cancel are the
+    // queue's, a failure is shown like a request's. 0 without a queue.
+    std::uint64_t requestTask(std::string name, AcquisitionRequests::TaskWork work,
+                              RequestEvents events = {});
     // FormCloseQuery of the schedule window: the day is loaded again.
     Outcome closeSchedule(TOddsSchejForm& form);
     // Requests queued here whose outcome has not been handled yet on the owner's thread.
-    int pendingRequests() const { return m_pending; }
+    int pendingRequests() const { return m_requests.pending(); }
+    // The last ended fetches, for the programs that print what they brought.
+    const RaceOddsFetch& lastOddsFetch() const { return m_requests.lastOdds(); }
+    const DayResultsFetch& lastResultsFetch() const { return m_requests.lastResults(); }
 
     // The alerts the last odds fetch of the automatic acquisition raised: each new time
     // point of the race against the one before it, under the active parameter set and
     // the alert settings. They are also appended to the day's alert log; a log that
     // cannot be written is said in the status label.
-    const std::vector<OddsAlert>& lastAlerts() const { return m_alerts; }
+    const std::vector<OddsAlert>& lastAlerts() const { return m_requests.lastAlerts(); }
 
     // The race of DatList item `index` as the studies read it; nullopt without one.
     std::optional<ArchivedRace> raceOfItem(int index) const;
@@ -341,33 +305,31 @@ public:
     Outcome selectDay(const std::string& dayName);
     // The DatList index of a race key, -1 when the loaded day has no such race.
     int raceIndexOf(std::string_view raceKey) const;
+    // The race key of DatList item `index`, "" without one.
+    std::string raceKeyOfItem(int index) const;
+    // The RA record of the selected race; nullopt when none is selected.
+    std::optional<std::string> selectedRaceRecord() const;
+    // The registered runners of the selected race, 0 when none is selected.
+    int selectedRunners() const;
+    // The payouts of the loaded day per race list item.
+    std::vector<PayoutSummaryRow> payoutRows() const;
 
 private:
     class StatusPerson;
-    class CollectingPerson;
     class AcquisitionPort;
-    struct Snapshot;
-    template <class F> Outcome boundary(const char* where, F&& operation);
-    Outcome fail(const std::string& message);
+    class RequestPort;
     void setStatus(const std::string& text);
     void notifyChanges();
-    Snapshot snapshot() const;
-    Outcome readOddsBtnClick();
-    Outcome datListClick(int index);
-    Outcome dateComboChange(int index);
+    ShownState shownState() const;
+    // The inner steps of the operations above, inside their boundary.
+    Outcome loadDayAt(int index);
+    Outcome showRace(int index);
+    Outcome loadTimePoint();
     Outcome analysisRun(const std::string& key, const std::string& item);
+    Outcome reimportPayouts();
+    Outcome listTimePoints(const RaceKey& key);
     void fillChart();
-    Outcome hrReadBtnClick();
     const std::string& selectedRa() const;
-    void reportFailure(const RequestOutcome& outcome, bool quiet);
-    ErrorLogAppend postedAppendError(Progress& progress);
-    std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events,
-                         std::shared_ptr<CollectingPerson> messages);
-    void runPosted(std::function<void()> call);
-    void requireOwnJvLink(const JvLink& jvLink, const char* operation) const;
-    Outcome afterOdds(const SokuhoOddsResult& result, OddsRecvLists lists);
-    void raiseAlerts(const std::string& raceKey, size_t knownTimePoints);
-    Outcome afterResults(const KekkaGetResult& result, bool quiet);
 
     AppDir m_appDir;
     Person& m_person;
@@ -375,32 +337,19 @@ private:
     TIniGT m_ini;
     ErrorLog m_errorLog;
     WorkbenchState m_state;
+    OperationBoundary m_boundary;
+    ChangeTracker m_changes;
     std::unique_ptr<StatusPerson> m_statusPerson;
     std::unique_ptr<AcquisitionPort> m_autoPort;
+    std::unique_ptr<RequestPort> m_requestPort;
     AutoAcquisition m_auto;
-    JvLink* m_jvLink = nullptr;
-    int m_pending = 0;
-    int m_depth = 0;             // nesting of operations inside the boundary
-    unsigned m_statusSerial = 0; // counts status texts, so a repeated text is heard
-    std::unique_ptr<Snapshot> m_shown;
-    std::vector<std::pair<int, WorkbenchListener>> m_listeners;
-    int m_nextListener = 1;
-    // While collected messages are shown, later posted calls wait here, so a modal
-    // box's nested event loop cannot run them out of order.
-    bool m_showingMessages = false;
-    std::vector<std::function<void()>> m_deferred;
-    std::shared_ptr<std::atomic<bool>> m_cardStop = std::make_shared<std::atomic<bool>>(false);
-    bool m_cardsRunning = false;
+    unsigned m_statusSerial = 0;             // counts status texts, so a repeated text is heard
     std::vector<bool> m_batchAnalysed;       // per DatList item, by the last M1Click
     bool m_inBatch = false;                  // M1Click is selecting its races
     std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
-    std::vector<OddsAlert> m_alerts;
-    unsigned m_alertSerial = 0; // counts alert batches, so each is heard
-    unsigned m_oddsSerial = 0;  // counts ended odds fetches
-    // Cleared when this object goes: calls posted by requests check it before running.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-    std::unique_ptr<RequestQueue> m_queue;
+    // Last: its queue stops first, while everything its requests use still exists.
+    AcquisitionRequests m_requests;
 };
 
 } // namespace sorvantix

@@ -1,5 +1,6 @@
 #include "core/odds/odds_files.h"
 
+#include "core/odds/time_points.h"
 #include "core/store/race_card_files.h"
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
@@ -62,15 +63,13 @@ int SaveOddsSeries(const fs::path& appDir, std::vector<std::string> lines,
         return 0;
     std::string key = RecordView(lines.front()).raceKeyText();
     fs::path file = oddsFilePath(appDir, key, extension);
-    size_t before = lines.size();
-    std::erase_if(lines,
-                  [&](const std::string& line) { return RecordView(line).raceKeyText() != key; });
+    const size_t dropped = dropOtherRaceLines(lines, key);
     WriteLock lock;
     fs::create_directories(file.parent_path());
     removeStaleTempFiles(file.parent_path(), {kO1Extension, kO2Extension});
     sortLines(lines);
     writeLinesRaw(file, lines);
-    return static_cast<int>(before - lines.size());
+    return static_cast<int>(dropped);
 }
 
 OddsFile OddsFile::read(const fs::path& file, int recordSize)

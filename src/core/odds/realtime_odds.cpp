@@ -3,6 +3,7 @@
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/jv_result_text.h"
 #include "core/odds/odds_files.h"
+#include "core/odds/time_points.h"
 #include "core/store/day_store.h"
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
@@ -116,10 +117,7 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
                     std::vector<std::string> lines, std::string_view extension)
 {
     // A record of another race must never replace that race's series, nor name a file.
-    const size_t delivered = lines.size();
-    std::erase_if(
-        lines, [&](const std::string& line) { return RecordView(line).raceKeyText() != raceKey; });
-    const int dropped = static_cast<int>(delivered - lines.size());
+    const int dropped = static_cast<int>(dropOtherRaceLines(lines, raceKey));
     if (lines.empty())
         return dropped;
     // The service keeps a series and only adds to it: a read holding fewer announcements
@@ -130,10 +128,10 @@ int storeOddsSeries(const fs::path& appDir, std::string_view raceKey,
     const fs::path file = oddsFilePath(appDir, raceKey, extension);
     if (fs::exists(file)) {
         const int size = extension == kO1Extension ? kO1RecordSize : kO2RecordSize;
-        for (auto& stored : readOddsLines(file, size, nullptr, true)) {
-            // A damaged line whose key is not this race's could name the file: it goes.
-            if (RecordView(stored).raceKeyText() != raceKey)
-                continue;
+        // A damaged line whose key is not this race's could name the file: it goes.
+        std::vector<std::string> storedLines = readOddsLines(file, size, nullptr, true);
+        dropOtherRaceLines(storedLines, raceKey);
+        for (auto& stored : storedLines) {
             std::string time = OddsView(stored).announceTime();
             byTime[std::move(time)] = std::move(stored);
         }
@@ -237,12 +235,11 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
 
 } // namespace
 
-SokuhoOddsResult SokuhoOddsBtnClick(JvLink& jvLink, const fs::path& appDir,
-                                    std::string_view raRecord, OddsRecvLists& lists, Person& person,
-                                    const ErrorLogAppend& appendError,
-                                    const std::atomic<bool>* cancel)
+RaceOddsFetch fetchRaceOdds(JvLink& jvLink, const fs::path& appDir, std::string_view raRecord,
+                            OddsRecvLists& lists, Person& person, const ErrorLogAppend& appendError,
+                            const std::atomic<bool>* cancel)
 {
-    SokuhoOddsResult result;
+    RaceOddsFetch result;
     // A blank slot, or one whose key is not a number, holds no race.
     auto key = RaceKey::tryFromRecord(raRecord);
     if (!key || key->text().find_first_not_of('0') == std::string::npos)

@@ -96,7 +96,7 @@ enum class OddsRequestOutcome {
     Cancelled,  // the cancel flag ended the read; what was read merged into the file
 };
 
-struct SokuhoOddsResult
+struct RaceOddsFetch
 {
     bool ran = false; // the race slot holds a race: the caller re-runs its race selection
     OddsRequestOutcome o1 = OddsRequestOutcome::NotRun;
@@ -124,9 +124,9 @@ struct SokuhoOddsResult
 // A failed request does not stop the next one; a cancel does. File failures throw Error
 // after the request's final step. Returns what happened; when `ran`, the caller re-runs
 // the race selection (DatListClick) so the new time points are listed.
-SokuhoOddsResult SokuhoOddsBtnClick(JvLink& jvLink, const std::filesystem::path& appDir,
-                                    std::string_view raRecord, OddsRecvLists& lists, Person& person,
-                                    const ErrorLogAppend& appendError,
-                                    const std::atomic<bool>* cancel = nullptr);
+RaceOddsFetch fetchRaceOdds(JvLink& jvLink, const std::filesystem::path& appDir,
+                            std::string_view raRecord, OddsRecvLists& lists, Person& person,
+                            const ErrorLogAppend& appendError,
+                            const std::atomic<bool>* cancel = nullptr);
 
 } // namespace sorvantix

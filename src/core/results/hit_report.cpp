@@ -3,6 +3,7 @@
 #include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
 #include "core/text/cp932.h"
+#include "core/text/error.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
@@ -111,6 +112,30 @@ std::vector<std::string> replaceDayInHitLog(std::vector<std::string> log, std::s
     at = std::min(at, kept.size());
     kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at), dayLines.begin(), dayLines.end());
     return kept;
+}
+
+HitPage writeHitPage(const fs::path& hpUploadDir, const std::vector<std::string>& page,
+                     std::string_view firstSlotRa, std::string_view firstListedRa)
+{
+    fs::path file = hitPageFile(hpUploadDir, firstSlotRa);
+    if (file.empty())
+        file = hitPageFile(hpUploadDir, firstListedRa);
+    if (file.empty())
+        throw Error("的中ファイル名を決められません: レースの日付が不正です");
+    std::error_code ec;
+    fs::create_directories(hpUploadDir, ec);
+    if (ec || !fs::is_directory(hpUploadDir))
+        throw Error("フォルダを作成できません: " + hpUploadDir.string() +
+                    (ec ? ": " + ec.message() : std::string()));
+    HitPage written{file, fs::exists(file, ec)};
+    writeLinesRaw(file, page);
+    return written;
+}
+
+void writeHitLog(const fs::path& logFile, std::vector<std::string> storedLog,
+                 std::string_view yyyymmdd, const std::vector<std::string>& dayLines)
+{
+    writeLinesRaw(logFile, replaceDayInHitLog(std::move(storedLog), yyyymmdd, dayLines));
 }
 
 } // namespace sorvantix

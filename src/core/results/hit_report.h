@@ -83,4 +83,22 @@ std::vector<std::string> loadHitLog(const std::filesystem::path& file);
 std::vector<std::string> replaceDayInHitLog(std::vector<std::string> log, std::string_view yyyymmdd,
                                             const std::vector<std::string>& dayLines);
 
+// The page of a hit run, written.
+struct HitPage
+{
+    std::filesystem::path file; // <hpUploadDir>/TK<yyyymmdd>.txt
+    bool replaced = false;      // the day's page was there before (的中 then 穴的中)
+};
+// Writes the page lines (CP932, the title first) to the day's page file: the day of
+// `firstSlotRa` (race slot 0) names it, or, when that slot is blank, the day of
+// `firstListedRa`. Creates the folder. Throws Error when no day can name the file or
+// the folder or file cannot be written.
+HitPage writeHitPage(const std::filesystem::path& hpUploadDir, const std::vector<std::string>& page,
+                     std::string_view firstSlotRa, std::string_view firstListedRa);
+// Writes `storedLog` (as loadHitLog read it) back to `logFile` with the day's lines of
+// this run in place of the stored ones (replaceDayInHitLog). Throws Error when the
+// file cannot be written.
+void writeHitLog(const std::filesystem::path& logFile, std::vector<std::string> storedLog,
+                 std::string_view yyyymmdd, const std::vector<std::string>& dayLines);
+
 } // namespace sorvantix

@@ -16,11 +16,11 @@ namespace sorvantix {
 
 namespace fs = std::filesystem;
 
-KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const DayStore& store,
+DayResultsFetch fetchDayResults(JvLink& jvLink, const fs::path& appDir, const DayStore& store,
                                 int selectedRace, bool AutoResultMode, Person& person,
                                 const ErrorLogAppend& appendError, const std::atomic<bool>* cancel)
 {
-    KekkaGetResult result;
+    DayResultsFetch result;
     const RaView first(store.RaRecs[0]);
     const std::string key = first.yearText() + first.monthDayText();
     if (!DayName::fromDigits(key) || key == "00000000")
@@ -57,7 +57,7 @@ KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const fs::path& appDir, const Da
     return result;
 }
 
-PayoutImport HrReadBtnClick(const fs::path& appDir, const DayName& day, DayStore& store)
+PayoutImport importDayPayouts(const fs::path& appDir, const DayName& day, DayStore& store)
 {
     PayoutImport import;
     // The day loading reads the race cards exactly as the race list was built, so each

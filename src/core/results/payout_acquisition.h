@@ -15,7 +15,7 @@ class JvLink;
 class Person;
 struct DayName;
 
-struct KekkaGetResult
+struct DayResultsFetch
 {
     bool ran = false;         // a day is loaded: the caller runs the payout import next
     int openResult = 0;       // JVRTOpen("0B12") result
@@ -40,8 +40,8 @@ struct KekkaGetResult
 //   when it is no race) and CloseRealtimeCards; on success ReadRealtimeCards and
 //   CloseRealtimeCards; finally status "" and CloseRealtimeCards once more.
 // File failures throw Error after the final step. When `ran`, the caller runs
-// HrReadBtnClick (also after a failed open) to reload what the day files hold.
-KekkaGetResult KekkaGetBtnClick(JvLink& jvLink, const std::filesystem::path& appDir,
+// importDayPayouts (HrReadBtnClick; also after a failed open) to reload what the day files hold.
+DayResultsFetch fetchDayResults(JvLink& jvLink, const std::filesystem::path& appDir,
                                 const DayStore& store, int selectedRace, bool AutoResultMode,
                                 Person& person, const ErrorLogAppend& appendError,
                                 const std::atomic<bool>* cancel = nullptr);
@@ -57,7 +57,7 @@ struct PayoutImport
     std::vector<std::string> warnings;
 };
 
-// HrReadBtnClick ("払戻取込"): reloads the day's race cards and payouts into `store`.
+// The import of HrReadBtnClick ("払戻取込"): reloads the day's race cards and payouts into `store`.
 //  - .jvRA present: record i (1272 bytes, at most 36) into RaRecs slot i, the slot the
 //    race list points at, and runners k < registered runners (at most 18) from the
 //    venue's .jvSEr file, when it exists, into SeRecs; runner slots beyond keep what
@@ -67,7 +67,7 @@ struct PayoutImport
 //    without its race is dropped.
 // O1Recs and O2Recs (the loaded time point) are not touched. Throws Error when a file
 // cannot be read.
-PayoutImport HrReadBtnClick(const std::filesystem::path& appDir, const DayName& day,
+PayoutImport importDayPayouts(const std::filesystem::path& appDir, const DayName& day,
                             DayStore& store);
 
 // One race list item with what its payouts say, as the programs list them after

@@ -1,5 +1,6 @@
 #include "core/study/race_archive.h"
 
+#include "core/odds/time_points.h"
 #include "core/store/race_card_files.h"
 #include "core/store/race_key.h"
 #include "core/store/record_views.h"
@@ -204,10 +205,8 @@ RaceOddsSeries RaceOddsSeries::read(const ArchivedRace& race)
     auto own = [&race, &s](std::vector<std::string_view> lines, const fs::path& file) {
         // Lines of another race or without an announcement time are no time points.
         size_t before = lines.size();
-        std::erase_if(lines, [&race](std::string_view line) {
-            return RecordView(line).raceKeyText() != race.raceKey ||
-                   !isAnnouncement(timeKeyOf(line));
-        });
+        dropOtherRaceLines(lines, race.raceKey);
+        std::erase_if(lines, [](std::string_view line) { return !isAnnouncement(timeKeyOf(line)); });
         if (lines.size() != before)
             s.m_damage +=
                 format("%s: %d行は時刻のない発表または他のレースの発表です。",

@@ -14,4 +14,12 @@ public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A failure the person has been told of already (a box said it): the boundary that
+// catches it says nothing more.
+class AlreadyTold : public Error
+{
+public:
+    AlreadyTold() : Error("") {}
+};
+
 } // namespace sorvantix

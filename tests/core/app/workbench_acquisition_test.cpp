@@ -90,7 +90,7 @@ protected:
         }
         ASSERT_EQ(link.JVInit("SA730519/SD815207/Sorvantix/Ver.1.30"), 0);
         bench = std::make_unique<Workbench>(app, person, clock);
-        bench->connectJvLink(link, inbox.poster());
+        bench->connectJvLink(&link, inbox.poster());
         bench->MakeDataListBtnClick();
         bench->DateComboChange(0);
         ASSERT_EQ(bench->state().DatList.size(), 2u);
@@ -171,9 +171,9 @@ TEST_F(WorkbenchAcquisitionTest, RequestsNeedAQueueAndARace)
 
 TEST_F(WorkbenchAcquisitionTest, Timer2FetchesTheDueRaceAndItShowsItsTimePoints)
 {
-    AutoAcquisition& automatic = bench->autoAcquisition();
+    Workbench& automatic = *bench;
     ASSERT_TRUE(automatic.AutoOzCheckClick(true));
-    ASSERT_TRUE(automatic.controls().Timer2Enabled);
+    ASSERT_TRUE(automatic.autoControls().Timer2Enabled);
 
     // Race 1 is due at 09:35 (post 10:05 less 30), checked 5 minutes late.
     clock.set({2026, 11, 29, 9, 39, 0});
@@ -196,10 +196,10 @@ TEST_F(WorkbenchAcquisitionTest, Timer2FetchesTheDueRaceAndItShowsItsTimePoints)
 
 TEST_F(WorkbenchAcquisitionTest, Timer4FetchesTheResultsQuietly)
 {
-    ASSERT_TRUE(bench->autoAcquisition().controls().AutoResultTimerEnabled);
+    ASSERT_TRUE(bench->autoControls().AutoResultTimerEnabled);
     feed("0B12", "20261129", testing_cards::hr(kFirst.key).bytes());
     int beepsBefore = person.beeps;
-    EXPECT_TRUE(bench->autoAcquisition().Timer4Timer());
+    EXPECT_TRUE(bench->Timer4Timer());
     settle();
     const auto& s = bench->state();
     EXPECT_TRUE(s.store.HrMerged[static_cast<size_t>(s.DatList[0].slot)]);
@@ -209,7 +209,7 @@ TEST_F(WorkbenchAcquisitionTest, Timer4FetchesTheResultsQuietly)
 
     // A failed open is only logged, without a beep.
     fs::remove(dir.path() / "feed" / "0B12" / "20261129.jvd");
-    EXPECT_TRUE(bench->autoAcquisition().Timer4Timer());
+    EXPECT_TRUE(bench->Timer4Timer());
     settle();
     EXPECT_EQ(person.beeps, beepsBefore);
 }
@@ -267,7 +267,7 @@ TEST_F(WorkbenchAcquisitionTest, AQueuedRequestsMessagesComeAfterItsCompletion)
 {
     // The schedule fetch ends with a beep and "データ作成が完了しました。" raised on the
     // worker: they are shown once the completion has been handled, never before.
-    std::optional<TOddsSchejForm> form = bench->autoAcquisition().OzGetBtnClick();
+    std::optional<TOddsSchejForm> form = bench->OzGetBtnClick();
     ASSERT_TRUE(form);
     form->setChecked(0, true);
     std::optional<ScheduleFetch> fetch = form->fetchPlan(person);

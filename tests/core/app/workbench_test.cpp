@@ -151,7 +151,7 @@ TEST_F(WorkbenchTest, LoadingADayListsRacesAndComputesAcquisitionTimes)
     EXPECT_EQ(s.store.AutoOddsTime[1], "1510");
     EXPECT_EQ(s.store.AutoOddsTime[2], ""); // no race, no time
     EXPECT_TRUE(s.Since2005);
-    EXPECT_FALSE(wb.autoAcquisition().controls().AutoResultTimerEnabled); // the clock: 2026-12-01
+    EXPECT_FALSE(wb.autoControls().AutoResultTimerEnabled); // the clock: 2026-12-01
     EXPECT_EQ(s.UpDown1Max, 1);
     // No odds yet: the selection stops with the notice and no panel.
     EXPECT_EQ(s.Panel1Caption, "当レースはオッズが未取得です。");
@@ -166,8 +166,8 @@ TEST_F(WorkbenchTest, ResultTimerRunsOnlyOnTodaysDay)
     writeLinesText(app.iniFile(), {"[Time]", "AutoRdataGet=20"});
     Workbench& wb = open();
     wb.DateComboChange(0);
-    EXPECT_TRUE(wb.autoAcquisition().controls().AutoResultTimerEnabled);
-    EXPECT_EQ(wb.autoAcquisition().controls().AutoResultIntervalMinutes, 20);
+    EXPECT_TRUE(wb.autoControls().AutoResultTimerEnabled);
+    EXPECT_EQ(wb.autoControls().AutoResultIntervalMinutes, 20);
 }
 
 TEST_F(WorkbenchTest, SelectingARaceShowsTitlesAndPreselectsTheNearestTimePoint)
@@ -564,7 +564,7 @@ protected:
     void connect()
     {
         Workbench& wb = open();
-        wb.connectJvLink(jv, inbox.poster());
+        wb.connectJvLink(&jv, inbox.poster());
     }
     void settle()
     {
@@ -588,9 +588,9 @@ TEST_F(QueuedCardsTest, StoresTheCardsAndReportsTheListAsItGrows)
     events.view = [&](const GetDataFormView& v) {
         lines.insert(lines.end(), v.ListBox1.begin(), v.ListBox1.end());
     };
-    events.done = [&](CardRunOutcome o, int n) {
-        end = o;
-        stored = n;
+    events.done = [&](const Workbench::CardRun& run) {
+        end = run.outcome;
+        stored = run.stored;
     };
     ASSERT_NE(bench->requestCards({true, std::nullopt}, events), 0u);
     // The start message is shown on this thread before the run.
@@ -615,7 +615,7 @@ TEST_F(QueuedCardsTest, NormalDataChosenOnFirstUseOpensWithOptionOne)
     connect();
     std::optional<CardRunOutcome> end;
     Workbench::CardEvents events;
-    events.done = [&](CardRunOutcome o, int) { end = o; };
+    events.done = [&](const Workbench::CardRun& run) { end = run.outcome; };
     ASSERT_NE(bench->requestCards({false, std::nullopt}, events), 0u);
     settle();
     ASSERT_TRUE(end);
@@ -637,7 +637,7 @@ TEST_F(QueuedCardsTest, CancelStopsTheDownloadAndClosesTheStream)
             EXPECT_TRUE(bench->cancelCards().isDone());
         }
     };
-    events.done = [&](CardRunOutcome o, int) { end = o; };
+    events.done = [&](const Workbench::CardRun& run) { end = run.outcome; };
     ASSERT_NE(bench->requestCards({}, events), 0u);
     settle();
     ASSERT_TRUE(end);
@@ -677,14 +677,6 @@ TEST_F(WorkbenchTest, FailuresThatUsedToPassAsSuccess)
     ASSERT_EQ(wb.batchRows().size(), 1u);
     EXPECT_FALSE(wb.batchRows()[0].analysed);
     EXPECT_TRUE(wb.batchRows()[0].marks.suisho.empty());
-
-    // A results feed of damaged records only: nothing stored, and said so.
-    test::ScriptedJvLink jv;
-    std::string hr = testing_cards::hr(kRace11.key).bytes();
-    jv.queueRecord(hr.substr(0, 300));
-    jv.queueRead(jv::kReadEnd);
-    Outcome fetched = wb.KekkaGetBtnClick(jv);
-    EXPECT_TRUE(fetched.failed());
 }
 
 TEST_F(WorkbenchTest, FormCreatePreparesTheFolderTheLogAndTheDayList)
@@ -707,6 +699,25 @@ TEST_F(WorkbenchTest, FormCreatePreparesTheFolderTheLogAndTheDayList)
     EXPECT_EQ(person.messages.size(), 1u);
     EXPECT_TRUE(broken.MakeDataListBtnClick().isDone());
     EXPECT_EQ(broken.state().DateCombo.size(), 1u);
+}
+
+TEST_F(QueuedCardsTest, AResultsFeedOfDamagedRecordsOnlyStoresNothingAndFails)
+{
+    storeRace(kRace11);
+    std::string hr = testing_cards::hr(kRace11.key).bytes();
+    jv.queueRecord(hr.substr(0, 300));
+    jv.queueRead(jv::kReadEnd);
+    connect();
+    bench->DateComboChange(0); // the race has no odds: the day loads all the same
+    ASSERT_EQ(bench->state().DateComboIndex, 0);
+    ASSERT_NE(bench->KekkaGetBtnClick(), 0u);
+    settle();
+    const DayResultsFetch& fetched = bench->lastResultsFetch();
+    EXPECT_TRUE(fetched.ran);
+    EXPECT_EQ(fetched.read.stored, 0);
+    EXPECT_GT(fetched.read.refused, 0);
+    EXPECT_FALSE(fetched.complete());
+    EXPECT_FALSE(bench->state().store.HrMerged[static_cast<size_t>(bench->state().SelectedRace)]);
 }
 
 } // namespace

@@ -57,9 +57,9 @@ struct OddsRun
     {
     }
 
-    SokuhoOddsResult run(const std::atomic<bool>* cancel = nullptr, JvLink* link = nullptr)
+    RaceOddsFetch run(const std::atomic<bool>* cancel = nullptr, JvLink* link = nullptr)
     {
-        return SokuhoOddsBtnClick(
+        return fetchRaceOdds(
             link != nullptr ? *link : jv, app.path(), ra(kKey).bytes(), lists, person,
             [this](const std::string& m) { log.append(m); }, cancel);
     }
@@ -194,7 +194,7 @@ TEST(SokuhoOdds, BlankSlotDoesNothing)
 {
     OddsRun r("odds-blank");
     OddsRecvLists lists;
-    auto result = SokuhoOddsBtnClick(r.jv, r.app.path(), DayStore().RaRecs[0], lists, r.person,
+    auto result = fetchRaceOdds(r.jv, r.app.path(), DayStore().RaRecs[0], lists, r.person,
                                      [](const std::string&) {});
     EXPECT_FALSE(result.ran);
     EXPECT_TRUE(r.jv.calls.empty());

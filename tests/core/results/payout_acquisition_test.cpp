@@ -42,9 +42,9 @@ struct ResultsDay
         store = loadDay(app.path(), kDay, DayStore()).store;
     }
 
-    KekkaGetResult get(bool autoMode = false, JvLink* link = nullptr)
+    DayResultsFetch get(bool autoMode = false, JvLink* link = nullptr)
     {
-        return KekkaGetBtnClick(link != nullptr ? *link : jv, app.path(), store, 1, autoMode,
+        return fetchDayResults(link != nullptr ? *link : jv, app.path(), store, 1, autoMode,
                                 person, [this](const std::string& m) { log.append(m); });
     }
 
@@ -109,7 +109,7 @@ TEST(KekkaGet, MergesTheDaysResultsByTheRealtimeRules)
         if (i == 3)
             d.jv.queueRead(jv::kReadFileSwitch);
     }
-    KekkaGetResult r = d.get();
+    DayResultsFetch r = d.get();
     EXPECT_TRUE(r.ran);
     EXPECT_EQ(r.read.stored, 5);
     EXPECT_EQ(r.read.dropped, 2);
@@ -132,7 +132,7 @@ TEST_P(KekkaGetFailureTest, FailedOpenIsLoggedUnderTheSelectedRace)
     const bool autoMode = GetParam();
     ResultsDay d("kekka-openfail");
     d.jv.rtOpenResults = {jv::kServerMaintenance};
-    KekkaGetResult r = d.get(autoMode);
+    DayResultsFetch r = d.get(autoMode);
     EXPECT_TRUE(r.ran); // the payout import still runs
     EXPECT_EQ(r.openResult, jv::kServerMaintenance);
     const std::string label = "東京 2R:払戻データ取得エラー：サーバーがメンテナンス中です。(-504)";
@@ -152,7 +152,7 @@ TEST_P(KekkaGetFailureTest, ReadErrorKeepsWhatWasMergedAndIsLoggedWithoutABeep)
     d.jv.queueRead(jv::kDownloadFailed);
     d.jv.queueRecord(records[3]);
     d.jv.closeResults = {0, -1};
-    KekkaGetResult r = d.get(autoMode);
+    DayResultsFetch r = d.get(autoMode);
     EXPECT_EQ(r.read.readEnd, jv::kDownloadFailed);
     EXPECT_EQ(snapshot(d.app.path() / "Data"), d.expected({records[2]}));
     EXPECT_EQ(
@@ -176,7 +176,7 @@ TEST(KekkaGet, RecordsOfAnotherDayNeverChangeThatDaysFiles)
     const auto before = snapshot(d.app.path() / "Data");
     d.jv.queueRecord(hr(key(1, 5, otherDay), "7").bytes());
     d.jv.queueRecord(ra(key(1, 5, otherDay), "7").bytes());
-    KekkaGetResult r = d.get();
+    DayResultsFetch r = d.get();
     EXPECT_EQ(r.read.stored, 0);
     EXPECT_EQ(r.read.otherDay, 2);
     EXPECT_FALSE(r.complete());
@@ -191,7 +191,7 @@ TEST(KekkaGet, DamagedRecordsAreCountedInOneLogLine)
     d.jv.queueRecord(shortHr);
     d.jv.queueRecord(shortHr);
     d.jv.queueRecord(hr(key(3)).bytes());
-    KekkaGetResult r = d.get();
+    DayResultsFetch r = d.get();
     EXPECT_EQ(r.read.refused, 2);
     EXPECT_EQ(r.read.stored, 1);
     ASSERT_EQ(d.logLines().size(), 1u);
@@ -199,7 +199,7 @@ TEST(KekkaGet, DamagedRecordsAreCountedInOneLogLine)
               std::string::npos);
 }
 
-TEST(HrReadBtnClick, ReloadsCardsAndMergesPayoutsByRaceKey)
+TEST(ImportDayPayouts, ReloadsCardsAndMergesPayoutsByRaceKey)
 {
     ResultsDay d("hrread");
     const std::string odds(kO1RecordLength, 'o');
@@ -213,7 +213,7 @@ TEST(HrReadBtnClick, ReloadsCardsAndMergesPayoutsByRaceKey)
     storeCardRecord(d.app.path(), records[3], CardWriter::Realtime);
     storeCardRecord(d.app.path(), hr(key(9)).bytes(), CardWriter::Realtime); // no such race
 
-    PayoutImport import = HrReadBtnClick(d.app.path(), kDay, d.store);
+    PayoutImport import = importDayPayouts(d.app.path(), kDay, d.store);
     EXPECT_TRUE(import.raFileFound);
     EXPECT_TRUE(import.hrFileFound);
     EXPECT_EQ(import.raceCount, 3);
@@ -230,11 +230,11 @@ TEST(HrReadBtnClick, ReloadsCardsAndMergesPayoutsByRaceKey)
     EXPECT_EQ(d.store.SeRecs[0][17], "kept");
 }
 
-TEST(HrReadBtnClick, WithoutAPayoutFileKeepsThePayoutSlots)
+TEST(ImportDayPayouts, WithoutAPayoutFileKeepsThePayoutSlots)
 {
     ResultsDay d("hrread-nohr");
     d.store.HrRecs[0] = "earlier";
-    PayoutImport import = HrReadBtnClick(d.app.path(), kDay, d.store);
+    PayoutImport import = importDayPayouts(d.app.path(), kDay, d.store);
     EXPECT_FALSE(import.hrFileFound);
     EXPECT_EQ(d.store.HrRecs[0], "earlier");
 }
@@ -251,11 +251,11 @@ TEST(KekkaGetReplay, MergesTheFeedDayByteForByte)
     fs::create_directories(d.app.path() / "feed" / "0B12");
     writeFileAtomic(d.app.path() / "feed" / "0B12" / "20240602.jvd", feed);
 
-    KekkaGetResult r = d.get(false, &link);
+    DayResultsFetch r = d.get(false, &link);
     EXPECT_EQ(r.openResult, 0);
     EXPECT_EQ(snapshot(d.app.path() / "Data"), d.expected(records));
     EXPECT_TRUE(d.logLines().empty());
-    PayoutImport import = HrReadBtnClick(d.app.path(), kDay, d.store);
+    PayoutImport import = importDayPayouts(d.app.path(), kDay, d.store);
     EXPECT_TRUE(d.store.HrMerged[1] && d.store.HrMerged[2]);
     EXPECT_TRUE(import.warnings.empty());
 }

@@ -1,0 +1,237 @@
+#include "core/app/workbench.h"
+#include "core/present/clipboard_text.h"
+#include "core/store/race_key.h"
+#include "core/store/record_views.h"
+#include "core/text/cp932.h"
+#include "core/text/field.h"
+#include "core/text/folder_lock.h"
+#include "core/text/format.h"
+
+#include <algorithm>
+#include <span>
+
+// The Workbench's reports: the batch, the hit report, the printed page, the sort, the
+// copy text and the lists the programs print.
+
+namespace sorvantix {
+
+namespace fs = std::filesystem;
+
+Outcome Workbench::M1Click()
+{
+    return m_boundary.run("M1Click", [&] {
+        WorkbenchState& s = m_state;
+        std::string day =
+            s.DateComboIndex >= 0 ? s.DateCombo[static_cast<size_t>(s.DateComboIndex)] : "";
+        if (trimmed(day).empty())
+            return m_boundary.fail("データを読み込んでください。");
+        s.ShowAnalysisPanel = false;
+        int failed = 0;
+        const int races = static_cast<int>(s.DatList.size());
+        m_batchAnalysed.assign(static_cast<size_t>(races), false);
+        {
+            struct BatchFlag
+            {
+                bool& on;
+                ~BatchFlag() { on = false; }
+            } flag{m_inBatch = true};
+            for (int i = 0; i < races; ++i) {
+                const bool analysed = DatListClick(i).isDone();
+                m_batchAnalysed[static_cast<size_t>(i)] = analysed;
+                failed += analysed ? 0 : 1;
+            }
+        }
+        s.ShowAnalysisPanel = true;
+        DatListClick(0);
+        if (races > 0 && failed == races)
+            return Outcome::failure(format("%dレースのどれも分析できませんでした", races));
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
+{
+    return m_boundary.run("TekiAnaBtnClick", [&] {
+        WorkbenchState& s = m_state;
+        m_hitRun = {};
+        if (s.DateComboIndex < 0 || s.DatList.empty())
+            return Outcome::nothingToDo("データを読み込んでください。");
+        const fs::path dir = m_appDir.hpUploadDir();
+        const fs::path logFile = hitLogFile(dir);
+        // A recommended-horse file that cannot be read or written would drop its venue's
+        // races from the page: nothing is written then.
+        std::vector<std::string> listed;
+        for (const auto& item : s.DatList)
+            listed.push_back(s.store.RaRecs.at(static_cast<size_t>(item.slot)));
+        requireUsableSuishoFiles(m_appDir.suishoDir(), listed);
+        // One run holds the folder: the log is read and written back whole.
+        WriteLock lock;
+        HitLines lines;
+        lines.page.push_back(toCp932(kHitPageTitle));
+        const std::vector<std::string> storedLog = loadHitLog(logFile);
+        for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i) {
+            // A race that could not be analysed still holds the race before's bets and
+            // results: it has no hits of its own.
+            if (!DatListClick(i).isDone()) {
+                ++m_hitRun.skippedRaces;
+                continue;
+            }
+            const AnalysisState& a = s.analysis;
+            RaceBets bets{std::span(a.KaiRenHon).subspan(1), std::span(a.KaiRenChuAna).subspan(1),
+                          std::span(a.KaiRenOoAna).subspan(1)};
+            collectRaceHits(selectedRa(), bets, s.results, sender, lines);
+        }
+        for (size_t i = 1; i < lines.page.size(); ++i)
+            m_hitRun.lines.push_back(fromCp932(lines.page[i]));
+        if (lines.page.size() <= 2)
+            return Outcome::nothingToDo(
+                format("的中が%zu件のため書き出しません", lines.page.size() - 1));
+
+        const HitPage page = writeHitPage(dir, lines.page, s.store.RaRecs[0], listed.front());
+        m_hitRun.pageReplaced = page.replaced;
+        m_hitRun.pageFile = page.file;
+        m_person.openFile(page.file);
+        std::string clipboard;
+        for (const auto& line : lines.page)
+            clipboard += fromCp932(line) + "\r\n";
+        m_person.setClipboardText(clipboard);
+        // A rerun of the day replaces its lines in the log instead of adding them again.
+        writeHitLog(logFile, storedLog, page.file.stem().string().substr(2), lines.log);
+        m_hitRun.logFile = logFile;
+        m_hitRun.written = true;
+        if (m_hitRun.pageReplaced)
+            setStatus(page.file.filename().string() + " を置き換えました");
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::P1Click(PrintPage& page)
+{
+    return m_boundary.run("P1Click", [&] {
+        const WorkbenchState& s = m_state;
+        AnalysisPageInput input;
+        input.TitleLabel1 = s.title.TitleLabel1;
+        input.TitleLabel2 = s.title.TitleLabel2;
+        input.TitleLabel3 = s.title.TitleLabel3;
+        input.TitleLabel4 = s.title.TitleLabel4;
+        input.StringGrid1 = &s.display.StringGrid1;
+        input.StringGrid5 = &s.display.StringGrid5;
+        input.results = &s.results;
+        input.analysis = &s.analysis;
+        input.odds = &s.odds;
+        input.KasenRatePercent = s.display.KasenRate;
+        input.analysisShown = s.Panel3Visible && s.DatListIndex >= 0;
+        if (input.analysisShown) {
+            const RaView ra(selectedRa());
+            input.venueCode = ra.venue();
+            input.raceNumber = ra.raceNo().value_or(0);
+            input.runners = ra.registered();
+        }
+        if (auto refusal = analysisPageRefusal(input))
+            return m_boundary.fail(*refusal);
+        page = buildAnalysisPage(input);
+        return Outcome::done();
+    });
+}
+
+Outcome Workbench::SpeedButton1Click(SortButton button)
+{
+    return m_boundary.run("SpeedButton1Click", [&] {
+        m_state.pressedSort = button;
+        sortAnalysisTable(m_state.display.StringGrid1, button);
+        return Outcome::done();
+    });
+}
+
+std::string Workbench::ClipBtn1Click(std::string_view tabCaption) const
+{
+    const AnalysisDisplay& d = m_state.display;
+    const TextGrid* grids[] = {&d.StringGrid1, &d.StringGrid1, &d.StringGrid2,
+                               &d.StringGrid3, &d.StringGrid4, &d.StringGrid5};
+    int n = clipboardGridNumber(tabCaption);
+    const TextGrid* grid = (n >= 1 && n <= 5) ? grids[n] : &d.StringGrid1;
+    return clipboardText(m_state.title.TitleLabel1, *grid);
+}
+
+Outcome Workbench::selectDay(const std::string& dayName)
+{
+    auto it = std::find(m_state.DateCombo.begin(), m_state.DateCombo.end(), dayName);
+    if (it == m_state.DateCombo.end())
+        return Outcome::nothingToDo("データがありません: " + dayName);
+    return DateComboChange(static_cast<int>(it - m_state.DateCombo.begin()));
+}
+
+int Workbench::raceIndexOf(std::string_view raceKey) const
+{
+    for (size_t i = 0; i < m_state.DatList.size(); ++i) {
+        const RaView ra(m_state.store.RaRecs.at(static_cast<size_t>(m_state.DatList[i].slot)));
+        if (ra.raceKeyText() == raceKey)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<RaceListRow> Workbench::raceListRows() const
+{
+    auto hhmm = [](std::string_view text) -> std::string {
+        if (text.size() < 4 || trimmed(text).empty())
+            return "";
+        return std::string(text.substr(0, 2)) + ":" + std::string(text.substr(2, 2));
+    };
+    std::vector<RaceListRow> rows;
+    for (const auto& item : m_state.DatList) {
+        const size_t slot = static_cast<size_t>(item.slot);
+        const RaView ra(m_state.store.RaRecs.at(slot));
+        rows.push_back({item.text, fromCp932(ra.raceKeyText()), hhmm(ra.postTime()),
+                        hhmm(m_state.store.AutoOddsTime.at(slot)), item.slot});
+    }
+    return rows;
+}
+
+std::vector<Workbench::BatchRow> Workbench::batchRows() const
+{
+    std::vector<BatchRow> rows;
+    for (size_t i = 0; i < m_state.DatList.size(); ++i) {
+        const auto& item = m_state.DatList[i];
+        const RaView ra(m_state.store.RaRecs.at(static_cast<size_t>(item.slot)));
+        BatchRow row{item.text, i < m_batchAnalysed.size() && m_batchAnalysed[i], {}};
+        if (!row.analysed) {
+            rows.push_back(std::move(row));
+            continue;
+        }
+        if (auto key = ra.raceKey())
+            row.marks = readSuishoMarks(
+                suishoFilePath(m_appDir.suishoDir(), key->dayName(), key->venue()), key->raceNo());
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string Workbench::raceKeyOfItem(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(m_state.DatList.size()))
+        return "";
+    return RaView(m_state.store.RaRecs.at(
+                      static_cast<size_t>(m_state.DatList[static_cast<size_t>(index)].slot)))
+        .raceKeyText();
+}
+
+std::optional<std::string> Workbench::selectedRaceRecord() const
+{
+    if (m_state.DatListIndex < 0)
+        return std::nullopt;
+    return selectedRa();
+}
+
+int Workbench::selectedRunners() const
+{
+    const auto ra = selectedRaceRecord();
+    return ra ? RaView(*ra).registered() : 0;
+}
+
+std::vector<PayoutSummaryRow> Workbench::payoutRows() const
+{
+    return payoutSummary(m_state.store, m_state.DatList);
+}
+
+} // namespace sorvantix
