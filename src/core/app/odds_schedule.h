@@ -156,7 +156,7 @@ enum class ScheduleFetchEnd {
 
 // The requests of one press of "ｵｯｽﾞを今すぐ取得", with the window's two record lists.
 // A value: it can be moved into a queued request and run on its thread, reporting
-// through `progress` and `person` (a RelayPerson there).
+// through `progress` and `person` (a RequestMessages there).
 class ScheduleFetch
 {
 public:

@@ -33,36 +33,6 @@ void Progress::post(std::function<void()> call)
     m_post(std::move(call));
 }
 
-void RelayPerson::beep()
-{
-    m_progress.post([&target = m_target] { target.beep(); });
-}
-
-void RelayPerson::information(const std::string& text)
-{
-    m_progress.post([&target = m_target, text] { target.information(text); });
-}
-
-bool RelayPerson::question(const std::string& text)
-{
-    throw std::logic_error("a queued request cannot ask: " + text);
-}
-
-void RelayPerson::status(const std::string& text)
-{
-    m_progress.post([&target = m_target, text] { target.status(text); });
-}
-
-void RelayPerson::setClipboardText(const std::string&)
-{
-    throw std::logic_error("a queued request cannot use the clipboard");
-}
-
-void RelayPerson::openFile(const std::filesystem::path& file)
-{
-    throw std::logic_error("a queued request cannot open " + file.string());
-}
-
 RequestQueue::RequestQueue(PostToOwner post) : m_post(std::move(post)), m_worker([this] { run(); })
 {
 }

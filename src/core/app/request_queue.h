@@ -68,27 +68,6 @@ private:
     RequestEvents m_events;
 };
 
-// A Person for code that runs inside a request: beeps, information boxes and status
-// texts go to `target` on the owner's thread, in order, without waiting for them.
-// A queued request cannot wait for an answer, so question() throws std::logic_error.
-class RelayPerson : public Person
-{
-public:
-    RelayPerson(Progress& progress, Person& target) : m_progress(progress), m_target(target) {}
-
-    void beep() override;
-    void information(const std::string& text) override;
-    bool question(const std::string& text) override;
-    void status(const std::string& text) override;
-    // Requests never publish: both throw std::logic_error.
-    void setClipboardText(const std::string& text) override;
-    void openFile(const std::filesystem::path& file) override;
-
-private:
-    Progress& m_progress;
-    Person& m_target;
-};
-
 // JV-Link requests, run one at a time, in the order submitted, on a worker thread the
 // queue owns. A request submitted while another runs waits for its turn; none is
 // refused because another is open. Reports and the outcome reach the owner through the

@@ -1,3 +1,4 @@
+#include "core/app/operation_boundary.h"
 #include "core/app/recording_person.h"
 #include "core/app/request_queue.h"
 
@@ -182,15 +183,22 @@ TEST(RequestQueueTest, ReportsRunOnTheOwnersThreadInOrder)
         done = true;
     };
     test::RecordingPerson person;
+    // The request's beeps and boxes are kept and shown on the owner's thread at its end.
+    auto messages = std::make_shared<RequestMessages>();
+    events.done = [&, done = events.done](const RequestOutcome& o) {
+        done(o);
+        EXPECT_EQ(person.beeps, 0);
+        messages->showTo(person);
+    };
     queue.submit(
         "odds",
         [&](Progress& progress, const std::atomic<bool>&) {
             worker = std::this_thread::get_id();
-            progress.status("中山11オッズ取得中");
+            messages->bind(progress);
+            messages->status("中山11オッズ取得中");
             progress.progress(1, 2);
-            RelayPerson relay(progress, person);
-            relay.beep();
-            relay.information("JVReadエラー:");
+            messages->beep();
+            messages->information("JVReadエラー:");
             progress.status("");
         },
         events);
@@ -216,8 +224,8 @@ TEST(RequestQueueTest, AFailingRequestIsReportedAndTheQueueGoesOn)
     queue.submit(
         "ask",
         [](Progress& progress, const std::atomic<bool>&) {
-            test::RecordingPerson target;
-            RelayPerson relay(progress, target);
+            RequestMessages relay;
+            relay.bind(progress);
             relay.question("続けますか？");
         },
         rec.events());

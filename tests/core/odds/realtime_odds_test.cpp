@@ -195,7 +195,7 @@ TEST(SokuhoOdds, BlankSlotDoesNothing)
     OddsRun r("odds-blank");
     OddsRecvLists lists;
     auto result = fetchRaceOdds(r.jv, r.app.path(), DayStore().RaRecs[0], lists, r.person,
-                                     [](const std::string&) {});
+                                [](const std::string&) {});
     EXPECT_FALSE(result.ran);
     EXPECT_TRUE(r.jv.calls.empty());
     EXPECT_TRUE(r.person.statuses.empty());
