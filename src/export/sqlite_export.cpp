@@ -551,4 +551,13 @@ ExportCounts exportToSqlite(const fs::path& appRoot, const fs::path& database,
     return counts;
 }
 
+std::string exportSummary(const std::filesystem::path& file, const ExportCounts& n)
+{
+    return format("書き出しました: %s\n%d日、新しい発表 %d（単勝 %lld 行、馬連 %lld "
+                  "行、分析 %lld 行）、レース・出走馬・払戻の更新 %d 行。%s",
+                  file.string().c_str(), n.days, n.snapshots, n.oddsWin, n.oddsQuinella, n.analysis,
+                  n.races + n.runners + n.payouts,
+                  n.warnings.empty() ? "" : ("\n注意: " + n.warnings.front()).c_str());
+}
+
 } // namespace sorvantix

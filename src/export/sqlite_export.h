@@ -51,4 +51,8 @@ ExportCounts exportToSqlite(const std::filesystem::path& appRoot,
                             const ExportProgress& progress = {},
                             const std::atomic<bool>* cancel = nullptr);
 
+// The window's message after an export to `file`: what was written, and the first
+// warning when there was one.
+std::string exportSummary(const std::filesystem::path& file, const ExportCounts& counts);
+
 } // namespace sorvantix

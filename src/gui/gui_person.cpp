@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -139,6 +140,12 @@ void GuiPerson::openFile(const std::filesystem::path& file)
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+}
+
+void LabelPerson::information(const std::string& text)
+{
+    if (m_label)
+        m_label->setText(qs(text));
 }
 
 } // namespace sorvantix::gui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/operation_boundary.h"
 #include "core/text/person.h"
 
 #include <QPointer>
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+class QLabel;
 
 namespace sorvantix::gui {
 
@@ -37,19 +40,30 @@ private:
                                                 const QString&);
 };
 
-// Runs a slot's work; what it throws (a settings file that cannot be written, say) is
-// shown to the person instead of leaving through the event loop. False when it threw.
+// Runs a slot's work at the one boundary (runGuarded): what it throws (a settings file
+// that cannot be written, say) is shown to the person instead of leaving through the
+// event loop. False when it threw.
 template <class F> bool guarded(Person& person, F&& work)
 {
-    try {
-        work();
-        return true;
-    } catch (const std::exception& e) {
-        person.beep();
-        person.information(e.what());
-        return false;
-    }
+    return !runGuarded(person, "window", [&] { work(); }).failed();
 }
+
+// The person of a view that says its failures in place (a tab's notes, a window's title
+// line) instead of in a box: information() sets the label's text, nothing else shows.
+class LabelPerson : public Person
+{
+public:
+    explicit LabelPerson(QLabel* label) : m_label(label) {}
+    void beep() override {}
+    void information(const std::string& text) override;
+    bool question(const std::string&) override { return false; }
+    void status(const std::string&) override {}
+    void setClipboardText(const std::string&) override {}
+    void openFile(const std::filesystem::path&) override {}
+
+private:
+    QLabel* m_label;
+};
 
 // A save-file dialog; through the seam while it is active. Empty when cancelled.
 std::filesystem::path chooseSaveFile(QWidget* parent, const QString& caption,

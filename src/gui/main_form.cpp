@@ -23,6 +23,7 @@
 #include "gui/study_forms.h"
 #include "gui/suisho_list_form.h"
 #include "gui/suisho_set_form.h"
+#include "gui/task_progress.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -640,15 +641,9 @@ void TMainForm::refresh(Parts parts)
     if (parts.has(Part::TimeList) || parts.has(Part::RaceList) || parts.has(Part::Odds))
         m_flowTab->reload();
     if (parts.has(Part::Alerts) && !m_wb.lastAlerts().empty()) {
-        const auto& alerts = m_wb.lastAlerts();
-        QString body;
-        for (size_t i = 0; i < alerts.size() && i < 5; ++i)
-            body += (i ? QStringLiteral("\n") : QString()) + qs(alerts[i].text());
-        if (alerts.size() > 5)
-            body += qs(format("\nほか %zu件（アラートログ）", alerts.size() - 5));
-        statusBar()->showMessage(
-            qs(format("アラート %zu件: ", alerts.size()) + alerts.back().text()));
-        m_lastNotification = notifyDesktop(this, qs("Sorvantix アラート"), body);
+        const AlertAnnouncement a = alertAnnouncement(m_wb.lastAlerts());
+        statusBar()->showMessage(qs(a.statusLine));
+        m_lastNotification = notifyDesktop(this, qs("Sorvantix アラート"), qs(a.body));
     }
 }
 
@@ -683,21 +678,21 @@ void TMainForm::ExportItemClick()
         ExportOptions options;
         options.paramSetName = set.name;
         options.params = set.params;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        ExportCounts n;
-        try {
-            n = exportToSqlite(m_wb.appDir().root(), file, options);
-        } catch (...) {
-            QApplication::restoreOverrideCursor();
-            throw;
-        }
-        QApplication::restoreOverrideCursor();
-        m_person.information(
-            format("書き出しました: %s\n%d日、新しい発表 %d（単勝 %lld 行、馬連 %lld "
-                   "行、分析 %lld 行）、レース・出走馬・払戻の更新 %d 行。%s",
-                   file.string().c_str(), n.days, n.snapshots, n.oddsWin, n.oddsQuinella,
-                   n.analysis, n.races + n.runners + n.payouts,
-                   n.warnings.empty() ? "" : ("\n注意: " + n.warnings.front()).c_str()));
+        // On the queue: the window repaints, the bar moves and 中止 stops it (the
+        // database is left as it was).
+        auto counts = std::make_shared<ExportCounts>();
+        AcquisitionRequests::TaskWork work = [counts, root = m_wb.appDir().root(), file,
+                                              options](Progress& progress,
+                                                       const std::atomic<bool>& cancel) {
+            *counts = exportToSqlite(
+                root, file, options,
+                [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
+        };
+        runLongTask(this, m_wb, m_person, "SQLiteへ書き出し", qs("書き出しています…"),
+                    std::move(work), [this, counts, file](RequestOutcome::End end) {
+                        if (end == RequestOutcome::End::Completed)
+                            m_person.information(exportSummary(file, *counts));
+                    });
     });
 }
 

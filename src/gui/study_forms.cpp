@@ -8,6 +8,7 @@
 #include "core/text/format.h"
 #include "gui/gui_person.h"
 #include "gui/qt_text.h"
+#include "gui/task_progress.h"
 
 #include <QApplication>
 #include <QChart>
@@ -26,6 +27,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -124,7 +126,8 @@ void FlowTab::reload()
     m_race = m_wb.raceOfItem(m_wb.state().DatListIndex);
     m_from->clear();
     m_to->clear();
-    try {
+    LabelPerson notes(m_notes);
+    runGuarded(notes, "FlowTab", [&] {
         if (m_race) {
             const RaceOddsSeries series = RaceOddsSeries::read(*m_race);
             for (const auto& key : series.timeKeys()) {
@@ -132,28 +135,11 @@ void FlowTab::reload()
                 m_to->addItem(timeItem(key), qs(key));
             }
             // By default the last hour of the market.
-            const int last = m_to->count() - 1;
-            int first = 0;
-            if (last > 0) {
-                const std::string lastKey = series.timeKeys().back();
-                const int lastMinute =
-                    std::stoi(lastKey.substr(4, 2)) * 60 + std::stoi(lastKey.substr(6, 2));
-                for (int k = last - 1; k >= 0; --k) {
-                    const std::string& key = series.timeKeys()[static_cast<size_t>(k)];
-                    if (key.substr(0, 4) != lastKey.substr(0, 4) ||
-                        lastMinute -
-                                (std::stoi(key.substr(4, 2)) * 60 + std::stoi(key.substr(6, 2))) >
-                            60)
-                        break;
-                    first = k;
-                }
-            }
+            const auto [first, last] = defaultFlowWindow(series.timeKeys());
             m_from->setCurrentIndex(first);
             m_to->setCurrentIndex(last);
         }
-    } catch (const std::exception& e) {
-        m_notes->setText(qs(e.what()));
-    }
+    });
     m_updating = false;
     FlowComboChange();
 }
@@ -173,7 +159,8 @@ void FlowTab::FlowComboChange()
         m_notes->setText(qs("前の発表を左に選んでください。"));
         return;
     }
-    try {
+    LabelPerson failures(m_notes);
+    runGuarded(failures, "FlowTab", [&] {
         const RaceOddsSeries series = RaceOddsSeries::read(*m_race);
         const MoneyFlow f = moneyFlow(series.at(static_cast<size_t>(m_from->currentIndex())),
                                       series.at(static_cast<size_t>(m_to->currentIndex())));
@@ -211,9 +198,7 @@ void FlowTab::FlowComboChange()
         for (const auto& n : f.notes)
             notes += QStringLiteral("\n") + qs(n);
         m_notes->setText(notes);
-    } catch (const std::exception& e) {
-        m_notes->setText(qs(e.what()));
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -269,7 +254,8 @@ void TBoardForm::rebuild()
         m_title->setText(qs("ﾃﾞｰﾀを読み込んでください。"));
         return;
     }
-    try {
+    LabelPerson title(m_title);
+    runGuarded(title, "TBoardForm", [&] {
         const ParamSet set = activeParamSet(m_wb.ini(), m_wb.appDir().userSetFile());
         const RaceBoard board = buildRaceBoard(m_wb.appDir().root(), *day, set.params);
         m_title->setText(qs(day->text() + "  推奨馬設定: " + set.name));
@@ -314,9 +300,7 @@ void TBoardForm::rebuild()
             }
         }
         m_grid->setVerticalHeaderLabels(venues);
-    } catch (const std::exception& e) {
-        m_title->setText(qs(e.what()));
-    }
+    });
 }
 
 void TBoardForm::BoardGridClick(int row, int column)
@@ -384,10 +368,10 @@ TBacktestForm::TBacktestForm(Workbench& workbench, Person& person, QWidget* pare
     sets->addWidget(new QLabel(qs("推奨馬設定（比べる組を選ぶ）:"), this));
     sets->addWidget(m_sets);
     top->addLayout(sets, 1);
-    auto* run = new QPushButton(qs("実行"), this);
-    run->setObjectName(QStringLiteral("RunBtn"));
-    connect(run, &QPushButton::clicked, this, &TBacktestForm::RunBtnClick);
-    top->addWidget(run, 0, Qt::AlignBottom);
+    m_run = new QPushButton(qs("実行"), this);
+    m_run->setObjectName(QStringLiteral("RunBtn"));
+    connect(m_run, &QPushButton::clicked, this, &TBacktestForm::RunBtnClick);
+    top->addWidget(m_run, 0, Qt::AlignBottom);
     layout->addLayout(top);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("SummaryLabel"));
@@ -432,17 +416,33 @@ void TBacktestForm::RunBtnClick()
             return c->currentIndex() < 0 ? std::optional<DayName>()
                                          : DayName::fromDigits(us(c->currentData().toString()));
         };
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        BacktestReport r;
-        try {
-            r = runBacktest(m_wb.appDir().root(), day(m_from), day(m_to), options);
-        } catch (...) {
-            QApplication::restoreOverrideCursor();
-            throw;
-        }
-        QApplication::restoreOverrideCursor();
-        r.warnings.insert(r.warnings.begin(), warnings.begin(), warnings.end());
-        show(r);
+        // On the queue: the window repaints, the bar moves and 中止 stops it.
+        auto report = std::make_shared<BacktestReport>();
+        AcquisitionRequests::TaskWork work =
+            [report, root = m_wb.appDir().root(), from = day(m_from), to = day(m_to),
+             options](Progress& progress, const std::atomic<bool>& cancel) {
+                *report = runBacktest(
+                    root, from, to, options,
+                    [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
+            };
+        QPointer<TBacktestForm> self(this);
+        m_run->setEnabled(false);
+        const bool queued = runLongTask(
+            this, m_wb, m_person, "検証", qs("検証しています…"), std::move(work),
+            [self, report, warnings](RequestOutcome::End end) {
+                if (!self)
+                    return;
+                self->m_run->setEnabled(true);
+                if (end == RequestOutcome::End::Failed)
+                    return;
+                report->warnings.insert(report->warnings.begin(), warnings.begin(), warnings.end());
+                if (end == RequestOutcome::End::Cancelled)
+                    report->warnings.insert(report->warnings.begin(),
+                                            "中止しました（途中までの集計です）");
+                self->show(*report);
+            });
+        if (!queued)
+            m_run->setEnabled(true);
     });
 }
 
@@ -593,7 +593,9 @@ QString notifyDesktop(QWidget* owner, const QString& title, const QString& body)
             return QStringLiteral("dbus");
     }
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        static QSystemTrayIcon* tray = nullptr;
+        // Guarded: the icon goes with the window that owns it, and a later window makes
+        // its own.
+        static QPointer<QSystemTrayIcon> tray;
         if (!tray) {
             tray = new QSystemTrayIcon(QApplication::windowIcon(), owner);
             tray->show();

@@ -11,6 +11,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QListWidget;
+class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
@@ -84,6 +85,7 @@ private:
     Workbench& m_wb;
     Person& m_person;
     BacktestReport m_report;
+    QPushButton* m_run = nullptr;
     QComboBox* m_from = nullptr;
     QComboBox* m_to = nullptr;
     QComboBox* m_decision = nullptr;

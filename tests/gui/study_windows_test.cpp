@@ -144,6 +144,9 @@ private slots:
         find<QComboBox>(*form, "DecisionCombo")->setCurrentIndex(2);
         find<QSpinBox>(*form, "MinutesEdit")->setValue(30);
         find<QPushButton>(*form, "RunBtn")->click();
+        // It runs on the queue: the button waits until the report is there.
+        QVERIFY(!find<QPushButton>(*form, "RunBtn")->isEnabled());
+        QTRY_VERIFY(find<QPushButton>(*form, "RunBtn")->isEnabled());
         // Races 1 and 11 have payouts; race 11 is decided at 15:00.
         QCOMPARE(form->report().raceKeys.size(), size_t{2});
         QCOMPARE(form->report().sets.at(0).races.at(1).timeKey, std::string("05161500"));
@@ -168,6 +171,22 @@ private slots:
         QVERIFY(s.singularPair);
         QVERIFY(!s.tokusho);
         QCOMPARE(s.paLevel, 1.75);
+    }
+
+    void exportRunsOnTheQueueAndSaysWhatItWrote()
+    {
+        test::TempDir dir;
+        auto app = studyDay(dir);
+        Program p(app->root().string(), &m_clock);
+        const std::filesystem::path file = dir.path() / "out.db";
+        MessageBoxSeam::setNextFileName(file);
+        p.window().ExportItemClick();
+        // The window is not held while the export runs: its answer comes afterwards.
+        QTRY_VERIFY(!MessageBoxSeam::shown().empty());
+        const std::string said = MessageBoxSeam::shown().back();
+        QVERIFY2(said.rfind("書き出しました: " + file.string(), 0) == 0, said.c_str());
+        QVERIFY(std::filesystem::exists(file));
+        QCOMPARE(p.workbench().pendingRequests(), 0);
     }
 };
 

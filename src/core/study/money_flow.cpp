@@ -5,6 +5,7 @@
 #include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
 #include "core/text/error.h"
+#include "core/text/field.h"
 #include "core/text/format.h"
 
 #include <algorithm>
@@ -221,6 +222,28 @@ std::string moneyFlowText(const MoneyFlow& f)
     for (const auto& n : f.notes)
         out += n + "\n";
     return out;
+}
+
+std::pair<int, int> defaultFlowWindow(const std::vector<std::string>& timeKeys)
+{
+    const int last = static_cast<int>(timeKeys.size()) - 1;
+    if (last <= 0)
+        return {0, last};
+    auto minuteOf = [](const std::string& key) {
+        return toIntDef(std::string_view(key).substr(4, 2), 0) * 60 +
+               toIntDef(std::string_view(key).substr(6, 2), 0);
+    };
+    const std::string& lastKey = timeKeys.back();
+    // Without an earlier announcement within the hour, the whole series.
+    int first = 0;
+    for (int k = last - 1; k >= 0; --k) {
+        const std::string& key = timeKeys[static_cast<size_t>(k)];
+        if (key.size() < 8 || lastKey.size() < 8 || key.substr(0, 4) != lastKey.substr(0, 4) ||
+            minuteOf(lastKey) - minuteOf(key) > 60)
+            break;
+        first = k;
+    }
+    return {first, last};
 }
 
 } // namespace sorvantix

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sorvantix {
@@ -57,5 +58,11 @@ MoneyFlow moneyFlow(const TimePointRecords& from, const TimePointRecords& to);
 // The flow as text for the terminal: pools, the runners, the marked pairs first and
 // then the twenty largest inflows, the notes.
 std::string moneyFlowText(const MoneyFlow& flow);
+
+// The window the money-flow tab opens on: the last hour of the market, as indexes
+// into the time keys (MMDDhhmm, sorted): from the earliest announcement of the last
+// one's day at most 60 minutes before it (the first of all when the one before the
+// last is older), to the last. {0, -1} without keys.
+std::pair<int, int> defaultFlowWindow(const std::vector<std::string>& timeKeys);
 
 } // namespace sorvantix

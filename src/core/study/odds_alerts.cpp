@@ -113,4 +113,17 @@ void appendAlertLog(const fs::path& appRoot, const DayName& day,
     writeLinesText(file, all);
 }
 
+AlertAnnouncement alertAnnouncement(const std::vector<OddsAlert>& alerts)
+{
+    AlertAnnouncement a;
+    if (alerts.empty())
+        return a;
+    for (size_t i = 0; i < alerts.size() && i < 5; ++i)
+        a.body += (i ? "\n" : "") + alerts[i].text();
+    if (alerts.size() > 5)
+        a.body += format("\nほか %zu件（アラートログ）", alerts.size() - 5);
+    a.statusLine = format("アラート %zu件: ", alerts.size()) + alerts.back().text();
+    return a;
+}
+
 } // namespace sorvantix

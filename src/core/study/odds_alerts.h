@@ -55,4 +55,14 @@ std::filesystem::path alertLogFile(const std::filesystem::path& appRoot, const D
 void appendAlertLog(const std::filesystem::path& appRoot, const DayName& day,
                     const std::vector<std::string>& lines);
 
+// How the window announces a batch of alerts: the status bar's line (the count and
+// the last alert) and the desktop notification's body (the first five, then how many
+// more are in the alert log).
+struct AlertAnnouncement
+{
+    std::string statusLine;
+    std::string body;
+};
+AlertAnnouncement alertAnnouncement(const std::vector<OddsAlert>& alerts);
+
 } // namespace sorvantix

@@ -206,7 +206,8 @@ RaceOddsSeries RaceOddsSeries::read(const ArchivedRace& race)
         // Lines of another race or without an announcement time are no time points.
         size_t before = lines.size();
         dropOtherRaceLines(lines, race.raceKey);
-        std::erase_if(lines, [](std::string_view line) { return !isAnnouncement(timeKeyOf(line)); });
+        std::erase_if(lines,
+                      [](std::string_view line) { return !isAnnouncement(timeKeyOf(line)); });
         if (lines.size() != before)
             s.m_damage +=
                 format("%s: %d行は時刻のない発表または他のレースの発表です。",

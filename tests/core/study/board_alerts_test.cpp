@@ -4,6 +4,7 @@
 #include "core/study/study_day.h"
 #include "core/text/text_file.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace sorvantix {
@@ -102,6 +103,29 @@ TEST(OddsAlerts, TheDayLogGrows)
     EXPECT_EQ(readLinesText(alertLogFile(dir.path(), day)),
               (std::vector<std::string>{"a ☆ 3番", "b", "c"}));
     EXPECT_EQ(alertLogFile(dir.path(), day).filename().string(), "2026年12月06日.txt");
+}
+
+TEST(AlertAnnouncement, TheStatusLineNamesTheLastAndTheBodyTheFirstFive)
+{
+    EXPECT_TRUE(alertAnnouncement({}).statusLine.empty());
+    std::vector<OddsAlert> alerts;
+    for (int h = 1; h <= 7; ++h) {
+        OddsAlert a;
+        a.kind = OddsAlert::Kind::Tokusho;
+        a.raceText = "東京 11R";
+        a.timeKey = "05161500";
+        a.horse = h;
+        alerts.push_back(a);
+    }
+    const AlertAnnouncement one = alertAnnouncement({alerts.front()});
+    EXPECT_EQ(one.body, alerts.front().text());
+    EXPECT_EQ(one.statusLine, "アラート 1件: " + alerts.front().text());
+    const AlertAnnouncement seven = alertAnnouncement(alerts);
+    EXPECT_EQ(seven.statusLine, "アラート 7件: " + alerts.back().text());
+    EXPECT_EQ(std::count(seven.body.begin(), seven.body.end(), '\n'), 5);
+    EXPECT_NE(seven.body.find(alerts[4].text()), std::string::npos);
+    EXPECT_EQ(seven.body.find(alerts[5].text()), std::string::npos);
+    EXPECT_NE(seven.body.find("ほか 2件（アラートログ）"), std::string::npos);
 }
 
 } // namespace

@@ -119,5 +119,19 @@ TEST(MoneyFlow, GarbageIsRefusedWithTheFieldNamed)
     EXPECT_FALSE(f.notes.empty());
 }
 
+TEST(DefaultFlowWindow, TheLastHourOfTheRaceDay)
+{
+    // The evening before, then the race day: from the first announcement within the
+    // hour before the last.
+    const std::vector<std::string> keys{"12051700", "12061400", "12061431", "12061450", "12061531"};
+    EXPECT_EQ(defaultFlowWindow(keys), (std::pair<int, int>{2, 4}));
+    // Nothing else within the hour (the one before is the evening before): the whole series.
+    EXPECT_EQ(defaultFlowWindow({"12051700", "12061531"}), (std::pair<int, int>{0, 1}));
+    EXPECT_EQ(defaultFlowWindow({"12061531"}), (std::pair<int, int>{0, 0}));
+    EXPECT_EQ(defaultFlowWindow({}), (std::pair<int, int>{0, -1}));
+    // A damaged key cannot widen the window.
+    EXPECT_EQ(defaultFlowWindow({"x", "12061500", "12061531"}), (std::pair<int, int>{1, 2}));
+}
+
 } // namespace
 } // namespace sorvantix

@@ -146,5 +146,25 @@ TEST(SqliteExport, AnUnwritableDatabaseIsAnError)
                  Error);
 }
 
+TEST(ExportSummary, SaysTheFileTheCountsAndTheFirstWarning)
+{
+    ExportCounts n;
+    n.days = 2;
+    n.snapshots = 10;
+    n.oddsWin = 100;
+    n.oddsQuinella = 200;
+    n.analysis = 300;
+    n.races = 1;
+    n.runners = 2;
+    n.payouts = 3;
+    EXPECT_EQ(exportSummary("/tmp/out.db", n),
+              "書き出しました: /tmp/out.db\n2日、新しい発表 10（単勝 100 行、馬連 200 行、分析 300 "
+              "行）、レース・出走馬・払戻の更新 6 行。");
+    n.warnings = {"一つ目", "二つ目"};
+    const std::string withWarning = exportSummary("/tmp/out.db", n);
+    EXPECT_NE(withWarning.find("\n注意: 一つ目"), std::string::npos);
+    EXPECT_EQ(withWarning.find("二つ目"), std::string::npos);
+}
+
 } // namespace
 } // namespace sorvantix
