@@ -35,7 +35,7 @@ inline sorvantix::OddsArrays sixteenRunners()
             double chance = p[i] * p[j] / (1 - p[i]) + p[j] * p[i] / (1 - p[j]);
             if ((j == 7 || j == 9 || j == 11) && i <= 2)
                 chance *= 2.0;
-            odds.UmarenOdds[sorvantix::UmarenPairNumber(i, j)] =
+            odds.UmarenOdds[sorvantix::umarenPairNumber(i, j)] =
                 std::max(1.0, std::round(0.775 / chance * 10) / 10);
         }
     }

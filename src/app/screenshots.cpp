@@ -115,11 +115,16 @@ int main(int argc, char** argv)
     all &= grabWindow("TOzGetTimeForm", [&] { window.A1Click(); });
     all &= grabWindow("TTimeAddForm", [&] { window.N9Click(); });
     all &= grabWindow("TPrintPreviewForm", [&] { window.P1Click(); });
-    all &= grabWindow("TAlertForm", [&] { window.AlertItemClick(); });
-    all &= grabWindow("TBoardForm", [&] { window.BoardItemClick(); });
+    all &= grabWindow("AlertSettingsDialog", [&] { window.AlertItemClick(); });
+    all &= grabWindow("BoardWindow", [&] { window.BoardItemClick(); });
     all &= grabWindow(
-        "TBacktestForm", [&] { window.BacktestItemClick(); },
-        [](QWidget* w) { static_cast<gui::TBacktestForm*>(w)->RunBtnClick(); });
+        "BacktestWindow", [&] { window.BacktestItemClick(); },
+        [&wb](QWidget* w) {
+            static_cast<gui::BacktestWindow*>(w)->RunBtnClick();
+            // The backtest runs on the queue: its report arrives through the event loop.
+            while (wb.pendingRequests() > 0)
+                QApplication::processEvents(QEventLoop::AllEvents, 50);
+        });
     if (parser.isSet(pdf)) {
         PrintPage page;
         if (!wb.P1Click(page).isDone()) {

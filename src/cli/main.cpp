@@ -192,6 +192,7 @@ int main(int argc, char** argv)
         installWriteLock(appDir.root(), kDefaultWriteLockWait,
                          [](const std::string& message) { std::cerr << message << "\n"; });
         SystemClock clock;
+        TaskInbox inbox; // before the Workbench: it outlives the queue
         Workbench wb(appDir, person, clock);
         cli::showStatus(wb, person);
 
@@ -200,7 +201,9 @@ int main(int argc, char** argv)
             return;
         }
         if (study.chosen()) {
-            code = cli::runStudyCommand(study, appDir, wb);
+            // The long tasks run on the queue, as in the window.
+            wb.connectJvLink(nullptr, inbox.poster());
+            code = cli::runStudyCommand(study, appDir, wb, inbox);
             return;
         }
         if (*days) {

@@ -2,6 +2,7 @@
 
 #include "cli/plot_image.h"
 #include "core/app/app_dir.h"
+#include "core/app/request_queue.h"
 #include "core/app/study_settings.h"
 #include "core/app/workbench.h"
 #include "core/store/race_key.h"
@@ -15,6 +16,7 @@
 #include "core/text/text_file.h"
 #include "export/sqlite_export.h"
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -27,6 +29,33 @@ namespace {
 using json = nlohmann::ordered_json;
 
 std::atomic<bool> g_stop{false};
+
+// Runs a long task on the Workbench's queue as the window does, its progress reported
+// through `progress` on this thread; Ctrl-C cancels it. How it ended; throws
+// AlreadyTold when it failed (the Workbench has said why).
+RequestOutcome::End runQueued(Workbench& wb, TaskInbox& inbox, const std::string& name,
+                              AcquisitionRequests::TaskWork work,
+                              std::function<void(int done, int total)> progress)
+{
+    std::optional<RequestOutcome::End> end;
+    RequestEvents events;
+    events.progress = std::move(progress);
+    events.done = [&end](const RequestOutcome& outcome) { end = outcome.end; };
+    if (wb.requestTask(name, std::move(work), std::move(events)) == 0)
+        throw std::logic_error(name + ": the Workbench has no queue");
+    bool cancelSent = false;
+    while (!end) {
+        inbox.runUntil([&] { return end.has_value() || g_stop.load(); },
+                       std::chrono::milliseconds(100));
+        if (g_stop && !cancelSent && !end) {
+            wb.queue()->cancelCurrent();
+            cancelSent = true;
+        }
+    }
+    if (*end == RequestOutcome::End::Failed)
+        throw AlreadyTold();
+    return *end;
+}
 
 void print(const json& j)
 {
@@ -126,7 +155,8 @@ json boardJson(const RaceBoard& b)
     return {{"day", b.day.text()}, {"venues", venues}, {"warnings", b.warnings}};
 }
 
-int runBacktestCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb)
+int runBacktestCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb,
+                       TaskInbox& inbox)
 {
     auto decision = Decision::parse(c.decision);
     if (!decision)
@@ -152,14 +182,21 @@ int runBacktestCommand(const StudyCommands& c, const AppDir& appDir, Workbench& 
     }
     for (const auto& w : warnings)
         std::cerr << w << "\n";
-    BacktestReport report = runBacktest(
-        appDir.root(), dayOption(c.from, "--from"), dayOption(c.to, "--to"), options,
-        [](int done, int total) {
-            if (done == total || done % 10 == 0)
-                std::cerr << "\r" << done << "/" << total << "日" << (done == total ? "\n" : "")
-                          << std::flush;
-        },
-        &g_stop);
+    BacktestReport report;
+    AcquisitionRequests::TaskWork work = [&report, root = appDir.root(),
+                                          from = dayOption(c.from, "--from"),
+                                          to = dayOption(c.to, "--to"),
+                                          options](Progress& progress,
+                                                   const std::atomic<bool>& cancel) {
+        report = runBacktest(
+            root, from, to, options,
+            [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
+    };
+    runQueued(wb, inbox, "検証", std::move(work), [](int done, int total) {
+        if (done == total || done % 10 == 0)
+            std::cerr << "\r" << done << "/" << total << "日" << (done == total ? "\n" : "")
+                      << std::flush;
+    });
     for (const auto& w : report.warnings)
         std::cerr << w << "\n";
     if (c.json)
@@ -288,14 +325,15 @@ void addStudyCommands(CLI::App& app, StudyCommands& c)
     c.exportDb->add_option("--to", c.to, "last day (default: the newest)");
 }
 
-int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb)
+int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb,
+                    TaskInbox& inbox)
 {
     std::signal(SIGINT, [](int) {
         if (g_stop.exchange(true))
             std::_Exit(130);
     });
     if (c.backtest->parsed())
-        return runBacktestCommand(c, appDir, wb);
+        return runBacktestCommand(c, appDir, wb, inbox);
     if (c.flow->parsed())
         return runFlowCommand(c, appDir);
     if (c.board->parsed()) {
@@ -320,12 +358,17 @@ int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb)
     const ParamSet set = activeParamSet(wb.ini(), appDir.userSetFile(), &warnings);
     options.paramSetName = set.name;
     options.params = set.params;
-    const ExportCounts n = exportToSqlite(
-        appDir.root(), c.sqlite, options,
-        [](int done, int total) {
-            std::cerr << "\r" << done << "/" << total << "日" << std::flush;
-        },
-        &g_stop);
+    ExportCounts n;
+    AcquisitionRequests::TaskWork work = [&n, root = appDir.root(), file = c.sqlite,
+                                          options](Progress& progress,
+                                                   const std::atomic<bool>& cancel) {
+        n = exportToSqlite(
+            root, file, options,
+            [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
+    };
+    runQueued(wb, inbox, "SQLiteへ書き出し", std::move(work), [](int done, int total) {
+        std::cerr << "\r" << done << "/" << total << "日" << std::flush;
+    });
     std::cerr << "\n";
     warnings.insert(warnings.end(), n.warnings.begin(), n.warnings.end());
     for (const auto& w : warnings)

@@ -6,6 +6,7 @@
 
 namespace sorvantix {
 class AppDir;
+class TaskInbox;
 class Workbench;
 } // namespace sorvantix
 
@@ -38,6 +39,7 @@ struct StudyCommands
 void addStudyCommands(CLI::App& app, StudyCommands& commands);
 
 // Runs the chosen command; returns the exit code. Throws Error for file failures.
-int runStudyCommand(const StudyCommands& commands, const AppDir& appDir, Workbench& workbench);
+int runStudyCommand(const StudyCommands& commands, const AppDir& appDir, Workbench& workbench,
+                    TaskInbox& inbox);
 
 } // namespace sorvantix::cli

@@ -411,7 +411,7 @@ void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeri
         ++counts.oddsWin;
     }
     for (const auto& [p, v] : pairs) {
-        const auto [a, b] = UmarenPairHorses(p);
+        const auto [a, b] = umarenPairHorses(p);
         st.quinella.bind(1, key).bind(2, rec.timeKey).bind(3, a).bind(4, b);
         st.quinella.bind(5, v && *v > 0 ? v : std::nullopt).bind(6, v && *v == 0 ? 1 : 0);
         st.quinella.run();
@@ -442,7 +442,7 @@ void exportSnapshot(Statements& st, const ArchivedRace& race, const RaceOddsSeri
     }
     for (int i = 1; i < 18; ++i)
         for (int j = i + 1; j <= 18; ++j) {
-            const size_t p = static_cast<size_t>(UmarenPairNumber(i, j));
+            const size_t p = static_cast<size_t>(umarenPairNumber(i, j));
             if (!state.PairPick[p])
                 continue;
             st.pair.bind(1, key).bind(2, rec.timeKey).bind(3, options.paramSetName).bind(4, i);

@@ -286,7 +286,7 @@ std::string o1Record(const RacePlan& race, const MarketSeries& market, const Odd
         for (int a = 1; a <= n; ++a)
             for (int c = a + 1; c <= n; ++c) {
                 const size_t k = static_cast<size_t>(
-                    WakurenPairNumber(race.runners[static_cast<size_t>(a - 1)].bracket,
+                    wakurenPairNumber(race.runners[static_cast<size_t>(a - 1)].bracket,
                                       race.runners[static_cast<size_t>(c - 1)].bracket));
                 exists[k] = true;
                 const RunnerState sa = s.state[static_cast<size_t>(a)];
@@ -339,10 +339,10 @@ std::string o2Record(const RacePlan& race, const MarketSeries&, const OddsSnapsh
         for (int y = x + 1; y <= n; ++y)
             if (s.state[static_cast<size_t>(x)] == RunnerState::Running &&
                 s.state[static_cast<size_t>(y)] == RunnerState::Running)
-                votes.push_back(s.quinellaVotes[static_cast<size_t>(UmarenPairNumber(x, y))]);
+                votes.push_back(s.quinellaVotes[static_cast<size_t>(umarenPairNumber(x, y))]);
     for (int x = 1; x <= n; ++x)
         for (int y = x + 1; y <= n; ++y) {
-            const int p = UmarenPairNumber(x, y);
+            const int p = umarenPairNumber(x, y);
             b.set("quinella_pair", p, two(x) + two(y));
             const RunnerState sx = s.state[static_cast<size_t>(x)];
             const RunnerState sy = s.state[static_cast<size_t>(y)];

@@ -99,8 +99,8 @@ void describeTimePoint(std::string& out, const GeneratedRace& g, size_t index)
     for (const auto& [o, f] : plan.informedPairs) {
         const int a = std::min(o, f), b = std::max(o, f);
         out += format("    over-backed %s: quinella odds %.1f, 75/odds %.2f %%, PA ratio %.4f\n",
-                      UmarenPairText(UmarenPairNumber(a, b)).c_str(),
-                      m.pairOdds[static_cast<size_t>(UmarenPairNumber(a, b))], m.pairShare(a, b),
+                      UmarenPairText(umarenPairNumber(a, b)).c_str(),
+                      m.pairOdds[static_cast<size_t>(umarenPairNumber(a, b))], m.pairShare(a, b),
                       m.pa(a, b));
     }
     out += format("    sum of 80/odds (win) %.2f %%, sum of 75/odds (quinella) %.2f %%\n",
@@ -117,7 +117,7 @@ double MarketShares::winShare(int h) const
 
 double MarketShares::pairShare(int a, int b) const
 {
-    const int p = a < b ? UmarenPairNumber(a, b) : UmarenPairNumber(b, a);
+    const int p = a < b ? umarenPairNumber(a, b) : umarenPairNumber(b, a);
     const double o = p > 0 ? pairOdds[static_cast<size_t>(p)] : -1.0;
     return o > 0 ? 75.0 / o : 0.0;
 }

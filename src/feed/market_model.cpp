@@ -86,7 +86,7 @@ double noise(FeedRng& rng, double width)
 
 int pairNo(int a, int b)
 {
-    return a < b ? UmarenPairNumber(a, b) : UmarenPairNumber(b, a);
+    return a < b ? umarenPairNumber(a, b) : umarenPairNumber(b, a);
 }
 
 } // namespace
@@ -247,7 +247,7 @@ MarketSeries simulateMarket(const RacePlan& race, std::uint64_t seed)
                 const double wa = w[static_cast<size_t>(a)], wb = w[static_cast<size_t>(b)];
                 if (wa <= 0 || wb <= 0)
                     continue;
-                const size_t p = static_cast<size_t>(UmarenPairNumber(a, b));
+                const size_t p = static_cast<size_t>(umarenPairNumber(a, b));
                 pairPref[p] = wa * wb * (1.0 / (1.0 - wa) + 1.0 / (1.0 - wb)) * pairBias[p];
                 pairSum += pairPref[p];
             }
@@ -255,11 +255,11 @@ MarketSeries simulateMarket(const RacePlan& race, std::uint64_t seed)
         double bracketSum = 0;
         for (int a = 1; a <= n; ++a)
             for (int b = a + 1; b <= n; ++b) {
-                const size_t p = static_cast<size_t>(UmarenPairNumber(a, b));
+                const size_t p = static_cast<size_t>(umarenPairNumber(a, b));
                 if (pairPref[p] <= 0)
                     continue;
                 const size_t c = static_cast<size_t>(
-                    WakurenPairNumber(race.runners[static_cast<size_t>(a - 1)].bracket,
+                    wakurenPairNumber(race.runners[static_cast<size_t>(a - 1)].bracket,
                                       race.runners[static_cast<size_t>(b - 1)].bracket));
                 bracketPref[c] += pairPref[p] * bracketBias[c];
                 bracketSum += pairPref[p] * bracketBias[c];
@@ -282,7 +282,7 @@ MarketSeries simulateMarket(const RacePlan& race, std::uint64_t seed)
         }
         for (int a = 1; a <= n; ++a)
             for (int b = a + 1; b <= n; ++b) {
-                const size_t p = static_cast<size_t>(UmarenPairNumber(a, b));
+                const size_t p = static_cast<size_t>(umarenPairNumber(a, b));
                 if (pairPref[p] > 0)
                     s.quinellaVotes[p] += rng.roundRandom(quinellaPool * dMoney * pairPref[p] /
                                                           pairSum * noise(rng, 0.5));

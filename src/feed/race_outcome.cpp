@@ -376,9 +376,9 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
     if (out.quinellaSold) {
         long long total = 0;
         for (const auto& [a, b] : quinellaPairs)
-            total += fin.quinellaVotes[static_cast<size_t>(UmarenPairNumber(a, b))];
+            total += fin.quinellaVotes[static_cast<size_t>(umarenPairNumber(a, b))];
         for (const auto& [a, b] : quinellaPairs) {
-            const long long v = fin.quinellaVotes[static_cast<size_t>(UmarenPairNumber(a, b))];
+            const long long v = fin.quinellaVotes[static_cast<size_t>(umarenPairNumber(a, b))];
             out.quinella.push_back({two(a) + two(b),
                                     payoutYen({fin.quinellaPool, 750}, total,
                                               static_cast<int>(quinellaPairs.size()), v),
@@ -389,9 +389,9 @@ RaceOutcome runRace(const RacePlan& race, const MarketSeries& market, std::uint6
     if (out.bracketSold) {
         long long total = 0;
         for (const auto& [a, b] : bracketPairs)
-            total += fin.bracketVotes[static_cast<size_t>(WakurenPairNumber(a, b))];
+            total += fin.bracketVotes[static_cast<size_t>(wakurenPairNumber(a, b))];
         for (const auto& [a, b] : bracketPairs) {
-            const long long v = fin.bracketVotes[static_cast<size_t>(WakurenPairNumber(a, b))];
+            const long long v = fin.bracketVotes[static_cast<size_t>(wakurenPairNumber(a, b))];
             out.bracket.push_back(
                 {std::to_string(a) + std::to_string(b),
                  payoutYen({fin.bracketPool, 750}, total, static_cast<int>(bracketPairs.size()), v),

@@ -649,7 +649,7 @@ void TMainForm::refresh(Parts parts)
 
 void TMainForm::BacktestItemClick()
 {
-    auto* form = new TBacktestForm(m_wb, m_person, this);
+    auto* form = new BacktestWindow(m_wb, m_person, this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->open();
 }
@@ -657,9 +657,9 @@ void TMainForm::BacktestItemClick()
 void TMainForm::BoardItemClick()
 {
     // Modeless: it stays open beside the main window and follows the fetches.
-    auto* board = findChild<TBoardForm*>();
+    auto* board = findChild<BoardWindow*>();
     if (!board) {
-        board = new TBoardForm(m_wb, this);
+        board = new BoardWindow(m_wb, this);
         board->setAttribute(Qt::WA_DeleteOnClose);
     }
     board->show();
@@ -698,7 +698,7 @@ void TMainForm::ExportItemClick()
 
 void TMainForm::AlertItemClick()
 {
-    auto* form = new TAlertForm(m_wb.ini(), m_person, this);
+    auto* form = new AlertSettingsDialog(m_wb.ini(), m_person, this);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->open();
 }
@@ -946,7 +946,7 @@ void TMainForm::JVSetUIPropertiesClick()
         if (!busy())
             setJvLinkProperties(*m_jvLink, m_person);
     };
-    TJvLinkSettingsForm form(before, feed,
+    JvLinkSettingsDialog form(before, feed,
                              dynamic_cast<BridgeJvLink*>(m_jvLink)
                                  ? std::function<void()>(componentSettings)
                                  : std::function<void()>(),

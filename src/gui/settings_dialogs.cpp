@@ -207,13 +207,13 @@ QLineEdit* pathRow(QFormLayout* form, const char* name, const char* label, const
 
 } // namespace
 
-TJvLinkSettingsForm::TJvLinkSettingsForm(const JvLinkChoice& choice,
+JvLinkSettingsDialog::JvLinkSettingsDialog(const JvLinkChoice& choice,
                                          const std::filesystem::path& feedFolder,
                                          std::function<void()> openComponentSettings,
                                          QWidget* parent)
     : QDialog(parent), m_choice(choice)
 {
-    setObjectName(QStringLiteral("TJvLinkSettingsForm"));
+    setObjectName(QStringLiteral("JvLinkSettingsDialog"));
     setWindowTitle(qs("JV-Link設定"));
     auto* layout = new QVBoxLayout(this);
     const BridgeSettings& b = choice.bridge;
@@ -273,7 +273,7 @@ TJvLinkSettingsForm::TJvLinkSettingsForm(const JvLinkChoice& choice,
     layout->addWidget(box);
 }
 
-JvLinkChoice TJvLinkSettingsForm::choice() const
+JvLinkChoice JvLinkSettingsDialog::choice() const
 {
     JvLinkChoice c = m_choice;
     c.kind = ReplayRadio->isChecked() ? JvLinkKind::Replay : JvLinkKind::Bridge;
@@ -287,7 +287,7 @@ JvLinkChoice TJvLinkSettingsForm::choice() const
     return c;
 }
 
-std::filesystem::path TJvLinkSettingsForm::feedFolder() const
+std::filesystem::path JvLinkSettingsDialog::feedFolder() const
 {
     return FeedEdit->text().toStdString();
 }

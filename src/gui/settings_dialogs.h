@@ -81,11 +81,11 @@ public:
 // JV-Link in a Wine prefix through the bridge, or the bridge started directly (WSL2);
 // and the timeouts of the bridge's calls. `openComponentSettings` opens JV-Link's own
 // dialog (service key) through the bridge in use.
-class TJvLinkSettingsForm : public QDialog
+class JvLinkSettingsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    TJvLinkSettingsForm(const JvLinkChoice& choice, const std::filesystem::path& feedFolder,
+    JvLinkSettingsDialog(const JvLinkChoice& choice, const std::filesystem::path& feedFolder,
                         std::function<void()> openComponentSettings, QWidget* parent = nullptr);
 
     JvLinkChoice choice() const;

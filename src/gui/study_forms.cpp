@@ -203,9 +203,9 @@ void FlowTab::FlowComboChange()
 
 // ---------------------------------------------------------------------------------------
 
-TBoardForm::TBoardForm(Workbench& workbench, QWidget* parent) : QDialog(parent), m_wb(workbench)
+BoardWindow::BoardWindow(Workbench& workbench, QWidget* parent) : QDialog(parent), m_wb(workbench)
 {
-    setObjectName(QStringLiteral("TBoardForm"));
+    setObjectName(QStringLiteral("BoardWindow"));
     setWindowTitle(qs("開催一覧"));
     auto* layout = new QVBoxLayout(this);
     m_title = new QLabel(this);
@@ -231,7 +231,7 @@ TBoardForm::TBoardForm(Workbench& workbench, QWidget* parent) : QDialog(parent),
                               this);
     legend->setWordWrap(true);
     layout->addWidget(legend);
-    connect(m_grid, &QTableWidget::cellClicked, this, &TBoardForm::BoardGridClick);
+    connect(m_grid, &QTableWidget::cellClicked, this, &BoardWindow::BoardGridClick);
     m_listener = m_wb.addListener([this](Parts parts) {
         if (parts.has(Part::Odds) || parts.has(Part::DayList))
             rebuild();
@@ -240,12 +240,12 @@ TBoardForm::TBoardForm(Workbench& workbench, QWidget* parent) : QDialog(parent),
     rebuild();
 }
 
-TBoardForm::~TBoardForm()
+BoardWindow::~BoardWindow()
 {
     m_wb.removeListener(m_listener);
 }
 
-void TBoardForm::rebuild()
+void BoardWindow::rebuild()
 {
     m_grid->setRowCount(0);
     m_listIndex.clear();
@@ -255,7 +255,7 @@ void TBoardForm::rebuild()
         return;
     }
     LabelPerson title(m_title);
-    runGuarded(title, "TBoardForm", [&] {
+    runGuarded(title, "BoardWindow", [&] {
         const ParamSet set = activeParamSet(m_wb.ini(), m_wb.appDir().userSetFile());
         const RaceBoard board = buildRaceBoard(m_wb.appDir().root(), *day, set.params);
         m_title->setText(qs(day->text() + "  推奨馬設定: " + set.name));
@@ -303,7 +303,7 @@ void TBoardForm::rebuild()
     });
 }
 
-void TBoardForm::BoardGridClick(int row, int column)
+void BoardWindow::BoardGridClick(int row, int column)
 {
     if (row < 0 || static_cast<size_t>(row) >= m_listIndex.size() || column < 0 || column >= 12)
         return;
@@ -314,10 +314,10 @@ void TBoardForm::BoardGridClick(int row, int column)
 
 // ---------------------------------------------------------------------------------------
 
-TBacktestForm::TBacktestForm(Workbench& workbench, Person& person, QWidget* parent)
+BacktestWindow::BacktestWindow(Workbench& workbench, Person& person, QWidget* parent)
     : QDialog(parent), m_wb(workbench), m_person(person)
 {
-    setObjectName(QStringLiteral("TBacktestForm"));
+    setObjectName(QStringLiteral("BacktestWindow"));
     setWindowTitle(qs("検証"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -370,7 +370,7 @@ TBacktestForm::TBacktestForm(Workbench& workbench, Person& person, QWidget* pare
     top->addLayout(sets, 1);
     m_run = new QPushButton(qs("実行"), this);
     m_run->setObjectName(QStringLiteral("RunBtn"));
-    connect(m_run, &QPushButton::clicked, this, &TBacktestForm::RunBtnClick);
+    connect(m_run, &QPushButton::clicked, this, &BacktestWindow::RunBtnClick);
     top->addWidget(m_run, 0, Qt::AlignBottom);
     layout->addLayout(top);
     m_summary = new QLabel(this);
@@ -395,7 +395,7 @@ TBacktestForm::TBacktestForm(Workbench& workbench, Person& person, QWidget* pare
     resize(1000, 760);
 }
 
-void TBacktestForm::RunBtnClick()
+void BacktestWindow::RunBtnClick()
 {
     guarded(m_person, [&] {
         auto d =
@@ -425,7 +425,7 @@ void TBacktestForm::RunBtnClick()
                     root, from, to, options,
                     [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
             };
-        QPointer<TBacktestForm> self(this);
+        QPointer<BacktestWindow> self(this);
         m_run->setEnabled(false);
         const bool queued = runLongTask(
             this, m_wb, m_person, "検証", qs("検証しています…"), std::move(work),
@@ -446,7 +446,7 @@ void TBacktestForm::RunBtnClick()
     });
 }
 
-void TBacktestForm::show(const BacktestReport& r)
+void BacktestWindow::show(const BacktestReport& r)
 {
     m_report = r;
     QString summary =
@@ -533,10 +533,10 @@ void TBacktestForm::show(const BacktestReport& r)
 
 // ---------------------------------------------------------------------------------------
 
-TAlertForm::TAlertForm(const TIniGT& ini, Person& person, QWidget* parent)
+AlertSettingsDialog::AlertSettingsDialog(const TIniGT& ini, Person& person, QWidget* parent)
     : QDialog(parent), m_ini(ini), m_person(person)
 {
-    setObjectName(QStringLiteral("TAlertForm"));
+    setObjectName(QStringLiteral("AlertSettingsDialog"));
     setWindowTitle(qs("アラート設定"));
     const AlertSettings s = readAlertSettings(ini);
     auto* layout = new QVBoxLayout(this);
@@ -564,12 +564,12 @@ TAlertForm::TAlertForm(const TIniGT& ini, Person& person, QWidget* parent)
                                     "（Alert フォルダ）に出ます。"),
                                  this));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &TAlertForm::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &AlertSettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 }
 
-void TAlertForm::accept()
+void AlertSettingsDialog::accept()
 {
     const bool saved = guarded(m_person, [&] {
         writeAlertSettings(m_ini,

@@ -47,12 +47,12 @@ private:
 // The window "開催一覧": every race of the loaded day, venue by venue, at its latest
 // announcement. A click selects the race in the main window; it refreshes when a fetch
 // brings odds or another day is loaded.
-class TBoardForm : public QDialog
+class BoardWindow : public QDialog
 {
     Q_OBJECT
 public:
-    TBoardForm(Workbench& workbench, QWidget* parent = nullptr);
-    ~TBoardForm() override;
+    BoardWindow(Workbench& workbench, QWidget* parent = nullptr);
+    ~BoardWindow() override;
     QTableWidget* grid() const { return m_grid; }
 
 public slots:
@@ -69,11 +69,11 @@ private:
 
 // The window "検証": the backtest of stored days at a decision time under chosen
 // parameter sets, its table and the cumulative return chart.
-class TBacktestForm : public QDialog
+class BacktestWindow : public QDialog
 {
     Q_OBJECT
 public:
-    TBacktestForm(Workbench& workbench, Person& person, QWidget* parent = nullptr);
+    BacktestWindow(Workbench& workbench, Person& person, QWidget* parent = nullptr);
     const BacktestReport& report() const { return m_report; }
 
 public slots:
@@ -97,11 +97,11 @@ private:
 };
 
 // The dialog "アラート設定": which changes of a new time point are announced.
-class TAlertForm : public QDialog
+class AlertSettingsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    TAlertForm(const TIniGT& ini, Person& person, QWidget* parent = nullptr);
+    AlertSettingsDialog(const TIniGT& ini, Person& person, QWidget* parent = nullptr);
 
 public slots:
     void accept() override;

@@ -145,7 +145,7 @@ TEST_F(FeedDay, ReportsAgreeWithTheAnalysis)
         const ChartSeries& series = chart.series[static_cast<size_t>(i - 1)];
         if (!series.inLegend)
             continue;
-        const int p = UmarenPairNumber(std::min(h, i), std::max(h, i));
+        const int p = umarenPairNumber(std::min(h, i), std::max(h, i));
         EXPECT_NEAR(series.points.back().y, s.analysis.PairPaRatio[static_cast<size_t>(p)], 1e-9)
             << series.title;
     }

@@ -166,11 +166,11 @@ TEST(FeedMarket, ScratchesShowAsDashesOrStars)
     for (const OddsSnapshot& s : market.snapshots) {
         const std::string o1 = o1Record(plan, market, s), o2 = o2Record(plan, market, s);
         EXPECT_EQ(field(o1, 46 + 8 * 2, 4), "----");
-        EXPECT_EQ(field(o2, 45 + 13 * (UmarenPairNumber(1, 3) - 1), 6), "------");
+        EXPECT_EQ(field(o2, 45 + 13 * (umarenPairNumber(1, 3) - 1), 6), "------");
         const std::string five = field(o1, 46 + 8 * 4, 4);
         if (five == "****") {
             sawAfter = true;
-            EXPECT_EQ(field(o2, 45 + 13 * (UmarenPairNumber(5, 9) - 1), 6), "******");
+            EXPECT_EQ(field(o2, 45 + 13 * (umarenPairNumber(5, 9) - 1), 6), "******");
             EXPECT_EQ(fieldInt(o1, 38, 2), 10) << "starters";
         } else {
             EXPECT_FALSE(sawAfter) << "a scratched runner does not come back";

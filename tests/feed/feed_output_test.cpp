@@ -312,7 +312,7 @@ TEST_F(FeedOutput, PayoutsFollowTheFinalOdds)
             }
             if (field(r, 262, 4) == "    " && latest.size() > 1) {
                 const int a = fieldInt(r, 246, 2), b = fieldInt(r, 248, 2);
-                const int p = UmarenPairNumber(a, b);
+                const int p = umarenPairNumber(a, b);
                 EXPECT_EQ(fieldInt(r, 250, 9), 10 * fieldInt(latest[1], 45 + 13 * (p - 1), 6))
                     << key(r);
                 ++checkedQuinella;

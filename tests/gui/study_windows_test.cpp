@@ -108,7 +108,7 @@ private slots:
         wb.selectDay("2004年05月16日");
         wb.DatListClick(0);
         p.window().BoardItemClick();
-        auto* board = opened<TBoardForm>();
+        auto* board = opened<BoardWindow>();
         QVERIFY(board);
         QCOMPARE(board->grid()->rowCount(), 1);
         QTableWidgetItem* race11 = board->grid()->item(0, 10);
@@ -121,7 +121,7 @@ private slots:
         p.window().BoardItemClick();
         int boards = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
-            boards += qobject_cast<TBoardForm*>(w) && w->isVisible();
+            boards += qobject_cast<BoardWindow*>(w) && w->isVisible();
         QCOMPARE(boards, 1);
         board->close();
     }
@@ -132,7 +132,7 @@ private slots:
         auto app = studyDay(dir);
         Program p(app->root().string(), &m_clock);
         p.window().BacktestItemClick();
-        auto* form = opened<TBacktestForm>();
+        auto* form = opened<BacktestWindow>();
         QVERIFY(form);
         auto* sets = find<QListWidget>(*form, "SetList");
         QCOMPARE(sets->count(), 1);
@@ -162,7 +162,7 @@ private slots:
         auto app = studyDay(dir);
         Program p(app->root().string(), &m_clock);
         p.window().AlertItemClick();
-        auto* form = opened<TAlertForm>();
+        auto* form = opened<AlertSettingsDialog>();
         QVERIFY(form);
         find<QCheckBox>(*form, "TokushoCheck")->setChecked(false);
         find<QDoubleSpinBox>(*form, "PaLevelEdit")->setValue(1.75);

@@ -120,7 +120,7 @@ private slots:
         kept.bridge.bridge = "/opt/sorvantix/sorvantix-jvlink-bridge.exe";
         kept.bridge.winePrefix = "/home/u/.wine-jvlink";
         kept.bridge.openTimeout = std::chrono::seconds(90);
-        TJvLinkSettingsForm form(kept, "/data/feed", {});
+        JvLinkSettingsDialog form(kept, "/data/feed", {});
         QVERIFY(find<QRadioButton>(form, "WineRadio")->isChecked());
         QCOMPARE(find<QLineEdit>(form, "PrefixEdit")->text(),
                  QStringLiteral("/home/u/.wine-jvlink"));

@@ -20,7 +20,7 @@ constexpr int kHorses = AnalysisState::kHorses;
 // Pair number of two different horse numbers in either order.
 int pairOf(int a, int b)
 {
-    return a < b ? UmarenPairNumber(a, b) : UmarenPairNumber(b, a);
+    return a < b ? umarenPairNumber(a, b) : umarenPairNumber(b, a);
 }
 
 std::string pairText(int a, int b)

@@ -215,7 +215,7 @@ std::string AnalysisDisplay::HyojiBtnClick(std::string_view raRecord, AnalysisSt
                     g->setCell(u, v, "--");
                 continue;
             }
-            const int p = UmarenPairNumber(std::min(u, v), std::max(u, v));
+            const int p = umarenPairNumber(std::min(u, v), std::max(u, v));
             if (p == 0 || !(odds.UmarenOdds[p] > 0))
                 continue;
             // Odds and shares are the pair's in both halves: the lower half copies them.

@@ -250,7 +250,7 @@ void PaChart::RadioGroup1Click(int index, const ChartOdds& odds, int runners)
         for (int i = 1; i <= runners; ++i) {
             if (i == h)
                 continue;
-            const int p = UmarenPairNumber(std::min(h, i), std::max(h, i));
+            const int p = umarenPairNumber(std::min(h, i), std::max(h, i));
             if (p == 0)
                 continue;
             ChartSeries& s = m_view.series[static_cast<size_t>(i - 1)];

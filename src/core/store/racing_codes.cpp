@@ -417,14 +417,14 @@ std::string OverwriteAt(std::string_view text, std::string_view insert, int posi
     return out;
 }
 
-int WakurenPairNumber(int a, int b)
+int wakurenPairNumber(int a, int b)
 {
     if (a < 1 || b > 8 || a > b)
         return 0;
     return (a - 1) * (18 - a) / 2 + (b - a) + 1;
 }
 
-int UmarenPairNumber(int a, int b)
+int umarenPairNumber(int a, int b)
 {
     if (a < 1 || b > 18 || a >= b)
         return 0;
@@ -436,24 +436,24 @@ std::string WakurenPairText(int index)
     if (index < 1 || index > 36)
         return {};
     for (int a = 1; a <= 8; ++a)
-        if (index <= WakurenPairNumber(a, 8))
-            return format("%2d-%2d", a, a + index - WakurenPairNumber(a, a));
+        if (index <= wakurenPairNumber(a, 8))
+            return format("%2d-%2d", a, a + index - wakurenPairNumber(a, a));
     return {};
 }
 
-std::pair<int, int> UmarenPairHorses(int index)
+std::pair<int, int> umarenPairHorses(int index)
 {
     if (index < 1 || index > 153)
         return {0, 0};
     for (int a = 1; a <= 17; ++a)
-        if (index <= UmarenPairNumber(a, 18))
-            return {a, a + 1 + index - UmarenPairNumber(a, a + 1)};
+        if (index <= umarenPairNumber(a, 18))
+            return {a, a + 1 + index - umarenPairNumber(a, a + 1)};
     return {0, 0};
 }
 
 std::string UmarenPairText(int index)
 {
-    const auto [a, b] = UmarenPairHorses(index);
+    const auto [a, b] = umarenPairHorses(index);
     if (a == 0)
         return {};
     return padded(a, 2) + "-" + padded(b, 2);
@@ -463,7 +463,7 @@ int UmarenPairNo(std::string_view label)
 {
     if (label.size() != 5 || label[2] != '-')
         return 0;
-    return UmarenPairNumber(twoColumnNumber(label[0], label[1]),
+    return umarenPairNumber(twoColumnNumber(label[0], label[1]),
                             twoColumnNumber(label[3], label[4]));
 }
 

@@ -38,11 +38,11 @@ std::string OverwriteAt(std::string_view text, std::string_view insert, int posi
 
 // Bracket-quinella combination number of brackets a <= b (1..8): 1 for 1-1 ... 36 for
 // 8-8; 0 for any other pair.
-int WakurenPairNumber(int a, int b);
+int wakurenPairNumber(int a, int b);
 
 // Quinella pair number of runners a < b (1..18): 1 for 1-2 ... 153 for 17-18; 0 for
 // any other pair.
-int UmarenPairNumber(int a, int b);
+int umarenPairNumber(int a, int b);
 
 // Label of bracket combination 1..36 (" 1- 1" ... " 8- 8"); "" for other indexes.
 std::string WakurenPairText(int index);
@@ -51,7 +51,7 @@ std::string WakurenPairText(int index);
 std::string UmarenPairText(int index);
 
 // The two runners (lower first) of quinella pair 1..153; {0, 0} for other indexes.
-std::pair<int, int> UmarenPairHorses(int index);
+std::pair<int, int> umarenPairHorses(int index);
 
 // Quinella pair number 1..153 of an exact label as UmarenPairText makes it; 0 for
 // any other text, including bracket labels such as " 1- 1". Cheap enough for inner

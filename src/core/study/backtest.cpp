@@ -123,7 +123,7 @@ RacePayouts readRacePayouts(std::string_view hrRecord)
         auto yen = e.payoutYen();
         if (!a || !b || !yen || *yen <= 0 || *yen >= 1000000000)
             continue;
-        int pair = *a < *b ? UmarenPairNumber(*a, *b) : UmarenPairNumber(*b, *a);
+        int pair = *a < *b ? umarenPairNumber(*a, *b) : umarenPairNumber(*b, *a);
         if (pair > 0)
             p.quinella[static_cast<size_t>(pair)] = static_cast<int>(*yen);
     }
@@ -155,7 +155,7 @@ std::vector<SettledBet> settleBets(const AnalysisState& a, const RacePayouts& pa
         int pair = UmarenPairNo(text);
         if (pair == 0)
             return;
-        const auto [x, y] = UmarenPairHorses(pair);
+        const auto [x, y] = umarenPairHorses(pair);
         SettledBet b{c, 0, pair, false, false, 0};
         if (payouts.quinellaVoid || payouts.refundedHorse[static_cast<size_t>(x)] ||
             payouts.refundedHorse[static_cast<size_t>(y)]) {

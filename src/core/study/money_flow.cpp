@@ -108,7 +108,7 @@ MoneyFlow moneyFlow(const TimePointRecords& from, const TimePointRecords& to)
         std::vector<std::string> cappedPairs, emptyPairs;
         for (int i = 1; i < 18; ++i) {
             for (int j = i + 1; j <= 18; ++j) {
-                const int p = UmarenPairNumber(i, j);
+                const int p = umarenPairNumber(i, j);
                 const int pos = 45 + 13 * (p - 1);
                 Money m0 = moneyOf(a.quinellaOdds(p), "馬連", p, pos, f.quinellaPoolFrom,
                                    kQuinellaPayoutPercent, 999999);

@@ -18,7 +18,7 @@ std::string OddsAlert::text() const
     std::string head = raceText;
     if (timeKey.size() == 8)
         head += " " + timeKey.substr(4, 2) + ":" + timeKey.substr(6, 2);
-    const int p = UmarenPairNumber(horse, partner);
+    const int p = umarenPairNumber(horse, partner);
     switch (kind) {
     case Kind::SingularPair:
         return head + " 特異点 " + UmarenPairText(p) + format("（PA比 %.3f）", paRatio);
@@ -36,7 +36,7 @@ std::vector<OddsAlert> compareAnalyses(const AnalysisState& before, const Analys
     std::vector<OddsAlert> alerts;
     for (int i = 1; i < 18; ++i) {
         for (int j = i + 1; j <= 18; ++j) {
-            const size_t p = static_cast<size_t>(UmarenPairNumber(i, j));
+            const size_t p = static_cast<size_t>(umarenPairNumber(i, j));
             // The larger of the pair's two readings, as the PA table shows both.
             const double now = std::max(after.PairPaRatio[p], after.PairPaRatioRev[p]);
             const double was = std::max(before.PairPaRatio[p], before.PairPaRatioRev[p]);

@@ -133,7 +133,7 @@ inline std::string reportO1(const ReportRace& r, const std::string& time)
     if (r.runners <= 8)
         for (int a = 1; a <= r.runners; ++a)
             for (int c = a + 1; c <= r.runners; ++c)
-                b.set("bracket_odds", WakurenPairNumber(a, c),
+                b.set("bracket_odds", wakurenPairNumber(a, c),
                       format("%05d", reportPairTenths(r.raceNo, a, c)));
     return withoutCrLf(b.bytes());
 }
@@ -145,7 +145,7 @@ inline std::string reportO2(const ReportRace& r, const std::string& time)
     b.set("announce_time", time).set("registered", r.runners);
     for (int a = 1; a <= r.runners; ++a)
         for (int c = a + 1; c <= r.runners; ++c) {
-            const int k = UmarenPairNumber(a, c);
+            const int k = umarenPairNumber(a, c);
             b.set("quinella_pair", k, format("%02d%02d", a, c));
             b.set("quinella_odds", k, format("%06d", reportPairTenths(r.raceNo, a, c)));
         }

@@ -68,7 +68,7 @@ std::string o2(const Race& r, const std::string& time)
     b.set("announce_time", time).set("registered", r.runners);
     for (int a = 1; a <= r.runners; ++a)
         for (int c = a + 1; c <= r.runners; ++c) {
-            int k = UmarenPairNumber(a, c);
+            int k = umarenPairNumber(a, c);
             b.set("quinella_pair", k, format("%02d%02d", a, c));
             b.set("quinella_odds", k, 30 * (a + c) + 7 * a * c);
         }

@@ -74,7 +74,7 @@ std::string o1Line(const RaceSpec& r, const std::string& time, bool withBracket 
     if (withBracket) {
         for (int a = 1; a <= r.runners; ++a)
             for (int c = a + 1; c <= r.runners; ++c)
-                b.set("bracket_odds", WakurenPairNumber(a, c), pairTenths(a, c));
+                b.set("bracket_odds", wakurenPairNumber(a, c), pairTenths(a, c));
     }
     std::string s = b.bytes();
     return s.substr(0, s.size() - 2);
@@ -87,7 +87,7 @@ std::string o2Line(const RaceSpec& r, const std::string& time)
     b.set("announce_time", time).set("registered", r.runners);
     for (int a = 1; a <= r.runners; ++a)
         for (int c = a + 1; c <= r.runners; ++c) {
-            int k = UmarenPairNumber(a, c);
+            int k = umarenPairNumber(a, c);
             b.set("quinella_pair", k, format("%02d%02d", a, c));
             b.set("quinella_odds", k, pairTenths(a, c));
         }
@@ -199,7 +199,7 @@ TEST_F(WorkbenchTest, SelectingARaceShowsTitlesAndPreselectsTheNearestTimePoint)
 
     // The analysis ran on the loaded arrays with the built-in parameters.
     EXPECT_DOUBLE_EQ(s.odds.TanOdds[3], winTenths(3) / 10.0);
-    EXPECT_DOUBLE_EQ(s.odds.UmarenOdds[UmarenPairNumber(2, 5)], pairTenths(2, 5) / 10.0);
+    EXPECT_DOUBLE_EQ(s.odds.UmarenOdds[umarenPairNumber(2, 5)], pairTenths(2, 5) / 10.0);
     EXPECT_EQ(s.odds.TanOdds[11], -1.0);
     AnalysisState expected;
     expected.reset();
@@ -234,7 +234,7 @@ TEST_F(WorkbenchTest, ALaterLoadReadsTheOddsFileAgain)
     SaveOddsSeries(dir.path(), {o2Line(kRace1, "11290910")}, kO2Extension);
     Workbench& wb = open();
     wb.DateComboChange(0);
-    const int pair = UmarenPairNumber(2, 5);
+    const int pair = umarenPairNumber(2, 5);
     ASSERT_DOUBLE_EQ(wb.state().odds.UmarenOdds[pair], pairTenths(2, 5) / 10.0);
 
     std::string changed = o2Line(kRace1, "11290910");
@@ -305,7 +305,7 @@ TEST_F(WorkbenchTest, SmallFieldsBefore2005UseBracketQuinellaOdds)
     EXPECT_FALSE(s.Since2005);
     EXPECT_FALSE(s.UseUmaren);
     EXPECT_EQ(s.TimeCombo, (std::vector<std::string>{"05/30 09:15"}));
-    EXPECT_DOUBLE_EQ(s.odds.UmarenOdds[UmarenPairNumber(1, 2)], pairTenths(1, 2) / 10.0);
+    EXPECT_DOUBLE_EQ(s.odds.UmarenOdds[umarenPairNumber(1, 2)], pairTenths(1, 2) / 10.0);
     EXPECT_TRUE(person.messages.empty());
 }
 
@@ -370,9 +370,9 @@ TEST_F(WorkbenchTest, WorkedExampleThroughTheWindowsOperations)
     RecordBuilder o2(RecordType::O2);
     o2.set("data_kind", "0").set("creation_date", 20261129).setRaceKey(r.key);
     o2.set("announce_time", "11290915");
-    o2.set("quinella_odds", UmarenPairNumber(1, 2), "000025");
-    o2.set("quinella_odds", UmarenPairNumber(1, 3), "000050");
-    o2.set("quinella_odds", UmarenPairNumber(2, 3), "000075");
+    o2.set("quinella_odds", umarenPairNumber(1, 2), "000025");
+    o2.set("quinella_odds", umarenPairNumber(1, 3), "000050");
+    o2.set("quinella_odds", umarenPairNumber(2, 3), "000075");
     auto line = [](const RecordBuilder& b) { return b.bytes().substr(0, b.bytes().size() - 2); };
     SaveOddsSeries(dir.path(), {line(o1)}, kO1Extension);
     SaveOddsSeries(dir.path(), {line(o2)}, kO2Extension);

@@ -145,15 +145,15 @@ INSTANTIATE_TEST_SUITE_P(Forms, OddsFieldTest,
 TEST(OddsFiles, BracketQuinellaStandsInForSmallOldFields)
 {
     auto a = o1("05301510");
-    a.set("bracket_odds", WakurenPairNumber(1, 2), "00123");
-    a.set("bracket_odds", WakurenPairNumber(3, 3), "00555");
-    a.set("bracket_odds", WakurenPairNumber(2, 4), "00000");
+    a.set("bracket_odds", wakurenPairNumber(1, 2), "00123");
+    a.set("bracket_odds", wakurenPairNumber(3, 3), "00555");
+    a.set("bracket_odds", wakurenPairNumber(2, 4), "00000");
     OddsArrays arrays;
     fillOddsArrays(a.bytes(), std::string(kO2RecordSize, ' '), false, arrays);
     EXPECT_DOUBLE_EQ(arrays.UmarenOdds[1], 12.3);
     EXPECT_DOUBLE_EQ(arrays.UmarenOdds[0], 55.5); // a bracket with itself is no pair
-    EXPECT_DOUBLE_EQ(arrays.UmarenOdds[UmarenPairNumber(2, 4)], 9999.9);
-    EXPECT_EQ(arrays.UmarenOdds[UmarenPairNumber(3, 4)], -1.0);
+    EXPECT_DOUBLE_EQ(arrays.UmarenOdds[umarenPairNumber(2, 4)], 9999.9);
+    EXPECT_EQ(arrays.UmarenOdds[umarenPairNumber(3, 4)], -1.0);
 }
 
 TEST(OddsFiles, HorsesAbove18AreIgnoredAndGarbageLeavesTheArraysAlone)

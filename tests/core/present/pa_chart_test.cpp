@@ -25,7 +25,7 @@ std::string o2Line(const std::string& time, int runners, const PairOdds& odds)
     b.set("data_kind", "1").set("creation_date", 20261206).setRaceKey("2026120606050211");
     b.set("announce_time", time).set("registered", runners);
     for (const auto& [pair, text] : odds) {
-        int k = UmarenPairNumber(pair.first, pair.second);
+        int k = umarenPairNumber(pair.first, pair.second);
         b.set("quinella_pair", k, format("%02d%02d", pair.first, pair.second));
         b.set("quinella_odds", k, text);
     }
@@ -74,9 +74,9 @@ TEST(PaChart, RatiosRanksAndPairListOfAHandWorkedRace)
         o2Line("12060930", 3, {{{1, 2}, "000025"}, {{1, 3}, "000050"}, {{2, 3}, "000075"}})};
     PaChart chart = f.select(3);
 
-    EXPECT_DOUBLE_EQ(chart.ChartPairPa[UmarenPairNumber(1, 2)], 30.0 / 45 / (40.0 / 110));
-    EXPECT_DOUBLE_EQ(chart.ChartPairPa[UmarenPairNumber(1, 3)], 15.0 / 45 / (25.0 / 110));
-    EXPECT_DOUBLE_EQ(chart.ChartPairPa[UmarenPairNumber(2, 3)], 10.0 / 40 / (25.0 / 110));
+    EXPECT_DOUBLE_EQ(chart.ChartPairPa[umarenPairNumber(1, 2)], 30.0 / 45 / (40.0 / 110));
+    EXPECT_DOUBLE_EQ(chart.ChartPairPa[umarenPairNumber(1, 3)], 15.0 / 45 / (25.0 / 110));
+    EXPECT_DOUBLE_EQ(chart.ChartPairPa[umarenPairNumber(2, 3)], 10.0 / 40 / (25.0 / 110));
     EXPECT_EQ(chart.view().RadioGroup1, (std::vector<std::string>{" 1番", " 2番", " 3番"}));
     EXPECT_EQ(chart.view().RadioGroup1Index, 0);
     // 1.8333.. and 1.4666.. in the partners' rank order.
@@ -110,7 +110,7 @@ TEST(PaChart, SeriesOfHorseFourInATenRunnerRace)
         EXPECT_EQ(s.inLegend, partner) << "series " << i;
         EXPECT_EQ(s.points.size(), partner ? 3u : 0u) << "series " << i;
         if (partner) {
-            EXPECT_EQ(s.title, UmarenPairText(UmarenPairNumber(std::min(4, i), std::max(4, i))));
+            EXPECT_EQ(s.title, UmarenPairText(umarenPairNumber(std::min(4, i), std::max(4, i))));
         }
     }
     EXPECT_EQ(series[0].title, " 1- 4");
@@ -164,16 +164,16 @@ TEST(PaChart, BracketQuinellaFeedsPairsOfAnEightRunnerRace)
     b.set("announce_time", "05161010").set("registered", 8);
     for (int a = 1; a <= 8; ++a)
         for (int c = a; c <= 8; ++c)
-            b.set("bracket_odds", WakurenPairNumber(a, c), format("%05d", 50 * a + 10 * c));
+            b.set("bracket_odds", wakurenPairNumber(a, c), format("%05d", 50 * a + 10 * c));
     ChartFixture f;
     f.useUmaren = false;
     f.O1Lines = {strip(b.bytes())};
     PaChart chart;
     chart.ChartTimeIndex = 0;
     chart.CgraphClick(f.odds());
-    EXPECT_DOUBLE_EQ(chart.ChartBracketOdds[WakurenPairNumber(2, 5)], 15.0);
-    EXPECT_DOUBLE_EQ(chart.ChartPairOdds[UmarenPairNumber(2, 5)], 15.0);
-    EXPECT_DOUBLE_EQ(chart.ChartBracketOdds[WakurenPairNumber(3, 3)], 18.0);
+    EXPECT_DOUBLE_EQ(chart.ChartBracketOdds[wakurenPairNumber(2, 5)], 15.0);
+    EXPECT_DOUBLE_EQ(chart.ChartPairOdds[umarenPairNumber(2, 5)], 15.0);
+    EXPECT_DOUBLE_EQ(chart.ChartBracketOdds[wakurenPairNumber(3, 3)], 18.0);
     // 3-3 has no quinella pair: the 28 pairs of 8 runners are all the priced ones.
     EXPECT_EQ(std::count_if(chart.ChartPairOdds.begin() + 1, chart.ChartPairOdds.end(),
                             [](double o) { return o > 0; }),
@@ -198,14 +198,14 @@ TEST(PaChart, FieldsWithoutOddsAtATimePointAndInTheLatestRecord)
     f.O2Lines = {o2Line("12061000", 5, odds)};
     PaChart chart;
     chart.CgraphIniBtnClick(f.O2Lines[0], true);
-    EXPECT_DOUBLE_EQ(chart.ChartPairOdds[UmarenPairNumber(1, 2)], 99999.9);
+    EXPECT_DOUBLE_EQ(chart.ChartPairOdds[umarenPairNumber(1, 2)], 99999.9);
     chart.CgraphClick(f.odds());
-    EXPECT_EQ(chart.ChartPairOdds[UmarenPairNumber(1, 2)], -1.0);
-    EXPECT_EQ(chart.ChartPairPa[UmarenPairNumber(1, 2)], 0);
+    EXPECT_EQ(chart.ChartPairOdds[umarenPairNumber(1, 2)], -1.0);
+    EXPECT_EQ(chart.ChartPairPa[umarenPairNumber(1, 2)], 0);
     for (auto [a, b] : {std::pair{1, 3}, {1, 4}, {1, 5}, {2, 3}})
-        EXPECT_EQ(chart.ChartPairOdds[UmarenPairNumber(a, b)], -1.0) << a << "-" << b;
+        EXPECT_EQ(chart.ChartPairOdds[umarenPairNumber(a, b)], -1.0) << a << "-" << b;
     EXPECT_EQ(chart.damagedFields(), 1); // the time point's; the latest record is not counted
-    EXPECT_GT(chart.ChartPairPa[UmarenPairNumber(4, 5)], 0);
+    EXPECT_GT(chart.ChartPairPa[umarenPairNumber(4, 5)], 0);
 }
 
 TEST(PaChart, EqualSharesRankTheHigherHorseNumberFirst)

@@ -370,8 +370,8 @@ TEST(RacingCodes, QuinellaLabels)
 {
     EXPECT_EQ(UmarenPairNo("17-18"), 153);
     EXPECT_EQ(UmarenPairNo(" 1- 2"), 1);
-    EXPECT_EQ(UmarenPairNo(" 9-18"), UmarenPairNumber(9, 18));
-    EXPECT_EQ(UmarenPairNo("10-11"), UmarenPairNumber(10, 11));
+    EXPECT_EQ(UmarenPairNo(" 9-18"), umarenPairNumber(9, 18));
+    EXPECT_EQ(UmarenPairNo("10-11"), umarenPairNumber(10, 11));
     for (const char* bad : {" 1- 1", "2- 1", " 2- 1", "01-02", "1-2", " 1-2", " 1 - 2", " 1- 2 ",
                             "18-19", " 0- 1", "17_18", "", "-----", " 1-20", "1a-12"})
         EXPECT_EQ(UmarenPairNo(bad), 0) << "'" << bad << "'";
@@ -380,24 +380,24 @@ TEST(RacingCodes, QuinellaLabels)
     for (int a = 1; a <= 18; ++a) {
         for (int b = a + 1; b <= 18; ++b) {
             ++number;
-            ASSERT_EQ(UmarenPairNumber(a, b), number) << a << "-" << b;
+            ASSERT_EQ(umarenPairNumber(a, b), number) << a << "-" << b;
             std::string label = UmarenPairText(number);
             char expected[8];
             std::snprintf(expected, sizeof expected, "%2d-%2d", a, b);
             EXPECT_EQ(label, expected);
             EXPECT_EQ(UmarenPairNo(label), number);
-            EXPECT_EQ(UmarenPairHorses(number), std::make_pair(a, b));
+            EXPECT_EQ(umarenPairHorses(number), std::make_pair(a, b));
         }
     }
     EXPECT_EQ(number, 153);
     for (int bad : {0, 154, -1}) {
         EXPECT_EQ(UmarenPairText(bad), "");
-        EXPECT_EQ(UmarenPairHorses(bad), std::make_pair(0, 0));
+        EXPECT_EQ(umarenPairHorses(bad), std::make_pair(0, 0));
     }
-    EXPECT_EQ(UmarenPairNumber(3, 3), 0);
-    EXPECT_EQ(UmarenPairNumber(4, 2), 0);
-    EXPECT_EQ(UmarenPairNumber(0, 2), 0);
-    EXPECT_EQ(UmarenPairNumber(1, 19), 0);
+    EXPECT_EQ(umarenPairNumber(3, 3), 0);
+    EXPECT_EQ(umarenPairNumber(4, 2), 0);
+    EXPECT_EQ(umarenPairNumber(0, 2), 0);
+    EXPECT_EQ(umarenPairNumber(1, 19), 0);
 }
 
 TEST(RacingCodes, BracketQuinellaLabels)
@@ -406,7 +406,7 @@ TEST(RacingCodes, BracketQuinellaLabels)
     for (int a = 1; a <= 8; ++a) {
         for (int b = a; b <= 8; ++b) {
             ++number;
-            ASSERT_EQ(WakurenPairNumber(a, b), number) << a << "-" << b;
+            ASSERT_EQ(wakurenPairNumber(a, b), number) << a << "-" << b;
             char expected[8];
             std::snprintf(expected, sizeof expected, "%2d-%2d", a, b);
             EXPECT_EQ(WakurenPairText(number), expected);
@@ -417,9 +417,9 @@ TEST(RacingCodes, BracketQuinellaLabels)
     EXPECT_EQ(WakurenPairText(36), " 8- 8");
     for (int bad : {0, 37})
         EXPECT_EQ(WakurenPairText(bad), "");
-    EXPECT_EQ(WakurenPairNumber(2, 1), 0);
-    EXPECT_EQ(WakurenPairNumber(0, 1), 0);
-    EXPECT_EQ(WakurenPairNumber(8, 9), 0);
+    EXPECT_EQ(wakurenPairNumber(2, 1), 0);
+    EXPECT_EQ(wakurenPairNumber(0, 1), 0);
+    EXPECT_EQ(wakurenPairNumber(8, 9), 0);
 }
 
 TEST(RacingCodes, BracketNoFollowsTheJraRule)

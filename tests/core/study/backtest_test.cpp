@@ -140,7 +140,7 @@ TEST(Backtest, SettlesHitsRefundsAndStatistics)
     RecordBuilder hit(RecordType::HR);
     hit.setRaceKey(test::reportRaceKey(11)).set("registered", 10);
     hit.set("win_horse", 1, favourite).set("win_payout", 1, format("%09d", 350));
-    const auto [x, y] = UmarenPairHorses(pair);
+    const auto [x, y] = umarenPairHorses(pair);
     hit.set("quinella_combo", 1, format("%02d%02d", x, y))
         .set("quinella_payout", 1, format("%09d", 1230));
     // A race where the favourite was withdrawn: its win bets come back.

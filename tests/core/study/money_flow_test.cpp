@@ -22,7 +22,7 @@ TimePointRecords announcement(const std::string& time, long long winPool,
     o1.set("win_pool", winPool);
     RecordBuilder o2(RecordType::O2);
     o2.setRaceKey("2026120605050111").set("announce_time", time).set("registered", 3);
-    const int pairNo[] = {UmarenPairNumber(1, 2), UmarenPairNumber(1, 3), UmarenPairNumber(2, 3)};
+    const int pairNo[] = {umarenPairNumber(1, 2), umarenPairNumber(1, 3), umarenPairNumber(2, 3)};
     const char* label[] = {"0102", "0103", "0203"};
     for (int k = 0; k < 3; ++k) {
         o2.set("quinella_pair", pairNo[k], label[k]);

@@ -24,7 +24,7 @@ inline std::string studyO2(const ReportRace& r, const std::string& time, const P
     RecordBuilder b = RecordBuilder::fromRecord(reportO2(r, time) + "\r\n");
     for (int a = 1; a <= r.runners; ++a)
         for (int c = a + 1; c <= r.runners; ++c)
-            b.set("quinella_odds", UmarenPairNumber(a, c), format("%06d", tenths(a, c)));
+            b.set("quinella_odds", umarenPairNumber(a, c), format("%06d", tenths(a, c)));
     b.set("quinella_pool", pool);
     return withoutCrLf(b.bytes());
 }
