@@ -183,15 +183,14 @@ int runBacktestCommand(const StudyCommands& c, const AppDir& appDir, Workbench& 
     for (const auto& w : warnings)
         std::cerr << w << "\n";
     BacktestReport report;
-    AcquisitionRequests::TaskWork work = [&report, root = appDir.root(),
-                                          from = dayOption(c.from, "--from"),
-                                          to = dayOption(c.to, "--to"),
-                                          options](Progress& progress,
-                                                   const std::atomic<bool>& cancel) {
-        report = runBacktest(
-            root, from, to, options,
-            [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
-    };
+    AcquisitionRequests::TaskWork work =
+        [&report, root = appDir.root(), from = dayOption(c.from, "--from"),
+         to = dayOption(c.to, "--to"),
+         options](Progress& progress, const std::atomic<bool>& cancel) {
+            report = runBacktest(
+                root, from, to, options,
+                [&progress](int done, int total) { progress.progress(done, total); }, &cancel);
+        };
     runQueued(wb, inbox, "検証", std::move(work), [](int done, int total) {
         if (done == total || done % 10 == 0)
             std::cerr << "\r" << done << "/" << total << "日" << (done == total ? "\n" : "")
@@ -325,8 +324,7 @@ void addStudyCommands(CLI::App& app, StudyCommands& c)
     c.exportDb->add_option("--to", c.to, "last day (default: the newest)");
 }
 
-int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb,
-                    TaskInbox& inbox)
+int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb, TaskInbox& inbox)
 {
     std::signal(SIGINT, [](int) {
         if (g_stop.exchange(true))
@@ -359,9 +357,8 @@ int runStudyCommand(const StudyCommands& c, const AppDir& appDir, Workbench& wb,
     options.paramSetName = set.name;
     options.params = set.params;
     ExportCounts n;
-    AcquisitionRequests::TaskWork work = [&n, root = appDir.root(), file = c.sqlite,
-                                          options](Progress& progress,
-                                                   const std::atomic<bool>& cancel) {
+    AcquisitionRequests::TaskWork work = [&n, root = appDir.root(), file = c.sqlite, options](
+                                             Progress& progress, const std::atomic<bool>& cancel) {
         n = exportToSqlite(
             root, file, options,
             [&progress](int done, int total) { progress.progress(done, total); }, &cancel);

@@ -25,9 +25,11 @@ class JvLink;
 
 namespace sorvantix::gui {
 
+class AnalysisPanel;
 class ChartTab;
 class FlowTab;
 class GridView;
+class RaceListPanel;
 class TextGridModel;
 
 // The main window: a view of the Workbench. Every event goes to the Workbench
@@ -49,21 +51,15 @@ public:
     // Which JV-Link is in use (the status bar, the version dialog).
     std::string jvLinkText() const;
     // The grid of StringGrid1..8.
-    GridView* grid(int number) const { return m_grids.at(static_cast<size_t>(number - 1)); }
-    ChartTab* chartTab() const { return m_chartTab; }
-    FlowTab* flowTab() const { return m_flowTab; }
+    GridView* grid(int number) const;
+    ChartTab* chartTab() const;
+    FlowTab* flowTab() const;
     // How the last alert was announced besides the status bar ("dbus", "tray", "").
     const QString& lastNotification() const { return m_lastNotification; }
     QTimer* timer2() const { return m_timer2; }
     QTimer* timer4() const { return m_timer4; }
 
 public slots:
-    void DateComboChange(int index);
-    void DatListClick(int row);
-    void TimeComboChange(int index);
-    void UpDown1Click(int step);
-    void SpeedButton1Click(int button);
-    void ClipBtn1Click();
     void SokuhoOddsBtnClick();
     void KekkaGetBtnClick();
     void AutoOzCheckClick(bool checked);
@@ -95,21 +91,11 @@ private:
     void buildMenus();
     void buildToolBar();
     QWidget* buildTitlePanel();
-    QWidget* buildLeftPanel();
-    QWidget* buildAnalysisPanel();
-    QWidget* buildAnalysisTab();
-    QWidget* buildBetsTab();
-    QWidget* buildResultsTab();
     void addHiddenButton(QWidget* parent, const char* name, std::string_view caption,
                          std::function<void()> operation);
     void restoreBounds();
     void refresh(Parts parts);
-    void refreshDays();
-    void refreshRaces();
     void refreshTitle();
-    void refreshTimes();
-    void refreshGrids();
-    void refreshLabels();
     void refreshEnabled();
 
     Workbench& m_wb;
@@ -117,31 +103,14 @@ private:
     JvLink* m_jvLink;
     QLabel* m_jvLinkLabel = nullptr; // which JV-Link is in use, on the status bar
     int m_listener = 0;
-    bool m_updating = false;          // views being filled from the Workbench: their signals wait
-    bool m_rowChangedByClick = false; // the click's row change has selected the race
-
-    QComboBox* m_dateCombo = nullptr;
-    QListWidget* m_datList = nullptr;
-    QComboBox* m_timeCombo = nullptr;
-    QLabel* m_dlLabel = nullptr;
-    QWidget* m_panel13 = nullptr;
+    bool m_updating = false; // views being filled from the Workbench: their signals wait
+    RaceListPanel* m_raceList = nullptr;
+    AnalysisPanel* m_analysis = nullptr;
     QFrame* m_panel2 = nullptr;
     std::array<QLabel*, 4> m_titleLabels{};
     QLabel* m_bashoLabel = nullptr;
     QLabel* m_raceLabel = nullptr;
-    QStackedWidget* m_panel1 = nullptr;
-    QLabel* m_notice = nullptr;
-    QWidget* m_panel3 = nullptr;
-    QLabel* m_staticText1 = nullptr;
-    QLabel* m_borderLabel4 = nullptr;
-    QTabWidget* m_pages = nullptr;
-    std::vector<GridView*> m_grids;
-    FlowTab* m_flowTab = nullptr;
     QString m_lastNotification;
-    std::vector<QToolButton*> m_sortButtons;
-    std::map<std::string, QLabel*> m_betLabels;
-    std::array<std::vector<std::array<QLabel*, 3>>, 5> m_resultBoxes;
-    ChartTab* m_chartTab = nullptr;
     QCheckBox* m_autoOzCheck = nullptr;
     QToolButton* m_ozGetBtn = nullptr;
     QTimer* m_timer2 = nullptr;

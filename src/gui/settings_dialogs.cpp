@@ -208,9 +208,9 @@ QLineEdit* pathRow(QFormLayout* form, const char* name, const char* label, const
 } // namespace
 
 JvLinkSettingsDialog::JvLinkSettingsDialog(const JvLinkChoice& choice,
-                                         const std::filesystem::path& feedFolder,
-                                         std::function<void()> openComponentSettings,
-                                         QWidget* parent)
+                                           const std::filesystem::path& feedFolder,
+                                           std::function<void()> openComponentSettings,
+                                           QWidget* parent)
     : QDialog(parent), m_choice(choice)
 {
     setObjectName(QStringLiteral("JvLinkSettingsDialog"));

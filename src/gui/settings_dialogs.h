@@ -86,7 +86,7 @@ class JvLinkSettingsDialog : public QDialog
     Q_OBJECT
 public:
     JvLinkSettingsDialog(const JvLinkChoice& choice, const std::filesystem::path& feedFolder,
-                        std::function<void()> openComponentSettings, QWidget* parent = nullptr);
+                         std::function<void()> openComponentSettings, QWidget* parent = nullptr);
 
     JvLinkChoice choice() const;
     std::filesystem::path feedFolder() const;
