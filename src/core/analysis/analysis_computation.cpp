@@ -64,17 +64,17 @@ template <size_t N> void fillPicks(const SortedTextList& tagged, std::array<std:
         slots[k + 1] = tagged[k].substr(1, 5);
 }
 
-} // namespace
-
-void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, AnalysisState& st,
-                     SingularPointLists* lists)
+bool inTopThree(const AnalysisState& st, int r)
 {
-    if (lists)
-        *lists = SingularPointLists{};
+    return st.ShareRank[r] >= 1 && st.ShareRank[r] <= 3;
+}
+
+// Pair shares, summed per runner in pair-number order, and the win shares. Returns the
+// total (twice the sum of all pair shares).
+double computeShares(const OddsArrays& odds, AnalysisState& st)
+{
     auto& share = st.UmarenShare;
     auto& sum = st.UmarenShareSum;
-
-    // Pair shares, summed per runner in pair-number order.
     for (int i = 1; i < kHorses; ++i) {
         for (int j = i + 1; j <= kHorses; ++j) {
             int p = pairOf(i, j);
@@ -85,38 +85,50 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             }
         }
     }
-
-    // Win shares and the total (twice the sum of all pair shares).
     double total = 0;
     for (int r = 1; r <= kHorses; ++r) {
         if (odds.TanOdds[r] > 0)
             st.TanShare[r] = kWinPayoutPercent / odds.TanOdds[r];
         total += sum[r];
     }
+    return total;
+}
 
-    st.KasenRate = 0;
-    if (!(total > 0))
-        return;
+// The runners by share rank: horseOfRank[1..count].
+struct Ranking
+{
+    int count = 0;
+    std::array<int, kHorses + 1> horseOfRank{};
+};
 
-    // Overall share and share rank. Every horse number takes part, so equal sums
-    // (to six decimals) rank the higher horse number first.
+// Overall share and share rank. Every horse number takes part, so equal sums (to six
+// decimals) rank the higher horse number first.
+Ranking rankByShare(AnalysisState& st, double total)
+{
     SortedTextList scratch;
     for (int r = 1; r <= kHorses; ++r) {
-        st.OverallShare[r] = sum[r] / total;
-        scratch.add(fixed(sum[r], 10, 6) + padded(r, 2));
+        st.OverallShare[r] = st.UmarenShareSum[r] / total;
+        scratch.add(fixed(st.UmarenShareSum[r], 10, 6) + padded(r, 2));
     }
-    const int n = static_cast<int>(scratch.size());
-    std::array<int, kHorses + 1> horseOfRank{};
+    Ranking ranking;
+    ranking.count = static_cast<int>(scratch.size());
+    const int n = ranking.count;
     for (int k = 0; k < n; ++k) {
         int r = trailingHorse(scratch[static_cast<size_t>(k)]);
         if (isHorse(r)) {
             st.ShareRank[r] = n - k;
-            horseOfRank[static_cast<size_t>(n - k)] = r;
+            ranking.horseOfRank[static_cast<size_t>(n - k)] = r;
         }
     }
-    auto topThree = [&](int r) { return st.ShareRank[r] >= 1 && st.ShareRank[r] <= 3; };
+    return ranking;
+}
 
-    // PA ratios; the divisions stay in this order so both triangles print as shown.
+// PA ratios, 1-3PA, 全PA, PA≧1率 and the ratios to the favourite `t`.
+void computePaRatios(const OddsArrays& odds, AnalysisState& st, int t)
+{
+    const auto& share = st.UmarenShare;
+    const auto& sum = st.UmarenShareSum;
+    // The divisions stay in this order so both triangles print as shown.
     for (int i = 1; i < kHorses; ++i) {
         for (int j = i + 1; j <= kHorses; ++j) {
             int p = pairOf(i, j);
@@ -126,8 +138,6 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             }
         }
     }
-
-    // 1-3PA, 全PA and PA≧1率.
     for (int m = 1; m <= kHorses; ++m) {
         int pairs = 0;
         int overOne = 0;
@@ -138,7 +148,7 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             double v = st.PairPaRatio[p];
             if (v > 0) {
                 st.PaAllSum[m] += v;
-                if (topThree(o))
+                if (inTopThree(st, o))
                     st.PaTop3Sum[m] += v;
             }
             if (odds.UmarenOdds[p] > 0) {
@@ -148,26 +158,26 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             }
         }
         // A top-3 runner has only two top-3 partners instead of three.
-        if (topThree(m))
+        if (inTopThree(st, m))
             st.PaTop3Sum[m] *= 1.5;
         if (pairs > 0)
             st.PaOverOneRate[m] = static_cast<double>(overOne) / pairs;
     }
-
-    // Ratios to the favourite.
-    const int t = horseOfRank[1];
-    if (t != 0) {
-        for (int r = 1; r <= kHorses; ++r) {
-            if (r == t)
-                continue;
-            if (st.PaTop3Sum[t] != 0)
-                st.PaTop3Ratio[r] = st.PaTop3Sum[r] / st.PaTop3Sum[t];
-            if (st.PaAllSum[t] != 0)
-                st.PaAllRatio[r] = st.PaAllSum[r] / st.PaAllSum[t];
-        }
+    if (t == 0)
+        return;
+    for (int r = 1; r <= kHorses; ++r) {
+        if (r == t)
+            continue;
+        if (st.PaTop3Sum[t] != 0)
+            st.PaTop3Ratio[r] = st.PaTop3Sum[r] / st.PaTop3Sum[t];
+        if (st.PaAllSum[t] != 0)
+            st.PaAllRatio[r] = st.PaAllSum[r] / st.PaAllSum[t];
     }
+}
 
-    // Rank conditions and target groups.
+// The marks of the rank conditions and the target groups (favourite `t`).
+void markByRank(const SuishoParams& params, AnalysisState& st, int t)
+{
     for (int r = 1; r <= kHorses; ++r) {
         int rank = st.ShareRank[r];
         if (rank == 0)
@@ -193,8 +203,12 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             st.OverallShare[r] >= st.OverallShare[t] * params.GroupBShareFactor)
             st.TargetGroupB[r] = 1;
     }
+}
 
-    // Singular-point pairs: a group-A runner with a group-B runner.
+// Singular-point pairs: a group-A runner with a group-B runner, listed by the
+// thresholds of ★ (S) and of the two ☆ rules (T1, T2); PairPick set on the way.
+SingularPointLists findSingularPoints(const SuishoParams& params, AnalysisState& st)
+{
     SortedTextList S, T1, T2;
     for (int a = 1; a <= kHorses; ++a) {
         if (!st.TargetGroupA[a])
@@ -215,20 +229,25 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
                 T2.add(entry);
         }
     }
+    return SingularPointLists{S.items(), T1.items(), T2.items()};
+}
 
-    if (lists)
-        *lists = SingularPointLists{S.items(), T1.items(), T2.items()};
-
-    // Marks from the singular points; the last entries hold the highest ratios.
+// Marks from the singular points; the last entries hold the highest ratios.
+void markSingularPoints(const SuishoParams& params, const SingularPointLists& points,
+                        AnalysisState& st)
+{
+    const auto& S = points.S;
+    const auto& T1 = points.T1;
+    const auto& T2 = points.T2;
     const size_t suiCount = std::min<size_t>(S.size(), std::max(0, params.SuiPaMaxCount));
     for (size_t k = S.size() - suiCount; k < S.size(); ++k)
         markRunner(st.SuishoMark, S[k]);
     if (!T1.empty() && T1.size() <= static_cast<size_t>(std::max(0, params.Toku1MaxCount))) {
-        for (const auto& e : T1.items())
+        for (const auto& e : T1)
             markRunner(st.TokushoMark, e);
     }
     if (params.Toku2Count >= 0 && T2.size() == static_cast<size_t>(params.Toku2Count)) {
-        for (const auto& e : T2.items())
+        for (const auto& e : T2)
             markRunner(st.TokushoMark, e);
     } else if (T2.size() >= 2 && T1.empty()) {
         // Compared as printed, in whole ten-thousandths, so a printed gap of exactly
@@ -239,11 +258,14 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
         if (last && prev && *last - *prev >= need)
             markRunner(st.TokushoMark, T2[T2.size() - 1]);
     }
+}
 
-    // Reference win bets, in rank order.
-    scratch.clear();
+// Reference win bets, in rank order.
+void pickWinBets(AnalysisState& st)
+{
+    SortedTextList scratch;
     for (int r = 1; r <= kHorses; ++r) {
-        if (st.TokushoMark[r] && topThree(r))
+        if (st.TokushoMark[r] && inTopThree(st, r))
             scratch.add(padded(st.ShareRank[r], 2) + padded(r, 2));
     }
     if (!scratch.empty())
@@ -255,15 +277,18 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
     }
     for (size_t k = 0; k < scratch.size() && k < 2; ++k)
         st.KaiTanAan[k + 1] = trailingHorse(scratch[k]);
+}
 
-    // Marked favourites (rank 1..3) and marked longshots (rank 4 on, first five), in
-    // rank order; 0 for a missing one.
+// Reference quinella bets from the marked favourites (rank 1..3) and the marked
+// longshots (rank 4 on, first five), in rank order; 0 for a missing one.
+void pickQuinellaBets(const Ranking& ranking, AnalysisState& st)
+{
     std::array<int, 4> f{};
     std::array<int, 6> l{};
     int favourites = 0;
     int longshots = 0;
-    for (int rank = 1; rank <= n; ++rank) {
-        int r = horseOfRank[static_cast<size_t>(rank)];
+    for (int rank = 1; rank <= ranking.count; ++rank) {
+        int r = ranking.horseOfRank[static_cast<size_t>(rank)];
         if (r == 0 || !st.SuishoMark[r])
             continue;
         if (rank <= 3)
@@ -307,10 +332,32 @@ void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, Analysi
             addPair(c.tag, l[static_cast<size_t>(c.x)], l[static_cast<size_t>(c.y)]);
         fillPicks(tagged, st.KaiRenOoAna);
     }
+}
 
+} // namespace
+
+void computeAnalysis(const OddsArrays& odds, const SuishoParams& params, AnalysisState& st,
+                     SingularPointLists* lists)
+{
+    if (lists)
+        *lists = SingularPointLists{};
+    const double total = computeShares(odds, st);
+    st.KasenRate = 0;
+    if (!(total > 0))
+        return;
+    const Ranking ranking = rankByShare(st, total);
+    const int favourite = ranking.horseOfRank[1];
+    computePaRatios(odds, st, favourite);
+    markByRank(params, st, favourite);
+    SingularPointLists points = findSingularPoints(params, st);
+    markSingularPoints(params, points, st);
+    if (lists)
+        *lists = std::move(points);
+    pickWinBets(st);
+    pickQuinellaBets(ranking, st);
     // Top oligopoly rate, summed in horse-number order.
     for (int r = 1; r <= kHorses; ++r) {
-        if (topThree(r))
+        if (inTopThree(st, r))
             st.KasenRate += st.OverallShare[r];
     }
 }
