@@ -9,6 +9,7 @@
 #include "core/text/format.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace sorvantix {
 
@@ -39,6 +40,21 @@ long long pool(std::optional<long long> yen, const char* what, const std::string
     if (!yen)
         throw Error(std::string(what) + "の票数合計を読めません（" + key + " 発表）");
     return *yen;
+}
+
+// The entry of a runner or pair whose money is read at both announcements; nullopt
+// when it has no odds at the second.
+std::optional<FlowEntry> flowEntry(const Money& m0, const Money& m1)
+{
+    if (m1.reading == Reading::Absent)
+        return std::nullopt;
+    FlowEntry e;
+    e.before = m0.yen;
+    e.after = m1.yen;
+    e.inflow = e.after - e.before;
+    e.capped = m0.reading == Reading::Capped || m1.reading == Reading::Capped;
+    e.noVotes = m1.reading == Reading::NoVotes;
+    return e;
 }
 
 void shares(std::vector<FlowEntry>& entries)
@@ -81,20 +97,16 @@ MoneyFlow moneyFlow(const TimePointRecords& from, const TimePointRecords& to)
             Money m0 =
                 moneyOf(a.winOdds(h), "単勝", h, pos, f.winPoolFrom, kWinPayoutPercent, 9999);
             Money m1 = moneyOf(b.winOdds(h), "単勝", h, pos, f.winPoolTo, kWinPayoutPercent, 9999);
-            if (m1.reading == Reading::Absent)
+            std::optional<FlowEntry> entry = flowEntry(m0, m1);
+            if (!entry)
                 continue;
-            FlowEntry e;
+            FlowEntry& e = *entry;
             e.horse = h;
-            e.before = m0.yen;
-            e.after = m1.yen;
-            e.inflow = e.after - e.before;
-            e.capped = m0.reading == Reading::Capped || m1.reading == Reading::Capped;
-            e.noVotes = m1.reading == Reading::NoVotes;
             if (e.capped)
                 capped.push_back(format("%d番", h));
             if (e.noVotes)
                 noVotes.push_back(format("%d番", h));
-            f.runners.push_back(e);
+            f.runners.push_back(std::move(e));
         }
         shares(f.runners);
     } else {
@@ -114,22 +126,18 @@ MoneyFlow moneyFlow(const TimePointRecords& from, const TimePointRecords& to)
                                    kQuinellaPayoutPercent, 999999);
                 Money m1 = moneyOf(b.quinellaOdds(p), "馬連", p, pos, f.quinellaPoolTo,
                                    kQuinellaPayoutPercent, 999999);
-                if (m1.reading == Reading::Absent)
+                std::optional<FlowEntry> entry = flowEntry(m0, m1);
+                if (!entry)
                     continue;
-                FlowEntry e;
+                FlowEntry& e = *entry;
                 e.horse = i;
                 e.partner = j;
                 e.pair = p;
-                e.before = m0.yen;
-                e.after = m1.yen;
-                e.inflow = e.after - e.before;
-                e.capped = m0.reading == Reading::Capped || m1.reading == Reading::Capped;
-                e.noVotes = m1.reading == Reading::NoVotes;
                 if (e.capped)
                     cappedPairs.push_back(UmarenPairText(p));
                 if (e.noVotes)
                     emptyPairs.push_back(UmarenPairText(p));
-                f.pairs.push_back(e);
+                f.pairs.push_back(std::move(e));
             }
         }
         shares(f.pairs);

@@ -49,7 +49,10 @@ void setField(std::string& record, int pos, std::string_view value)
     record.replace(start, value.size(), value);
 }
 
-std::optional<int> parseInt(std::string_view text)
+namespace {
+
+// The number's text as from_chars reads it: leading blanks and one '+' left out.
+std::string_view numberText(std::string_view text)
 {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
@@ -57,6 +60,14 @@ std::optional<int> parseInt(std::string_view text)
     text.remove_prefix(i);
     if (!text.empty() && text[0] == '+')
         text.remove_prefix(1);
+    return text;
+}
+
+} // namespace
+
+std::optional<int> parseInt(std::string_view text)
+{
+    text = numberText(text);
     if (text.empty())
         return std::nullopt;
     int value = 0;
@@ -73,12 +84,7 @@ int toIntDef(std::string_view text, int fallback)
 
 std::optional<double> parseDouble(std::string_view text)
 {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    text.remove_prefix(i);
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
+    text = numberText(text);
     if (text.empty())
         return std::nullopt;
     double value = 0;
