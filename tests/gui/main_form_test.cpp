@@ -38,6 +38,7 @@
 #include <QToolButton>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -92,6 +93,30 @@ private slots:
     }
 
     void init() { MessageBoxSeam::reset(); }
+
+    void everyControlOfTheTableExists()
+    {
+        // docs/controls.md: the first column of its tables names the controls.
+        std::ifstream table(SORVANTIX_CONTROLS_TABLE);
+        QVERIFY2(table, SORVANTIX_CONTROLS_TABLE);
+        auto p = open();
+        p->window().FormShow(); // the status bar's JV-Link label comes with it
+        std::string line;
+        int names = 0;
+        QStringList missing;
+        while (std::getline(table, line)) {
+            if (line.rfind("| `", 0) != 0)
+                continue;
+            const auto end = line.find('`', 3);
+            QVERIFY(end != std::string::npos);
+            const QString name = QString::fromStdString(line.substr(3, end - 3));
+            ++names;
+            if (!p->window().findChild<QObject*>(name) && p->window().objectName() != name)
+                missing << name;
+        }
+        QVERIFY2(names >= 80, qPrintable(QString::number(names)));
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
+    }
 
     void choosesADayARaceAndATimePoint()
     {
