@@ -23,7 +23,7 @@ ASAN_ENV := $(SAN_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/tests/tsan.supp
 # The tests of the request queue, the acquisitions and their timers.
-TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*
+TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*:OperationBoundary*:RequestMessages*:QueuedCardsTest*
 
 .PHONY: all deps fuzz-deps configure build test bench demo format-check sanitize tsan \
         fuzz-smoke clean bridge wine-deps test-bridge
@@ -85,15 +85,16 @@ sanitize: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
 
-# The request queue, acquisition and window timer tests under ThreadSanitizer (setarch -R:
+# The request queue, acquisition, long task and window timer tests under ThreadSanitizer (setarch -R:
 # GCC 12's TSan cannot map its shadow under the newest kernels' address randomisation).
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVANTIX_SANITIZE=thread \
 	    -DSORVANTIX_WERROR=$(WERROR)
-	cmake --build build-tsan -j $(JOBS) --target core_tests gui_tests gui_windows_tests
+	cmake --build build-tsan -j $(JOBS) --target core_tests gui_tests gui_windows_tests gui_study_tests
 	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/core_tests --gtest_filter='$(TSAN_CORE_TESTS)'
 	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_tests automaticAcquisitionFetchesADueRace
 	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_windows_tests
+	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_study_tests
 
 # Every fuzz target for a short time (scripts/fuzz.sh --time 600 for a real run).
 FUZZ_TIME ?= 20

@@ -469,7 +469,6 @@ void TMainForm::refreshTitle()
 
 void TMainForm::refreshEnabled()
 {
-    const WorkbenchState& s = m_wb.state();
     m_analysis->refreshShown();
     const AutoOddsControls& c = m_wb.autoControls();
     m_autoOzCheck->setChecked(c.AutoOzCheck);

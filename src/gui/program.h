@@ -30,6 +30,7 @@ public:
     TMainForm& window() { return *m_window; }
     Workbench& workbench() { return *m_workbench; }
     JvLink& jvLink() { return *m_jvLink; }
+    Person& person() { return m_person; }
     const AppDir& appDir() const { return m_appDir; }
 
     // The presence check of this platform: the replay needs a feed folder, the real

@@ -72,49 +72,73 @@ std::uint64_t AcquisitionRequests::submit(std::string name, RequestQueue::Work w
     return m_queue->submit(std::move(name), std::move(work), std::move(events));
 }
 
+// One "ｵｯｽﾞ取得": what the worker needs and what it brings back.
+struct AcquisitionRequests::OddsRequest
+{
+    std::string raRecord;
+    std::optional<ArchivedRace> watched; // checked for alerts after the fetch
+    size_t knownTimePoints = 0;          // of `watched`, before the fetch
+    RaceOddsFetch result;
+    OddsRecvLists lists;
+    std::shared_ptr<RequestMessages> messages = std::make_shared<RequestMessages>();
+    std::function<void(const RequestOutcome&)> done; // the caller's
+};
+
 std::uint64_t AcquisitionRequests::requestOdds(int index, RequestEvents events)
 {
     const std::optional<std::string> ra = m_owner.raceRecordOfItem(index);
     if (!m_queue || !m_jvLink || !ra)
         return 0;
+    auto request = std::make_shared<OddsRequest>();
+    request->raRecord = *ra;
+    request->done = std::move(events.done);
     // While the automatic acquisition runs, what the fetch brings is compared with what
     // was stored before it.
-    std::optional<ArchivedRace> watched;
-    size_t known = 0;
     if (m_owner.watchingOdds()) {
         try {
-            watched = m_owner.raceOfItem(index);
-            if (watched)
-                known = RaceOddsSeries::read(*watched).size();
+            request->watched = m_owner.raceOfItem(index);
+            if (request->watched)
+                request->knownTimePoints = RaceOddsSeries::read(*request->watched).size();
         } catch (const std::exception&) {
-            watched.reset(); // an unreadable odds file: the fetch itself says what is wrong
+            // An unreadable odds file: the fetch itself says what is wrong.
+            request->watched.reset();
         }
     }
-    auto result = std::make_shared<RaceOddsFetch>();
-    auto lists = std::make_shared<OddsRecvLists>();
-    auto messages = std::make_shared<RequestMessages>();
-    RequestQueue::Work work = [this, ra = *ra, result, lists, messages, root = m_appDir.root()](
-                                  Progress& progress, const std::atomic<bool>& cancel) {
-        messages->bind(progress);
-        *result = fetchRaceOdds(*m_jvLink, root, ra, *lists, *messages, postedAppendError(progress),
-                                &cancel);
+    events.done = [this, request](const RequestOutcome& outcome) {
+        oddsRequestEnded(*request, outcome);
     };
-    events.done = [this, result, lists, watched, known,
-                   done = std::move(events.done)](const RequestOutcome& outcome) {
-        m_lastOdds = *result;
-        reportFailure(outcome, false);
-        if (outcome.end != RequestOutcome::End::Failed) {
-            m_owner.oddsFetched(std::move(*lists), result->ran);
-            if (result->ran) {
-                ++m_oddsSerial;
-                if (watched)
-                    raiseAlerts(watched->raceKey, known);
-            }
+    return submit(
+        "ｵｯｽﾞ取得",
+        [this, request](Progress& progress, const std::atomic<bool>& cancel) {
+            runOddsRequest(*request, progress, cancel);
+        },
+        std::move(events), request->messages);
+}
+
+// On the worker.
+void AcquisitionRequests::runOddsRequest(OddsRequest& request, Progress& progress,
+                                         const std::atomic<bool>& cancel)
+{
+    request.messages->bind(progress);
+    request.result = fetchRaceOdds(*m_jvLink, m_appDir.root(), request.raRecord, request.lists,
+                                   *request.messages, postedAppendError(progress), &cancel);
+}
+
+// On the owner's thread: the race is shown again and its new time points checked.
+void AcquisitionRequests::oddsRequestEnded(OddsRequest& request, const RequestOutcome& outcome)
+{
+    m_lastOdds = request.result;
+    reportFailure(outcome, false);
+    if (outcome.end != RequestOutcome::End::Failed) {
+        m_owner.oddsFetched(std::move(request.lists), request.result.ran);
+        if (request.result.ran) {
+            ++m_oddsSerial;
+            if (request.watched)
+                raiseAlerts(request.watched->raceKey, request.knownTimePoints);
         }
-        if (done)
-            done(outcome);
-    };
-    return submit("ｵｯｽﾞ取得", std::move(work), std::move(events), messages);
+    }
+    if (request.done)
+        request.done(outcome);
 }
 
 void AcquisitionRequests::raiseAlerts(const std::string& raceKey, size_t knownTimePoints)
@@ -144,32 +168,58 @@ void AcquisitionRequests::raiseAlerts(const std::string& raceKey, size_t knownTi
     });
 }
 
+// One "結果情報": what the worker needs and what it brings back.
+struct AcquisitionRequests::ResultsRequest
+{
+    DayStore store;
+    int selectedSlot = -1;
+    bool quiet = false;
+    DayResultsFetch result;
+    std::shared_ptr<RequestMessages> messages = std::make_shared<RequestMessages>();
+    std::function<void(const RequestOutcome&)> done; // the caller's
+};
+
 std::uint64_t AcquisitionRequests::requestResults(bool quiet, RequestEvents events)
 {
     std::optional<AcquisitionOwner::DayToFetch> day = m_owner.dayToFetch();
     if (!m_queue || !m_jvLink || !day)
         return 0;
-    auto store = std::make_shared<const DayStore>(std::move(day->store));
-    const int selected = day->selectedSlot;
-    auto result = std::make_shared<DayResultsFetch>();
-    auto messages = std::make_shared<RequestMessages>();
-    RequestQueue::Work work = [this, store, selected, quiet, result, messages,
-                               root = m_appDir.root()](Progress& progress,
-                                                       const std::atomic<bool>& cancel) {
-        messages->bind(progress);
-        *result = fetchDayResults(*m_jvLink, root, *store, selected, quiet, *messages,
-                                  postedAppendError(progress), &cancel);
+    auto request = std::make_shared<ResultsRequest>();
+    request->store = std::move(day->store);
+    request->selectedSlot = day->selectedSlot;
+    request->quiet = quiet;
+    request->done = std::move(events.done);
+    events.done = [this, request](const RequestOutcome& outcome) {
+        resultsRequestEnded(*request, outcome);
     };
-    events.done = [this, result, quiet,
-                   done = std::move(events.done)](const RequestOutcome& outcome) {
-        m_lastResults = *result;
-        reportFailure(outcome, quiet);
-        if (outcome.end != RequestOutcome::End::Failed)
-            m_owner.resultsFetched(result->ran, quiet);
-        if (done)
-            done(outcome);
-    };
-    return submit("結果情報", std::move(work), std::move(events), messages);
+    return submit(
+        "結果情報",
+        [this, request](Progress& progress, const std::atomic<bool>& cancel) {
+            runResultsRequest(*request, progress, cancel);
+        },
+        std::move(events), request->messages);
+}
+
+// On the worker.
+void AcquisitionRequests::runResultsRequest(ResultsRequest& request, Progress& progress,
+                                            const std::atomic<bool>& cancel)
+{
+    request.messages->bind(progress);
+    request.result =
+        fetchDayResults(*m_jvLink, m_appDir.root(), request.store, request.selectedSlot,
+                        request.quiet, *request.messages, postedAppendError(progress), &cancel);
+}
+
+// On the owner's thread: the payouts are imported again.
+void AcquisitionRequests::resultsRequestEnded(ResultsRequest& request,
+                                              const RequestOutcome& outcome)
+{
+    m_lastResults = request.result;
+    reportFailure(outcome, request.quiet);
+    if (outcome.end != RequestOutcome::End::Failed)
+        m_owner.resultsFetched(request.result.ran, request.quiet);
+    if (request.done)
+        request.done(outcome);
 }
 
 std::uint64_t AcquisitionRequests::requestScheduleFetch(ScheduleFetch fetch, RequestEvents events)

@@ -47,8 +47,9 @@ public:
     virtual std::optional<DayToFetch> dayToFetch() const = 0;
     // The automatic acquisition runs: a fetch's new time points are checked for alerts.
     virtual bool watchingOdds() const = 0;
-    // An odds fetch of the race ended: the received records, and the selected race is
-    // shown again so its new time points are listed. `shown` fails when it could not be.
+    // An odds fetch ended: the received records, and (when it ran) the selected race is
+    // shown again so its new time points are listed; Failed when the fetch was not
+    // whole or the race could not be shown.
     virtual Outcome oddsFetched(OddsRecvLists lists, bool ran) = 0;
     // A results fetch ended: the payouts are imported again and, unless `quiet`, the
     // selected race is shown again.
@@ -118,6 +119,13 @@ public:
     unsigned alertSerial() const { return m_alertSerial; }
 
 private:
+    struct OddsRequest;
+    struct ResultsRequest;
+    void runOddsRequest(OddsRequest& request, Progress& progress, const std::atomic<bool>& cancel);
+    void oddsRequestEnded(OddsRequest& request, const RequestOutcome& outcome);
+    void runResultsRequest(ResultsRequest& request, Progress& progress,
+                           const std::atomic<bool>& cancel);
+    void resultsRequestEnded(ResultsRequest& request, const RequestOutcome& outcome);
     void reportFailure(const RequestOutcome& outcome, bool quiet);
     ErrorLogAppend postedAppendError(Progress& progress);
     std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events,

@@ -41,7 +41,7 @@ bool AutoAcquisition::AutoOzCheckClick(bool checked)
         refusal = kNoDayMessage;
     else if (day != todayDayText(m_clock.now()))
         refusal = kNotTodayMessage;
-    else if (!m_port.cardsAreFinal())
+    else if (!m_port.dayCardsAreFinal())
         refusal = kCardsNotFinalMessage;
     if (!refusal.empty()) {
         m_person.beep();
@@ -113,7 +113,7 @@ std::optional<TOddsSchejForm> AutoAcquisition::OzGetBtnClick()
         return std::nullopt;
     std::string day = m_port.dayComboText();
     ScheduleRefusal refusal =
-        checkScheduleOpening(day, m_clock.now(), m_port.cardsAreFinal(), m_person);
+        checkScheduleOpening(day, m_clock.now(), m_port.dayCardsAreFinal(), m_person);
     if (refusal == ScheduleRefusal::CardsNotFinal)
         AutoOzCheckClick(false);
     if (refusal != ScheduleRefusal::None)

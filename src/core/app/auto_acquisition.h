@@ -30,7 +30,7 @@ public:
     // The day chooser's text (a day name), "" when no day is chosen.
     virtual std::string dayComboText() const = 0;
     // CardsAreFinal over the loaded day.
-    virtual bool cardsAreFinal() const = 0;
+    virtual bool dayCardsAreFinal() const = 0;
     // The loaded day: AutoOddsTime and RaRecs are read, AutoOddsDone is written.
     virtual DayStore& dayStore() = 0;
     // The race slot of each race list item, in list order.

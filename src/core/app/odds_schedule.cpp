@@ -50,7 +50,7 @@ std::optional<long> daysBack(const DayName& day, const LocalDateTime& now)
 } // namespace
 
 ScheduleRefusal checkScheduleOpening(std::string_view dayComboText, const LocalDateTime& now,
-                                     bool cardsAreFinal, Person& person)
+                                     bool dayCardsAreFinal, Person& person)
 {
     std::string_view day = trimmed(dayComboText);
     if (day.empty()) {
@@ -67,7 +67,7 @@ ScheduleRefusal checkScheduleOpening(std::string_view dayComboText, const LocalD
         person.information(std::string(schedule::kNotRecentMessage));
         return ScheduleRefusal::NotRecentDay;
     }
-    if (!cardsAreFinal) {
+    if (!dayCardsAreFinal) {
         person.beep();
         person.information(std::string(kCardsNotFinalMessage));
         return ScheduleRefusal::CardsNotFinal;

@@ -62,7 +62,7 @@ enum class ScheduleRefusal {
 // information box of a refusal: a chosen day, from today back to 366 days (whole
 // calendar days), race cards final.
 ScheduleRefusal checkScheduleOpening(std::string_view dayComboText, const LocalDateTime& now,
-                                     bool cardsAreFinal, Person& person);
+                                     bool dayCardsAreFinal, Person& person);
 
 // The "Time"/"First" value as the window shows it: "%4d", characters 1-2, ":",
 // characters 3-4 (915 -> " 9:15", 1030 -> "10:30").

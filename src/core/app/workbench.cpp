@@ -51,7 +51,7 @@ public:
             return "";
         return s.DateCombo[static_cast<size_t>(s.DateComboIndex)];
     }
-    bool cardsAreFinal() const override { return CardsAreFinal(m_wb.m_state.store); }
+    bool dayCardsAreFinal() const override { return CardsAreFinal(m_wb.m_state.store); }
     DayStore& dayStore() override { return m_wb.m_state.store; }
     std::vector<int> raceListSlots() const override
     {

@@ -25,7 +25,7 @@ public:
     Calls calls;
 
     std::string dayComboText() const override { return day; }
-    bool cardsAreFinal() const override { return cardsFinal; }
+    bool dayCardsAreFinal() const override { return cardsFinal; }
     DayStore& dayStore() override { return store; }
     std::vector<int> raceListSlots() const override { return slots; }
     void selectRace(int index) override

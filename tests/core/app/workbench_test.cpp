@@ -14,6 +14,7 @@
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace sorvantix;
 using sorvantix::test::RecordingPerson;
@@ -718,6 +719,62 @@ TEST_F(QueuedCardsTest, AResultsFeedOfDamagedRecordsOnlyStoresNothingAndFails)
     EXPECT_GT(fetched.read.refused, 0);
     EXPECT_FALSE(fetched.complete());
     EXPECT_FALSE(bench->state().store.HrMerged[static_cast<size_t>(bench->state().SelectedRace)]);
+}
+
+TEST_F(QueuedCardsTest, ALongTaskReportsItsProgressItsCancelAndItsFailure)
+{
+    Workbench& unconnected = open();
+    EXPECT_EQ(unconnected.requestTask("検証", [](Progress&, const std::atomic<bool>&) {}), 0u);
+    bench.reset();
+    connect();
+    std::vector<std::string> seen;
+    RequestEvents events;
+    events.progress = [&](int done, int total) {
+        seen.push_back(std::to_string(done) + "/" + std::to_string(total));
+    };
+    events.done = [&](const RequestOutcome& o) { seen.push_back("end " + o.name); };
+    ASSERT_NE(bench->requestTask(
+                  "検証",
+                  [](Progress& progress, const std::atomic<bool>&) {
+                      progress.progress(1, 2);
+                      progress.progress(2, 2);
+                  },
+                  events),
+              0u);
+    EXPECT_EQ(bench->pendingRequests(), 1);
+    settle();
+    EXPECT_EQ(seen, (std::vector<std::string>{"1/2", "2/2", "end 検証"}));
+    EXPECT_TRUE(person.messages.empty());
+
+    // Cancel reaches the running task through the queue's flag.
+    std::atomic<bool> started{false};
+    std::optional<RequestOutcome::End> end;
+    RequestEvents cancelled;
+    cancelled.done = [&](const RequestOutcome& o) { end = o.end; };
+    bench->requestTask(
+        "書き出し",
+        [&](Progress&, const std::atomic<bool>& cancel) {
+            started = true;
+            for (int i = 0; i < 3000 && !cancel; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        },
+        cancelled);
+    // Nothing is posted while it waits: look at the flag itself.
+    for (int i = 0; i < 10000 && !started; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(started);
+    bench->queue()->cancelCurrent();
+    settle();
+    EXPECT_EQ(end, RequestOutcome::End::Cancelled);
+
+    // A failure is said like a request's, and the task's end says so.
+    bench->requestTask(
+        "検証", [](Progress&, const std::atomic<bool>&) { throw Error("Dataを読めません"); },
+        cancelled);
+    settle();
+    EXPECT_EQ(end, RequestOutcome::End::Failed);
+    EXPECT_EQ(person.messages, std::vector<std::string>{"Dataを読めません"});
+    EXPECT_EQ(person.beeps, 1);
 }
 
 } // namespace
