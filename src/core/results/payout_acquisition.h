@@ -68,7 +68,7 @@ struct PayoutImport
 // O1Recs and O2Recs (the loaded time point) are not touched. Throws Error when a file
 // cannot be read.
 PayoutImport importDayPayouts(const std::filesystem::path& appDir, const DayName& day,
-                            DayStore& store);
+                              DayStore& store);
 
 // One race list item with what its payouts say, as the programs list them after
 // "結果情報".

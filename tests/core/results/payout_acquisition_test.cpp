@@ -44,8 +44,8 @@ struct ResultsDay
 
     DayResultsFetch get(bool autoMode = false, JvLink* link = nullptr)
     {
-        return fetchDayResults(link != nullptr ? *link : jv, app.path(), store, 1, autoMode,
-                                person, [this](const std::string& m) { log.append(m); });
+        return fetchDayResults(link != nullptr ? *link : jv, app.path(), store, 1, autoMode, person,
+                               [this](const std::string& m) { log.append(m); });
     }
 
     std::vector<std::string> logLines() const
