@@ -301,4 +301,15 @@ void AnalysisPanel::refreshShown()
     setCurrentWidget(m_wb.state().Panel3Visible ? m_panel3 : static_cast<QWidget*>(m_notice));
 }
 
+int AnalysisPanel::currentTab() const
+{
+    return m_pages->currentIndex();
+}
+
+void AnalysisPanel::setCurrentTab(int index)
+{
+    if (index >= 0 && index < m_pages->count())
+        m_pages->setCurrentIndex(index);
+}
+
 } // namespace sorvantix::gui

@@ -38,6 +38,8 @@ public:
     void refreshGrids();   // the grids, the result boxes and the pressed sort button
     void refreshLabels();  // the reference-bet labels
     void refreshShown();   // the notice or the analysis
+    int currentTab() const;
+    void setCurrentTab(int index);
 
 public slots:
     void SpeedButton1Click(int button);

@@ -196,6 +196,9 @@ bool TGetDataFormWindow::readyToClose()
     if (!m_dayListRebuilt) {
         m_dayListRebuilt = true;
         m_wb.MakeDataListBtnClick();
+        // The newest day, with its races listed.
+        if (!m_wb.state().DateCombo.empty())
+            m_wb.DateComboChange(0);
     }
     return true;
 }

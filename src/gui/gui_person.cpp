@@ -148,4 +148,11 @@ void LabelPerson::information(const std::string& text)
         m_label->setText(qs(text));
 }
 
+bool openWithDesktop(const QUrl& url)
+{
+    if (MessageBoxSeam::active())
+        return false;
+    return QDesktopServices::openUrl(url);
+}
+
 } // namespace sorvantix::gui

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QLabel;
+class QUrl;
 
 namespace sorvantix::gui {
 
@@ -64,6 +65,10 @@ public:
 private:
     QLabel* m_label;
 };
+
+// Opens a URL with the desktop's application for it; false when there is none (and
+// always while the seam is active, as on a desktop without a browser).
+bool openWithDesktop(const QUrl& url);
 
 // A save-file dialog; through the seam while it is active. Empty when cancelled.
 std::filesystem::path chooseSaveFile(QWidget* parent, const QString& caption,

@@ -21,6 +21,7 @@
 #include "gui/print_preview_form.h"
 #include "gui/qt_text.h"
 #include "gui/race_list_panel.h"
+#include "gui/report_windows.h"
 #include "gui/settings_dialogs.h"
 #include "gui/study_forms.h"
 #include "gui/suisho_list_form.h"
@@ -54,6 +55,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace sorvantix::gui {
 
@@ -111,6 +113,15 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     refresh(Parts(Part::DayList) | Part::RaceList | Part::Title | Part::TimeList | Part::Grids |
             Part::Labels | Part::Chart | Part::Status | Part::Enabled);
     m_wb.FormCreate();
+    // Where the last session left off: the day, the race and the tab.
+    if (!m_wb.state().DateCombo.empty()) {
+        m_wb.restoreSelection();
+        try {
+            m_analysis->setCurrentTab(readSetting(m_wb.ini(), settings::kLastTab));
+        } catch (const std::exception&) {
+            // An unreadable settings file keeps the first tab; FormCreate has said why.
+        }
+    }
 }
 
 TMainForm::~TMainForm()
@@ -257,7 +268,7 @@ QWidget* TMainForm::buildTitlePanel()
         b->setObjectName(QString::fromLatin1(name));
         b->setStatusTip(qs("当日の的中をHTMLにして書き出します"));
         connect(b, &QPushButton::clicked, this,
-                [this, button = button] { m_wb.TekiAnaBtnClick(button); });
+                [this, button = button] { TekiAnaBtnClick(static_cast<int>(button)); });
         layout->addWidget(b);
     }
     // The commands other code presses; never visible.
@@ -348,9 +359,12 @@ void TMainForm::closeEvent(QCloseEvent* event)
     try {
         writeBounds(m_wb.ini(), settings::kMainWindowBounds,
                     {g.top(), g.left(), g.width(), g.height()});
+        writeSetting(m_wb.ini(), settings::kLastTab, m_analysis->currentTab());
     } catch (const std::exception&) {
         // The close is always allowed; the position is only not kept.
     }
+    // The day and race come back at the next start.
+    m_wb.rememberSelection();
     event->accept();
 }
 
@@ -493,7 +507,36 @@ void TMainForm::SokuhoOddsBtnClick()
 
 void TMainForm::KekkaGetBtnClick()
 {
-    m_wb.KekkaGetBtnClick();
+    // The results arrive quietly: say what was merged.
+    RequestEvents events;
+    events.done = [this](const RequestOutcome& outcome) {
+        if (outcome.end != RequestOutcome::End::Completed || !m_wb.lastResultsFetch().ran)
+            return;
+        const auto rows = m_wb.payoutRows();
+        const auto merged =
+            std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.merged; });
+        m_person.information(
+            format("結果情報を取り込みました: %zuレース中 %tdレースに払戻があります。", rows.size(),
+                   merged));
+    };
+    m_wb.KekkaGetBtnClick(std::move(events));
+}
+
+void TMainForm::TekiAnaBtnClick(int button)
+{
+    const TekiButton sender = static_cast<TekiButton>(button);
+    const Outcome outcome = m_wb.TekiAnaBtnClick(sender);
+    const HitRun& run = m_wb.lastHitRun();
+    if (run.written) {
+        auto* window = new HitWindow(run, sender, m_person, this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    } else if (outcome.kind == Outcome::Kind::NothingToDo && !outcome.message.empty()) {
+        // The page needs two hits: say why nothing was written.
+        const bool tooFew = outcome.message.rfind("的中が", 0) == 0;
+        m_person.information(outcome.message +
+                             (tooFew ? "（的中が2件以上のときに書き出します）" : ""));
+    }
 }
 
 void TMainForm::AutoOzCheckClick(bool checked)
@@ -519,7 +562,8 @@ void TMainForm::SpeedButton8Click()
 
 void TMainForm::M1Click()
 {
-    m_wb.M1Click();
+    if (!m_wb.M1Click().failed())
+        m_person.information(m_wb.batchSummary());
 }
 
 void TMainForm::JRAVAN1Click()
@@ -541,7 +585,16 @@ void TMainForm::N9Click()
 
 void TMainForm::HelpContentsItemClick()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(helpFile())));
+    // Without a browser on the desktop, the help opens in a window of our own.
+    if (openWithDesktop(QUrl::fromLocalFile(QString::fromStdString(helpFile()))))
+        return;
+    auto* window = findChild<HelpWindow*>();
+    if (!window) {
+        window = new HelpWindow(helpFile(), this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->show();
+    window->raise();
 }
 
 void TMainForm::HelpAboutItemClick()

@@ -62,6 +62,9 @@ public:
 public slots:
     void SokuhoOddsBtnClick();
     void KekkaGetBtnClick();
+    // "的中" (0) and "穴的中" (1): the hit report, then the hit window (or why nothing
+    // was written).
+    void TekiAnaBtnClick(int button);
     void AutoOzCheckClick(bool checked);
     void Timer2Timer();
     void Timer4Timer();

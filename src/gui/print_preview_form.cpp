@@ -213,7 +213,9 @@ void TPrintPreviewForm::PdfBtnClick()
     if (!savePdf(file)) {
         m_person.beep();
         m_person.information("PDFを書き込めません: " + file.string());
+        return;
     }
+    m_person.information("PDFに保存しました: " + file.string());
 }
 
 void TPrintPreviewForm::saveSettings()

@@ -47,6 +47,14 @@ RaceListPanel::RaceListPanel(Workbench& workbench, const bool& updating, QWidget
     m_timeCombo->setStatusTip(qs("オッズの時刻を選びます"));
     connect(m_timeCombo, &QComboBox::activated, this, &RaceListPanel::TimeComboChange);
     timeRow->addWidget(m_timeCombo, 1);
+    m_timeChoice = new QComboBox(this);
+    m_timeChoice->setObjectName(QStringLiteral("TimeChoice"));
+    m_timeChoice->addItems({qs("既定時刻"), qs("最新")});
+    m_timeChoice->setStatusTip(
+        qs("レースを既定の時刻で開くか、最新の発表で開いて新しい発表を追うかを選びます"));
+    m_timeChoice->setToolTip(m_timeChoice->statusTip());
+    connect(m_timeChoice, &QComboBox::activated, this, &RaceListPanel::TimeChoiceClick);
+    timeRow->addWidget(m_timeChoice);
     layout->addLayout(timeRow);
     m_datList = new QListWidget(this);
     m_datList->setObjectName(QStringLiteral("DatList"));
@@ -97,8 +105,15 @@ void RaceListPanel::refreshRaces()
     m_datList->setCurrentRow(s.DatListIndex);
 }
 
+void RaceListPanel::TimeChoiceClick(int item)
+{
+    if (!m_updating)
+        m_wb.TimeChoiceClick(item);
+}
+
 void RaceListPanel::refreshTimes()
 {
+    m_timeChoice->setCurrentIndex(m_wb.state().LatestTime ? 1 : 0);
     const WorkbenchState& s = m_wb.state();
     m_timeCombo->clear();
     for (const auto& item : s.TimeCombo)

@@ -32,6 +32,7 @@ public slots:
     void DatListClick(int row);
     void TimeComboChange(int index);
     void UpDown1Click(int step);
+    void TimeChoiceClick(int item);
 
 private:
     Workbench& m_wb;
@@ -40,6 +41,7 @@ private:
     QComboBox* m_dateCombo = nullptr;
     QListWidget* m_datList = nullptr;
     QComboBox* m_timeCombo = nullptr;
+    QComboBox* m_timeChoice = nullptr;
     QLabel* m_dlLabel = nullptr;
 };
 

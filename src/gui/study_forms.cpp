@@ -249,6 +249,7 @@ void BoardWindow::rebuild()
 {
     m_grid->setRowCount(0);
     m_listIndex.clear();
+    m_latestTime.clear();
     auto day = m_wb.loadedDay();
     if (!day) {
         m_title->setText(qs("ﾃﾞｰﾀを読み込んでください。"));
@@ -264,11 +265,13 @@ void BoardWindow::rebuild()
         for (size_t v = 0; v < board.venues.size(); ++v) {
             venues << qs(board.venues[v].name);
             m_listIndex.emplace_back(12, -1);
+            m_latestTime.emplace_back(12);
             for (int r = 0; r < 12; ++r) {
                 const auto& race = board.venues[v].races[static_cast<size_t>(r)];
                 if (!race)
                     continue;
                 m_listIndex[v][static_cast<size_t>(r)] = race->listIndex;
+                m_latestTime[v][static_cast<size_t>(r)] = race->latestTime;
                 auto list = [](const std::vector<int>& h) {
                     std::string s;
                     for (int x : h)
@@ -308,8 +311,10 @@ void BoardWindow::BoardGridClick(int row, int column)
     if (row < 0 || static_cast<size_t>(row) >= m_listIndex.size() || column < 0 || column >= 12)
         return;
     const int index = m_listIndex[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    // The race opens at the announcement the board shows.
     if (index >= 0)
-        m_wb.DatListClick(index);
+        m_wb.showRaceAtTime(index,
+                            m_latestTime[static_cast<size_t>(row)][static_cast<size_t>(column)]);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -64,7 +64,8 @@ private:
     int m_listener = 0;
     QLabel* m_title = nullptr;
     QTableWidget* m_grid = nullptr;
-    std::vector<std::vector<int>> m_listIndex; // [venue row][race column]
+    std::vector<std::vector<int>> m_listIndex;          // [venue row][race column]
+    std::vector<std::vector<std::string>> m_latestTime; // the "hh:mm" each cell shows
 };
 
 // The window "検証": the backtest of stored days at a decision time under chosen

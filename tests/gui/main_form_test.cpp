@@ -16,6 +16,7 @@
 #include "gui/grid_view.h"
 #include "gui/program.h"
 #include "gui/qt_text.h"
+#include "gui/report_windows.h"
 #include "gui/settings_dialogs.h"
 #include "painted_colour.h"
 
@@ -25,15 +26,20 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
@@ -387,6 +393,85 @@ private slots:
 
     // A race falls due on the injected clock; its fetch runs on the queue while the
     // window goes on handling events.
+    void theLatestChoiceOpensRacesAtTheirNewestAnnouncement()
+    {
+        auto p = open();
+        const WorkbenchState& s = p->workbench().state();
+        auto* choice = child<QComboBox>(*p, "TimeChoice");
+        QCOMPARE(choice->currentText(), qs("既定時刻"));
+        const int atDefault = s.TimeComboIndex;
+        choice->activated(1);
+        QCOMPARE(s.TimeComboIndex, static_cast<int>(s.TimeCombo.size()) - 1);
+        QVERIFY(s.TimeComboIndex != atDefault);
+        auto* times = child<QComboBox>(*p, "TimeCombo");
+        QCOMPARE(times->currentIndex(), s.TimeComboIndex);
+        // Another race opens at its newest announcement too.
+        child<QListWidget>(*p, "DatList")->setCurrentRow(2);
+        QCOMPARE(s.TimeComboIndex, static_cast<int>(s.TimeCombo.size()) - 1);
+        QCOMPARE(choice->currentIndex(), 1);
+        choice->activated(0);
+        QVERIFY(!s.LatestTime);
+        QCOMPARE(choice->currentIndex(), 0);
+    }
+
+    void theHitReportAnswersInAWindowAndKeepsTheRace()
+    {
+        auto p = open();
+        const WorkbenchState& s = p->workbench().state();
+        child<QListWidget>(*p, "DatList")->setCurrentRow(4);
+        showTab(*p, "PA比");
+        child<QPushButton>(*p, "TekiAnaBtn")->click();
+        QCOMPARE(s.DatListIndex, 4);
+        QCOMPARE(child<QTabWidget>(*p, "PageControl1")
+                     ->tabText(child<QTabWidget>(*p, "PageControl1")->currentIndex()),
+                 qs("PA比"));
+        // The generated Sunday has hits enough for a page.
+        const HitRun& run = p->workbench().lastHitRun();
+        QVERIFY(run.written);
+        auto* window = p->window().findChild<QDialog*>(QStringLiteral("HitWindow"));
+        QVERIFY(window && window->isVisible());
+        auto* lines = window->findChild<QPlainTextEdit*>(QStringLiteral("HitLines"));
+        QCOMPARE(lines->toPlainText().count(QLatin1Char('\n')), static_cast<int>(run.lines.size()));
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("HitFiles"))
+                    ->text()
+                    .contains(qs(run.pageFile.filename().string())));
+        window->findChild<QPushButton*>(QStringLiteral("CopyBtn"))->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), lines->toPlainText());
+        window->close();
+    }
+
+    void theHelpOpensInAWindowOfOurOwnWithoutABrowser()
+    {
+        auto p = open();
+        p->window().HelpContentsItemClick();
+        auto* window = p->window().findChild<HelpWindow*>();
+        QVERIFY(window && window->isVisible());
+        QVERIFY(window->browser()->toPlainText().contains(qs("検証")));
+        window->close();
+    }
+
+    void theDayRaceAndTabOfTheLastSessionComeBack()
+    {
+        // A folder of its own: the settings it keeps would change the other tests' start.
+        test::TempDir dir;
+        AppDir app(dir.path() / "app");
+        app.createFolders();
+        test::importGeneratedSunday(app.root() / "feed", app.root());
+        {
+            Program p(app.root().string(), &m_clock);
+            p.window().show();
+            p.workbench().DateComboChange(0);
+            p.workbench().DatListClick(6);
+            showTab(p, "PA比ソート");
+            p.window().close();
+        }
+        Program again(app.root().string(), &m_clock);
+        QCOMPARE(again.workbench().state().DateComboIndex, 0);
+        QCOMPARE(again.workbench().state().DatListIndex, 6);
+        auto* pages = child<QTabWidget>(again, "PageControl1");
+        QCOMPARE(pages->tabText(pages->currentIndex()), qs("PA比ソート"));
+    }
+
     void automaticAcquisitionFetchesADueRace()
     {
         m_clock.set(LocalDateTime{2026, 11, 29, 8, 0, 0});

@@ -313,8 +313,11 @@ private slots:
         QVERIFY(fs::exists(app->dataDir() / "2026年11月29日.jvHR"));
         const auto& s = p.workbench().state();
         QVERIFY(!RecordView(s.store.HrRecs[static_cast<size_t>(s.SelectedRace)]).isBlank());
-        QVERIFY2(MessageBoxSeam::shown().empty(),
-                 MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().front().c_str());
+        // The one answer of the click: what was merged.
+        QCOMPARE(MessageBoxSeam::shown(),
+                 std::vector<std::string>{
+                     "結果情報を取り込みました: " + std::to_string(s.DatList.size()) + "レース中 " +
+                     std::to_string(s.DatList.size()) + "レースに払戻があります。"});
     }
 
     void parameterSetsRegisterChooseAndDeleteWithEveryMessage()

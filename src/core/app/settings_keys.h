@@ -74,6 +74,12 @@ inline constexpr IntSetting kSetID{{"UserSetting", "SetID"}, 0}; // parameter-se
 inline constexpr IntSetting kAlertSingular{{"Alert", "Singular"}, 1};
 inline constexpr IntSetting kAlertTokusho{{"Alert", "Tokusho"}, 1};
 inline constexpr TextSetting kAlertPaLevel{{"Alert", "PaLevel"}, "2.0"};
+// The main window as it was left: the time choice beside the time combo (0 既定時刻,
+// 1 最新), the day, the race (its key) and the analysis tab.
+inline constexpr IntSetting kTimeChoice{{"Window", "TimeChoice"}, 0};
+inline constexpr TextSetting kLastDay{{"Window", "Day"}, ""};
+inline constexpr TextSetting kLastRace{{"Window", "Race"}, ""};
+inline constexpr IntSetting kLastTab{{"Window", "Tab"}, 0};
 
 } // namespace settings
 

@@ -99,7 +99,12 @@ public:
         m_wb.m_state.oddsLists = std::move(lists);
         if (!ran)
             return Outcome::nothingToDo();
+        // The race is listed again with its new time points; the person keeps the time
+        // point they chose, unless "最新" follows the newest.
+        const std::optional<ShownRace> before = m_wb.shownRace();
         Outcome shown = m_wb.showRace(m_wb.m_state.DatListIndex);
+        if (before && !m_wb.m_state.LatestTime && shown.isDone())
+            m_wb.chooseTimeItem(before->timeItem);
         if (!m_wb.lastOddsFetch().complete())
             return Outcome::failure("オッズを取得できませんでした");
         return shown;
@@ -140,6 +145,7 @@ Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
         m_state.chart.setAxis(readSetting(m_ini, settings::kGraphAxis) == 1 ? ChartAxis::Linear
                                                                             : ChartAxis::Log);
         m_state.chart.setMarkers(readSetting(m_ini, settings::kGraphMarker) != 1);
+        m_state.LatestTime = readSetting(m_ini, settings::kTimeChoice) == 1;
     } catch (const std::exception&) {
     }
     m_changes = ChangeTracker(shownState());
@@ -164,6 +170,7 @@ ShownState Workbench::shownState() const
     shown.BorderLabel4 = s.BorderLabel4;
     shown.TimeCombo = s.TimeCombo;
     shown.TimeComboIndex = s.TimeComboIndex;
+    shown.LatestTime = s.LatestTime;
     shown.display = s.display;
     shown.chart = s.chart.view();
     shown.DLlabel = s.DLlabel;
@@ -258,13 +265,19 @@ std::uint64_t Workbench::requestTask(std::string name, AcquisitionRequests::Task
 
 std::uint64_t Workbench::SokuhoOddsBtnClick(RequestEvents events)
 {
-    if (m_state.DatListIndex < 0 || m_state.DateComboIndex < 0)
+    if (m_state.DatListIndex < 0 || m_state.DateComboIndex < 0) {
+        m_person.information("オッズを取得するレースを選んでください。");
         return 0;
+    }
     return requestOdds(m_state.DatListIndex, std::move(events));
 }
 
 std::uint64_t Workbench::KekkaGetBtnClick(RequestEvents events)
 {
+    if (m_state.DateComboIndex < 0) {
+        m_person.information("結果情報を取得するレース日を選んでください。");
+        return 0;
+    }
     return requestResults(false, std::move(events));
 }
 
@@ -278,7 +291,14 @@ bool Workbench::AutoOzCheckClick(bool checked)
 std::vector<int> Workbench::Timer2Timer()
 {
     std::vector<int> started;
-    m_boundary.run("Timer2Timer", [&] { started = m_auto.Timer2Timer(); });
+    m_boundary.run("Timer2Timer", [&] {
+        // The fetches select their races as the window's steps do; the person stays
+        // with the race they were looking at.
+        const std::optional<ShownRace> shown = shownRace();
+        started = m_auto.Timer2Timer();
+        if (!started.empty())
+            showAgain(shown);
+    });
     return started;
 }
 
@@ -299,7 +319,11 @@ std::optional<TOddsSchejForm> Workbench::OzGetBtnClick()
 Outcome Workbench::closeSchedule(TOddsSchejForm& form)
 {
     return m_boundary.run("closeSchedule", [&] {
-        auto reload = [this] { loadDayAt(m_state.DateComboIndex); };
+        const std::optional<ShownRace> shown = shownRace();
+        auto reload = [this, shown] {
+            loadDayAt(m_state.DateComboIndex);
+            showAgain(shown);
+        };
         if (m_requests.jvLink() == nullptr) {
             reload();
             return Outcome::done();

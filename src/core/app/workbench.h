@@ -84,6 +84,9 @@ struct WorkbenchState
     std::filesystem::path HrFilePath;
     int SelectedRace = 0;
     int LastRaceIndex = 0;
+    // "最新" beside TimeCombo: a race opens at its latest announcement (and follows new
+    // ones as they arrive) instead of the one nearest the default display time.
+    bool LatestTime = false;
     bool Since2005 = false;
     bool UseUmaren = false;
     bool ShowAnalysisPanel = false;
@@ -166,6 +169,15 @@ public:
     Outcome UpDown1Click(int position);
     // Chooses time point `index` of TimeCombo and loads it.
     Outcome TimeComboChange(int index);
+    // The choice beside TimeCombo: 0 "既定時刻" (the announcement nearest the default
+    // display time), 1 "最新" (the latest, followed as new ones arrive). Kept in the
+    // settings; the race shown is loaded again at the chosen time point. The batch and
+    // the hit report always take the default time.
+    Outcome TimeChoiceClick(int item);
+    // Selects the race of DatList item `index` at its announcement of `hhmm` (the
+    // latest one of that time), as the race-day board shows it; the default time point
+    // when the race has none of that time.
+    Outcome showRaceAtTime(int index, std::string_view hhmm);
     // Loads the odds of the chosen time point and runs the analysis.
     Outcome ReadOddsBtnClick();
     // The analysis run's steps (NothingToDo without a race).
@@ -303,6 +315,13 @@ public:
     // Convenience for the programs: selects the day by its name; NothingToDo when it
     // is not in the day list.
     Outcome selectDay(const std::string& dayName);
+    // The day and race shown, kept in the settings when the window closes, and shown
+    // again when it opens (NothingToDo when none was kept or it is gone).
+    Outcome rememberSelection();
+    Outcome restoreSelection();
+    // "指定時刻分析で推奨馬表一括作成" as the window says it is done: how many races of
+    // the day the last M1Click analysed.
+    std::string batchSummary() const;
     // The DatList index of a race key, -1 when the loaded day has no such race.
     int raceIndexOf(std::string_view raceKey) const;
     // The race key of DatList item `index`, "" without one.
@@ -328,6 +347,17 @@ private:
     Outcome analysisRun(const std::string& key, const std::string& item);
     Outcome reimportPayouts();
     Outcome listTimePoints(const RaceKey& key);
+    // The race and time point shown, to put the person back after an action that
+    // selects other races (the batch, the hit report, the automatic acquisition).
+    struct ShownRace
+    {
+        std::string raceKey;
+        std::string timeItem;
+    };
+    std::optional<ShownRace> shownRace() const;
+    void showAgain(const std::optional<ShownRace>& shown);
+    // Chooses the time point of `timeItem` when the race shown has it.
+    void chooseTimeItem(const std::string& timeItem);
     void fillChart();
     const std::string& selectedRa() const;
 
@@ -346,6 +376,8 @@ private:
     unsigned m_statusSerial = 0;             // counts status texts, so a repeated text is heard
     std::vector<bool> m_batchAnalysed;       // per DatList item, by the last M1Click
     bool m_inBatch = false;                  // M1Click is selecting its races
+    bool m_atDefaultTime = false;            // the batch or the hit report is selecting
+    std::string m_timePointNotice;           // the status text of the last time point
     std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
     // Last: its queue stops first, while everything its requests use still exists.

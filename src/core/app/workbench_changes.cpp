@@ -60,7 +60,8 @@ Parts changedParts(const ShownState& was, const ShownState& now)
     if (!(now.title == was.title) || now.Panel1Caption != was.Panel1Caption ||
         now.StaticText1 != was.StaticText1 || now.BorderLabel4 != was.BorderLabel4)
         parts |= Part::Title;
-    if (now.TimeCombo != was.TimeCombo || now.TimeComboIndex != was.TimeComboIndex)
+    if (now.TimeCombo != was.TimeCombo || now.TimeComboIndex != was.TimeComboIndex ||
+        now.LatestTime != was.LatestTime)
         parts |= Part::TimeList;
     if (!sameGrids(now.display, was.display))
         parts |= Part::Grids;

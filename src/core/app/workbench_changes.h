@@ -19,7 +19,7 @@ enum class Part : unsigned {
     DayList = 1u << 0,  // DateCombo and its choice
     RaceList = 1u << 1, // DatList, its choice and the arrows
     Title = 1u << 2,    // the title panel, Panel1Caption, StaticText1, BorderLabel4
-    TimeList = 1u << 3, // TimeCombo and its choice
+    TimeList = 1u << 3, // TimeCombo, its choice and the time choice beside it
     Grids = 1u << 4,    // StringGrid1..8 and the result boxes
     Labels = 1u << 5,   // the labels of the analysis tabs
     Chart = 1u << 6,    // the PA ratio chart
@@ -70,6 +70,7 @@ struct ShownState
     std::string Panel1Caption, StaticText1, BorderLabel4;
     std::vector<std::string> TimeCombo;
     int TimeComboIndex = -1;
+    bool LatestTime = false;
     AnalysisDisplay display;
     ChartView chart;
     std::string DLlabel;

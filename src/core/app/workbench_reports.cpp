@@ -1,3 +1,4 @@
+#include "core/app/settings_keys.h"
 #include "core/app/workbench.h"
 #include "core/present/clipboard_text.h"
 #include "core/store/race_key.h"
@@ -25,16 +26,18 @@ Outcome Workbench::M1Click()
             s.DateComboIndex >= 0 ? s.DateCombo[static_cast<size_t>(s.DateComboIndex)] : "";
         if (trimmed(day).empty())
             return m_boundary.fail("データを読み込んでください。");
+        const std::optional<ShownRace> shown = shownRace();
         s.ShowAnalysisPanel = false;
         int failed = 0;
         const int races = static_cast<int>(s.DatList.size());
         m_batchAnalysed.assign(static_cast<size_t>(races), false);
         {
-            struct BatchFlag
+            struct BatchFlags
             {
-                bool& on;
-                ~BatchFlag() { on = false; }
-            } flag{m_inBatch = true};
+                bool& batch;
+                bool& defaultTime;
+                ~BatchFlags() { batch = defaultTime = false; }
+            } flags{m_inBatch = true, m_atDefaultTime = true};
             for (int i = 0; i < races; ++i) {
                 const bool analysed = DatListClick(i).isDone();
                 m_batchAnalysed[static_cast<size_t>(i)] = analysed;
@@ -43,6 +46,8 @@ Outcome Workbench::M1Click()
         }
         s.ShowAnalysisPanel = true;
         DatListClick(0);
+        // Then the person is put back where they were.
+        showAgain(shown);
         if (races > 0 && failed == races)
             return Outcome::failure(format("%dレースのどれも分析できませんでした", races));
         return Outcome::done();
@@ -66,21 +71,31 @@ Outcome Workbench::TekiAnaBtnClick(TekiButton sender)
         requireUsableSuishoFiles(m_appDir.suishoDir(), listed);
         // One run holds the folder: the log is read and written back whole.
         WriteLock lock;
+        const std::optional<ShownRace> shown = shownRace();
         HitLines lines;
         lines.page.push_back(toCp932(kHitPageTitle));
         const std::vector<std::string> storedLog = loadHitLog(logFile);
-        for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i) {
-            // A race that could not be analysed still holds the race before's bets and
-            // results: it has no hits of its own.
-            if (!DatListClick(i).isDone()) {
-                ++m_hitRun.skippedRaces;
-                continue;
+        {
+            struct DefaultTime
+            {
+                bool& on;
+                ~DefaultTime() { on = false; }
+            } atDefault{m_atDefaultTime = true};
+            for (int i = 0; i < static_cast<int>(s.DatList.size()); ++i) {
+                // A race that could not be analysed still holds the race before's bets
+                // and results: it has no hits of its own.
+                if (!DatListClick(i).isDone()) {
+                    ++m_hitRun.skippedRaces;
+                    continue;
+                }
+                const AnalysisState& a = s.analysis;
+                RaceBets bets{std::span(a.KaiRenHon).subspan(1),
+                              std::span(a.KaiRenChuAna).subspan(1),
+                              std::span(a.KaiRenOoAna).subspan(1)};
+                collectRaceHits(selectedRa(), bets, s.results, sender, lines);
             }
-            const AnalysisState& a = s.analysis;
-            RaceBets bets{std::span(a.KaiRenHon).subspan(1), std::span(a.KaiRenChuAna).subspan(1),
-                          std::span(a.KaiRenOoAna).subspan(1)};
-            collectRaceHits(selectedRa(), bets, s.results, sender, lines);
         }
+        showAgain(shown);
         for (size_t i = 1; i < lines.page.size(); ++i)
             m_hitRun.lines.push_back(fromCp932(lines.page[i]));
         if (lines.page.size() <= 2)
@@ -232,6 +247,69 @@ int Workbench::selectedRunners() const
 std::vector<PayoutSummaryRow> Workbench::payoutRows() const
 {
     return payoutSummary(m_state.store, m_state.DatList);
+}
+
+std::optional<Workbench::ShownRace> Workbench::shownRace() const
+{
+    const WorkbenchState& s = m_state;
+    if (s.DatListIndex < 0 || !s.Panel3Visible)
+        return std::nullopt;
+    ShownRace shown{raceKeyOfItem(s.DatListIndex), {}};
+    if (s.TimeComboIndex >= 0 && s.TimeComboIndex < static_cast<int>(s.TimeCombo.size()))
+        shown.timeItem = s.TimeCombo[static_cast<size_t>(s.TimeComboIndex)];
+    return shown;
+}
+
+void Workbench::showAgain(const std::optional<ShownRace>& shown)
+{
+    if (!shown)
+        return;
+    const int index = raceIndexOf(shown->raceKey);
+    if (index < 0)
+        return;
+    if (showRace(index).failed())
+        return;
+    chooseTimeItem(shown->timeItem);
+}
+
+void Workbench::chooseTimeItem(const std::string& timeItem)
+{
+    const auto& items = m_state.TimeCombo;
+    const auto it = std::find(items.begin(), items.end(), timeItem);
+    const int time = static_cast<int>(it - items.begin());
+    if (it != items.end() && time != m_state.TimeComboIndex) {
+        m_state.TimeComboIndex = time;
+        loadTimePoint();
+    }
+}
+
+Outcome Workbench::rememberSelection()
+{
+    return m_boundary.run("rememberSelection", [&] {
+        const auto day = loadedDay();
+        writeSetting(m_ini, settings::kLastDay, day ? day->text() : std::string());
+        writeSetting(m_ini, settings::kLastRace, raceKeyOfItem(m_state.DatListIndex));
+    });
+}
+
+Outcome Workbench::restoreSelection()
+{
+    return m_boundary.run("restoreSelection", [&] {
+        const std::string day = readSetting(m_ini, settings::kLastDay);
+        if (day.empty() || selectDay(day).kind == Outcome::Kind::NothingToDo)
+            return Outcome::nothingToDo();
+        const int index = raceIndexOf(readSetting(m_ini, settings::kLastRace));
+        if (index < 0 || index == m_state.DatListIndex)
+            return Outcome::done();
+        return DatListClick(index);
+    });
+}
+
+std::string Workbench::batchSummary() const
+{
+    const auto analysed = std::count(m_batchAnalysed.begin(), m_batchAnalysed.end(), true);
+    return format("推奨馬表の一括作成が終わりました: %zuレース中 %tdレースを分析しました。",
+                  m_batchAnalysed.size(), analysed);
 }
 
 } // namespace sorvantix

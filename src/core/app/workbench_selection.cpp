@@ -207,6 +207,10 @@ Outcome Workbench::listTimePoints(const RaceKey& key)
         return Outcome::failure(std::string(kNoOddsNotice) + "（" + file.filename().string() +
                                 " に発表がありません）");
     }
+    if (s.LatestTime && !m_atDefaultTime) {
+        s.TimeComboIndex = static_cast<int>(lines.size()) - 1;
+        return Outcome::done();
+    }
     const int target = defaultTimeMinute(readSetting(m_ini, settings::kFirstTimeInRaceList));
     s.TimeComboIndex = defaultTimePoint(lines, key.text().substr(4, 4), target);
     return Outcome::done();
@@ -275,6 +279,39 @@ Outcome Workbench::TimeComboChange(int index)
     });
 }
 
+Outcome Workbench::TimeChoiceClick(int item)
+{
+    return m_boundary.run("TimeChoiceClick", [&] {
+        if (item != 0 && item != 1)
+            return Outcome::nothingToDo();
+        m_state.LatestTime = item == 1;
+        writeSetting(m_ini, settings::kTimeChoice, item);
+        if (m_state.DatListIndex < 0 || !m_state.Panel3Visible)
+            return Outcome::done();
+        return showRace(m_state.DatListIndex);
+    });
+}
+
+Outcome Workbench::showRaceAtTime(int index, std::string_view hhmm)
+{
+    return m_boundary.run("showRaceAtTime", [&] {
+        Outcome shown = showRace(index);
+        if (shown.failed() || hhmm.empty())
+            return shown;
+        const auto& items = m_state.TimeCombo;
+        for (int i = static_cast<int>(items.size()) - 1; i >= 0; --i) {
+            const std::string& item = items[static_cast<size_t>(i)];
+            if (item.size() >= 11 && std::string_view(item).substr(6, 5) == hhmm) {
+                if (i == m_state.TimeComboIndex)
+                    return shown;
+                m_state.TimeComboIndex = i;
+                return loadTimePoint();
+            }
+        }
+        return shown;
+    });
+}
+
 Outcome Workbench::ReadOddsBtnClick()
 {
     return m_boundary.run("ReadOddsBtnClick", [&] { return loadTimePoint(); });
@@ -285,6 +322,10 @@ Outcome Workbench::loadTimePoint()
     WorkbenchState& s = m_state;
     if (s.DatList.empty())
         return Outcome::nothingToDo();
+    // What the last time point said of its win odds is not this one's.
+    if (!m_timePointNotice.empty() && s.DLlabel == m_timePointNotice)
+        setStatus("");
+    m_timePointNotice.clear();
     size_t r = static_cast<size_t>(s.SelectedRace);
     const RaView ra(selectedRa());
     std::optional<RaceKey> raceKey = RaceKey::tryParse(ra.raceKeyText());
@@ -343,6 +384,7 @@ Outcome Workbench::loadTimePoint()
         WinOddsFallback fallback = winOddsAtOrBefore(o1, timeKey, item);
         s.store.O1Recs[r] = std::move(fallback.record);
         setStatus(fallback.notice);
+        m_timePointNotice = fallback.notice;
     }
     if (o2Exists) {
         if (auto rec = o2Rec) {

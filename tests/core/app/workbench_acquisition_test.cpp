@@ -324,9 +324,12 @@ TEST_F(WorkbenchAcquisitionTest, ARaceDayFlowIsHeardByTheListeners)
     settle();
     auto timed = heard.take();
     ASSERT_FALSE(timed.empty());
-    EXPECT_NE(timed.back().find("RaceList"), std::string::npos) << timed.back();
+    EXPECT_NE(timed.back().find("Odds"), std::string::npos) << timed.back();
+    // The fetch selected its race as the window's steps do, and the person stays with
+    // the race they were looking at.
     EXPECT_TRUE(bench->state().Panel3Visible);
-    EXPECT_EQ(bench->state().DatListIndex, 1);
+    EXPECT_EQ(bench->state().DatListIndex, 0);
+    EXPECT_EQ(bench->state().TimeComboIndex, 1);
 }
 
 } // namespace

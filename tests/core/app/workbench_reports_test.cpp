@@ -68,8 +68,8 @@ TEST_F(WorkbenchReportsTest, HitPagesAndTheLogOfTwoRunsMatchTheHandWrittenFiles)
     ASSERT_EQ(person.clipboard.size(), 1u);
     EXPECT_EQ(person.clipboard[0], fromCp932(golden("hits-teki-page.txt")));
     EXPECT_EQ(wb.lastHitRun().lines.size(), 10u);
-    // The selection is left on the day's last race, analysed at its default time.
-    EXPECT_EQ(wb.state().DatListIndex, 2);
+    // The report selected every race; the race shown before is shown again.
+    EXPECT_EQ(wb.state().DatListIndex, 0);
     EXPECT_TRUE(wb.state().Panel3Visible);
 
     EXPECT_EQ(readFileBytes(logFile()), golden("hits-log-teki.txt"));

@@ -1,6 +1,7 @@
 #include "core/analysis/analysis_computation.h"
 #include "core/analysis/suisho_params.h"
 #include "core/app/recording_person.h"
+#include "core/app/settings_keys.h"
 #include "core/app/temp_dir.h"
 #include "core/app/workbench.h"
 #include "core/jvlink/scripted_jv_link.h"
@@ -274,6 +275,107 @@ TEST_F(WorkbenchTest, WinOddsMissingAtTheChosenTimeComeFromTheLatestEarlierAnnou
     EXPECT_EQ(s.DLlabel, "単勝オッズは 09:00 発表のものです。");
     EXPECT_TRUE(person.statuses.empty());
     EXPECT_GT(s.odds.TanOdds[1], 0);
+
+    // A time point whose win odds are its own says nothing, and the notice of the one
+    // before goes.
+    wb.TimeComboChange(2);
+    EXPECT_EQ(s.DLlabel, "");
+    // A status that is not the time point's own stays.
+    wb.TimeComboChange(1);
+    wb.appendError("ログに書きました");
+    wb.TimeComboChange(2);
+    EXPECT_EQ(s.DLlabel, "ログに書きました");
+}
+
+TEST_F(WorkbenchTest, TheLatestChoiceOpensAtTheLastAnnouncementAndFollowsNewOnes)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    for (const RaceSpec* r : {&kRace1, &kRace11}) {
+        SaveOddsSeries(dir.path(),
+                       {o1Line(*r, "11290910"), o1Line(*r, "11290915"), o1Line(*r, "11291400")},
+                       kO1Extension);
+        SaveOddsSeries(dir.path(),
+                       {o2Line(*r, "11290910"), o2Line(*r, "11290915"), o2Line(*r, "11291400")},
+                       kO2Extension);
+    }
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto& s = wb.state();
+    EXPECT_EQ(s.TimeComboIndex, 1); // 09:15, the default display time
+    ASSERT_TRUE(wb.TimeChoiceClick(1).isDone());
+    EXPECT_TRUE(s.LatestTime);
+    EXPECT_EQ(s.TimeComboIndex, 2);
+    EXPECT_EQ(s.BorderLabel4, "14:00");
+    // A new announcement arrives (as a fetch stores it) and the race is shown again.
+    storeOddsSeries(dir.path(), kRace1.key, {o1Line(kRace1, "11291430")}, kO1Extension);
+    storeOddsSeries(dir.path(), kRace1.key, {o2Line(kRace1, "11291430")}, kO2Extension);
+    wb.DatListClick(0);
+    EXPECT_EQ(s.TimeComboIndex, 3);
+    EXPECT_EQ(s.BorderLabel4, "14:30");
+    // The choice is kept for the next start; the batch still takes the default time.
+    Workbench again(app, person, clock);
+    EXPECT_TRUE(again.state().LatestTime);
+    wb.M1Click();
+    EXPECT_EQ(s.TimeComboIndex, 3);
+    const std::string seiAtDefault = readFileBytes(app.suishoDir() / "2026年11月29日東京.sei");
+    wb.TimeChoiceClick(0);
+    EXPECT_EQ(s.TimeComboIndex, 1);
+    wb.M1Click();
+    EXPECT_EQ(readFileBytes(app.suishoDir() / "2026年11月29日東京.sei"), seiAtDefault);
+    EXPECT_TRUE(wb.TimeChoiceClick(5).kind == Outcome::Kind::NothingToDo);
+}
+
+TEST_F(WorkbenchTest, TheHitReportAndTheBoardKeepOrChooseTheRaceShown)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    for (const RaceSpec* r : {&kRace1, &kRace11}) {
+        SaveOddsSeries(dir.path(), {o1Line(*r, "11290915"), o1Line(*r, "11291200")}, kO1Extension);
+        SaveOddsSeries(dir.path(), {o2Line(*r, "11290915"), o2Line(*r, "11291200")}, kO2Extension);
+    }
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    wb.DatListClick(0);
+    wb.TimeComboChange(1);
+    wb.TekiAnaBtnClick(TekiButton::TekiAnaBtn);
+    // The hit report selected every race at its default time, then put this one back.
+    EXPECT_EQ(wb.state().DatListIndex, 0);
+    EXPECT_EQ(wb.state().TimeComboIndex, 1);
+    // The board opens a race at the announcement it shows.
+    ASSERT_TRUE(wb.showRaceAtTime(1, "12:00").isDone());
+    EXPECT_EQ(wb.state().DatListIndex, 1);
+    EXPECT_EQ(wb.state().BorderLabel4, "12:00");
+    // A time the race has no announcement of: its default time point.
+    wb.showRaceAtTime(0, "16:40");
+    EXPECT_EQ(wb.state().DatListIndex, 0);
+    EXPECT_EQ(wb.state().BorderLabel4, "09:15");
+}
+
+TEST_F(WorkbenchTest, TheDayAndRaceOfTheLastSessionComeBack)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    for (const RaceSpec* r : {&kRace1, &kRace11}) {
+        SaveOddsSeries(dir.path(), {o1Line(*r, "11290915")}, kO1Extension);
+        SaveOddsSeries(dir.path(), {o2Line(*r, "11290915")}, kO2Extension);
+    }
+    {
+        Workbench& wb = open();
+        EXPECT_EQ(wb.restoreSelection().kind, Outcome::Kind::NothingToDo); // none kept
+        wb.DateComboChange(0);
+        wb.DatListClick(1);
+        ASSERT_TRUE(wb.rememberSelection().isDone());
+    }
+    Workbench& next = open();
+    ASSERT_TRUE(next.restoreSelection().isDone());
+    EXPECT_EQ(next.state().DateComboIndex, 0);
+    EXPECT_EQ(next.state().DatListIndex, 1);
+    // A kept race that is gone leaves the day's own choice.
+    writeSetting(next.ini(), settings::kLastRace, "2026112905050809");
+    Workbench& later = open();
+    EXPECT_TRUE(later.restoreSelection().isDone());
+    EXPECT_EQ(later.state().DatListIndex, 0);
 }
 
 TEST_F(WorkbenchTest, AnOddsFieldThatIsNoNumberLeavesTheStateReset)
@@ -330,8 +432,11 @@ TEST_F(WorkbenchTest, BatchNeedsADayAndWritesEveryRacesLines)
     ASSERT_EQ(sei.size(), 61u);
     EXPECT_EQ(sei[50], "11R");
     EXPECT_EQ(sei[51], "16頭");
-    EXPECT_EQ(wb.state().DatListIndex, 0); // the first race is shown at the end
+    // The first race is selected at the end, and then the race shown before again.
+    EXPECT_EQ(wb.state().DatListIndex, 1);
     EXPECT_TRUE(wb.state().Panel3Visible);
+    EXPECT_EQ(wb.batchSummary(),
+              "推奨馬表の一括作成が終わりました: 2レース中 2レースを分析しました。");
 }
 
 TEST_F(WorkbenchTest, ArrowsNeedTwoRacesAndSortsKeepTheirButton)
