@@ -104,6 +104,14 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     m_timer2->setInterval(kTimer2IntervalMs);
     connect(m_timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
+    // What the automatic acquisition fetches next, counted down each second.
+    m_nextFetch = new QLabel(this);
+    m_nextFetch->setObjectName(QStringLiteral("NextFetchLabel"));
+    status->addPermanentWidget(m_nextFetch);
+    m_nextFetchTimer = new QTimer(this);
+    m_nextFetchTimer->setObjectName(QStringLiteral("NextFetchTimer"));
+    m_nextFetchTimer->setInterval(1000);
+    connect(m_nextFetchTimer, &QTimer::timeout, this, &TMainForm::showNextFetch);
     m_timer4 = new QTimer(this);
     m_timer4->setObjectName(QStringLiteral("Timer4"));
     connect(m_timer4, &QTimer::timeout, this, &TMainForm::Timer4Timer);
@@ -338,6 +346,11 @@ std::string TMainForm::jvLinkText() const
     return "JV-Link";
 }
 
+void TMainForm::showNextFetch()
+{
+    m_nextFetch->setText(qs(m_wb.nextFetchText()));
+}
+
 GridView* TMainForm::grid(int number) const
 {
     return m_analysis->grid(number);
@@ -488,11 +501,15 @@ void TMainForm::refreshEnabled()
     m_autoOzCheck->setChecked(c.AutoOzCheck);
     m_ozGetBtn->setEnabled(c.OzGetBtnEnabled);
     if (c.Timer2Enabled != m_timer2->isActive()) {
-        if (c.Timer2Enabled)
+        if (c.Timer2Enabled) {
             m_timer2->start();
-        else
+            m_nextFetchTimer->start();
+        } else {
             m_timer2->stop();
+            m_nextFetchTimer->stop();
+        }
     }
+    showNextFetch();
     const int interval = std::max(1, c.AutoResultIntervalMinutes) * 60 * 1000;
     if (!c.AutoResultTimerEnabled)
         m_timer4->stop();

@@ -98,6 +98,7 @@ private:
                          std::function<void()> operation);
     void restoreBounds();
     void refresh(Parts parts);
+    void showNextFetch();
     void refreshTitle();
     void refreshEnabled();
 
@@ -118,6 +119,8 @@ private:
     QToolButton* m_ozGetBtn = nullptr;
     QTimer* m_timer2 = nullptr;
     QTimer* m_timer4 = nullptr;
+    QLabel* m_nextFetch = nullptr;
+    QTimer* m_nextFetchTimer = nullptr;
 };
 
 } // namespace sorvantix::gui

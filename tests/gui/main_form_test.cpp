@@ -485,6 +485,9 @@ private slots:
                  MessageBoxSeam::shown().empty() ? "" : MessageBoxSeam::shown().back().c_str());
         QVERIFY(p->window().timer2()->isActive());
         QCOMPARE(p->window().timer2()->interval(), 40000);
+        // The status bar says what comes next.
+        QVERIFY2(child<QLabel>(*p, "NextFetchLabel")->text().startsWith(qs("次回取得: ")),
+                 qPrintable(child<QLabel>(*p, "NextFetchLabel")->text()));
 
         const auto rows = wb.raceListRows();
         const std::string due = s.store.AutoOddsTime[static_cast<size_t>(rows[0].slot)];
@@ -520,6 +523,7 @@ private slots:
         QVERIFY(!s.TimeCombo.empty());
         box->click();
         QVERIFY(!p->window().timer2()->isActive());
+        QVERIFY(child<QLabel>(*p, "NextFetchLabel")->text().isEmpty());
         m_clock.set(LocalDateTime{2026, 11, 30, 9, 0, 0});
     }
 };

@@ -309,6 +309,42 @@ bool Workbench::Timer4Timer()
     return asked;
 }
 
+std::string Workbench::nextFetchText() const
+{
+    if (!m_auto.controls().Timer2Enabled)
+        return "";
+    int delay = 0;
+    try {
+        delay = std::max(0, readSetting(m_ini, settings::kDelay));
+    } catch (const std::exception&) {
+        // The timer itself says what is wrong with the settings file.
+    }
+    const LocalDateTime now = m_clock.now();
+    const int nowMinute = now.hour * 60 + now.minute;
+    int bestMinute = -1;
+    int bestSlot = -1;
+    // A race is fetched in the minute its acquisition time plus the delay comes round.
+    for (const auto& item : m_state.DatList) {
+        const auto slot = static_cast<size_t>(item.slot);
+        const std::string time(trimmed(m_state.store.AutoOddsTime.at(slot)));
+        if (m_state.store.AutoOddsDone.at(slot) || time.size() != 4 || !isDigits(time))
+            continue;
+        const int due = std::stoi(time.substr(0, 2)) * 60 + std::stoi(time.substr(2, 2)) + delay;
+        if (due >= nowMinute && (bestMinute < 0 || due < bestMinute)) {
+            bestMinute = due;
+            bestSlot = item.slot;
+        }
+    }
+    if (bestSlot < 0)
+        return "";
+    const RaView ra(m_state.store.RaRecs.at(static_cast<size_t>(bestSlot)));
+    const int left = bestMinute * 60 - (nowMinute * 60 + now.second);
+    return format("次回取得: %s %dR %02d:%02d（あと %d分%02d秒）",
+                  std::string(trimmed(VenueShortName(ra.venue()))).c_str(), ra.raceNo().value_or(0),
+                  bestMinute / 60 % 24, bestMinute % 60, std::max(0, left) / 60,
+                  std::max(0, left) % 60);
+}
+
 std::optional<TOddsSchejForm> Workbench::OzGetBtnClick()
 {
     std::optional<TOddsSchejForm> form;

@@ -253,6 +253,10 @@ public:
     bool AutoOzCheckClick(bool checked);
     std::vector<int> Timer2Timer();
     bool Timer4Timer();
+    // While "ｵｯｽﾞ自動取得" runs: the race the automatic acquisition fetches next and
+    // when, "次回取得: 阪神 9R 14:24（あと 3分05秒）"; "" when it is off or every race of
+    // the day is done.
+    std::string nextFetchText() const;
     // "ｵｯｽﾞ手動取得": the schedule window's model for the loaded day after the opening
     // checks; nullopt (the person told why) when it cannot open.
     std::optional<TOddsSchejForm> OzGetBtnClick();

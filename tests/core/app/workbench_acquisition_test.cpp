@@ -172,14 +172,20 @@ TEST_F(WorkbenchAcquisitionTest, RequestsNeedAQueueAndARace)
 TEST_F(WorkbenchAcquisitionTest, Timer2FetchesTheDueRaceAndItShowsItsTimePoints)
 {
     Workbench& automatic = *bench;
+    EXPECT_EQ(automatic.nextFetchText(), ""); // not switched on
     ASSERT_TRUE(automatic.AutoOzCheckClick(true));
     ASSERT_TRUE(automatic.autoControls().Timer2Enabled);
 
     // Race 1 is due at 09:35 (post 10:05 less 30), checked 5 minutes late.
+    clock.set({2026, 11, 29, 9, 38, 50});
+    EXPECT_EQ(automatic.nextFetchText(), "次回取得: 東京 1R 09:40（あと 1分10秒）");
     clock.set({2026, 11, 29, 9, 39, 0});
     EXPECT_TRUE(automatic.Timer2Timer().empty());
     clock.set({2026, 11, 29, 9, 40, 0});
+    EXPECT_EQ(automatic.nextFetchText(), "次回取得: 東京 1R 09:40（あと 0分00秒）");
     EXPECT_EQ(automatic.Timer2Timer(), std::vector<int>{0});
+    // Then the next race: 10:10 plus the delay.
+    EXPECT_EQ(automatic.nextFetchText(), "次回取得: 東京 2R 10:15（あと 35分00秒）");
     settle();
 
     const auto& s = bench->state();
