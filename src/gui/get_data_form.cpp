@@ -167,6 +167,13 @@ void TGetDataFormWindow::finished(CardRunOutcome outcome)
     m_outcome = static_cast<int>(outcome);
     m_start->setEnabled(true);
     setCursor(Qt::ArrowCursor);
+    // A whole read leaves both bars full; a cancel says so.
+    if (outcome == CardRunOutcome::Completed) {
+        m_download->setValue(m_download->maximum());
+        m_read->setValue(m_read->maximum());
+    } else if (outcome == CardRunOutcome::Cancelled) {
+        m_progressLabel->setText(qs("中止しました"));
+    }
     if (m_closeWhenDone)
         close();
 }

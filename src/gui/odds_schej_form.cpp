@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace sorvantix::gui {
 
@@ -64,6 +65,17 @@ TOddsSchejFormWindow::TOddsSchejFormWindow(Workbench& workbench, Person& person,
             N2Click();
     });
     left->addWidget(m_list, 1);
+    // The pop-up menu's two commands as buttons too, where a person looks for them.
+    auto* checks = new QHBoxLayout;
+    for (auto [name, caption, slot] :
+         {std::tuple{"CheckAllBtn", schedule::kCheckAll, &TOddsSchejFormWindow::N1Click},
+          std::tuple{"UncheckAllBtn", schedule::kUncheckAll, &TOddsSchejFormWindow::N2Click}}) {
+        auto* b = new QPushButton(qs(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        connect(b, &QPushButton::clicked, this, slot);
+        checks->addWidget(b);
+    }
+    left->addLayout(checks);
     auto* kind = new QGroupBox(qs(schedule::kKindCaption), this);
     kind->setObjectName(QStringLiteral("RadioGroup1"));
     auto* kindLayout = new QHBoxLayout(kind);
@@ -200,6 +212,10 @@ void TOddsSchejFormWindow::OzGetBtnClick()
         m_fetching = false;
         setCursor(Qt::ArrowCursor);
         refresh();
+        // A whole run ends with its bar full: say so beside it.
+        if (m_form->ProgressBarMax() > 0 &&
+            m_form->ProgressBarPosition() >= m_form->ProgressBarMax())
+            m_progressLabel->setText(qs("完了"));
     };
     if (m_wb.requestScheduleFetch(std::move(*plan), std::move(events)) != 0) {
         m_fetching = true;

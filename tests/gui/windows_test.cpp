@@ -40,6 +40,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -214,6 +215,7 @@ private slots:
             about->accept();
             QTRY_VERIFY_WITH_TIMEOUT(!window->running(), 20000);
             QCOMPARE(window->lastOutcome(), CardRunOutcome::Cancelled);
+            QCOMPARE(label->text(), qs("中止しました"));
         };
         runUntil(qs("ダウンロード中"));
         QCOMPARE(MessageBoxSeam::asked().back(), std::string(kCardCancelQuestion));
@@ -224,10 +226,17 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(!window->running(), qPrintable(label->text()), 60000);
         QCOMPARE(window->lastOutcome(), CardRunOutcome::Completed);
         QVERIFY(list->count() > 1000);
+        // A whole read leaves both bars full.
+        for (const char* bar : {"ProgressBar1", "ProgressBar2"}) {
+            auto* b = find<QProgressBar>(*window, bar);
+            QCOMPARE(b->value(), b->maximum());
+        }
         window->close();
         deleteClosed();
         QVERIFY(opened<TGetDataFormWindow>(p) == nullptr);
-        QVERIFY(!p.workbench().state().DateCombo.empty()); // the day list was rebuilt
+        // The day list was rebuilt and the newest day is shown with its races.
+        QCOMPARE(p.workbench().state().DateComboIndex, 0);
+        QVERIFY(!p.workbench().state().DatList.empty());
 
         // The command line's acquisition of the same feed.
         const fs::path cliApp = dir.path() / "cli";
@@ -273,12 +282,20 @@ private slots:
         // Nothing checked: the message.
         find<QAbstractButton>(*window, "OzGetBtn")->click();
         QCOMPARE(MessageBoxSeam::shown().back(), std::string(schedule::kNothingCheckedMessage));
+        // The buttons beside the list check and clear every race.
+        find<QAbstractButton>(*window, "CheckAllBtn")->click();
+        for (int i = 0; i < list->count(); ++i)
+            QCOMPARE(list->item(i)->checkState(), Qt::Checked);
+        find<QAbstractButton>(*window, "UncheckAllBtn")->click();
+        for (int i = 0; i < list->count(); ++i)
+            QCOMPARE(list->item(i)->checkState(), Qt::Unchecked);
         list->item(2)->setCheckState(Qt::Checked);
         list->item(5)->setCheckState(Qt::Checked);
         find<QAbstractButton>(*window, "OzGetBtn")->click();
         QVERIFY(window->fetching());
         QTRY_VERIFY_WITH_TIMEOUT(!window->fetching(), 30000);
         QCOMPARE(MessageBoxSeam::shown().back(), std::string(schedule::kDoneMessage));
+        QCOMPARE(find<QLabel>(*window, "ProgressLabel")->text(), qs("完了"));
         for (int i : {2, 5}) {
             QVERIFY(fs::exists(
                 oddsFilePath(app->root(), rows[static_cast<size_t>(i)].raceKey, kO1Extension)));
