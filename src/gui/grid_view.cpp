@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPen>
 #include <algorithm>
 #include <map>
 
@@ -65,6 +66,14 @@ void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
     painter->save();
     painter->fillRect(option.rect, fill);
+    // A selected cell keeps its colour under a tint of the highlight and a frame, so
+    // what Ctrl+C copies can be seen.
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected) {
+        QColor tint = option.palette.color(QPalette::Highlight);
+        tint.setAlpha(90);
+        painter->fillRect(option.rect, tint);
+    }
     if (style.drawText) {
         painter->setPen(rgb(style.textColour));
         painter->setFont(option.font);
@@ -75,6 +84,10 @@ void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     if (style.diagonal) {
         painter->setPen(Qt::black);
         painter->drawLine(option.rect.topLeft(), option.rect.bottomRight());
+    }
+    if (selected) {
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), 2));
+        painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
     }
     painter->restore();
 }

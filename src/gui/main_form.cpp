@@ -104,6 +104,10 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     m_timer2->setInterval(kTimer2IntervalMs);
     connect(m_timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
+    // The parameter set the analysis runs with.
+    m_paramSet = new QLabel(this);
+    m_paramSet->setObjectName(QStringLiteral("ParamSetLabel"));
+    status->addPermanentWidget(m_paramSet);
     // What the automatic acquisition fetches next, counted down each second.
     m_nextFetch = new QLabel(this);
     m_nextFetch->setObjectName(QStringLiteral("NextFetchLabel"));
@@ -121,6 +125,7 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     refresh(Parts(Part::DayList) | Part::RaceList | Part::Title | Part::TimeList | Part::Grids |
             Part::Labels | Part::Chart | Part::Status | Part::Enabled);
     m_wb.FormCreate();
+    showParamSet();
     // Where the last session left off: the day, the race and the tab.
     if (!m_wb.state().DateCombo.empty()) {
         m_wb.restoreSelection();
@@ -346,6 +351,17 @@ std::string TMainForm::jvLinkText() const
     return "JV-Link";
 }
 
+void TMainForm::showParamSet()
+{
+    try {
+        m_paramSet->setText(
+            qs("推奨馬設定: " + activeParamSet(m_wb.ini(), m_wb.appDir().userSetFile()).name));
+    } catch (const std::exception&) {
+        // The analysis run says what is wrong with the parameter file.
+        m_paramSet->clear();
+    }
+}
+
 void TMainForm::showNextFetch()
 {
     m_nextFetch->setText(qs(m_wb.nextFetchText()));
@@ -400,8 +416,10 @@ void TMainForm::refresh(Parts parts)
         m_raceList->refreshTimes();
     if (parts.has(Part::Grids))
         m_analysis->refreshGrids();
-    if (parts.has(Part::Labels) || parts.has(Part::Grids))
+    if (parts.has(Part::Labels) || parts.has(Part::Grids)) {
         m_analysis->refreshLabels();
+        showParamSet();
+    }
     if (parts.has(Part::Chart))
         m_analysis->chartTab()->refresh();
     if (parts.has(Part::Status))
@@ -728,6 +746,7 @@ void TMainForm::P1Click()
     if (!m_wb.P1Click(page).isDone())
         return;
     auto* preview = new TPrintPreviewForm(std::move(page), m_wb.ini(), m_person, this);
+    preview->setPdfName(m_wb.racePdfName());
     preview->setWindowModality(Qt::ApplicationModal);
     preview->show();
 }

@@ -99,6 +99,7 @@ private:
     void restoreBounds();
     void refresh(Parts parts);
     void showNextFetch();
+    void showParamSet();
     void refreshTitle();
     void refreshEnabled();
 
@@ -120,6 +121,7 @@ private:
     QTimer* m_timer2 = nullptr;
     QTimer* m_timer4 = nullptr;
     QLabel* m_nextFetch = nullptr;
+    QLabel* m_paramSet = nullptr;
     QTimer* m_nextFetchTimer = nullptr;
 };
 

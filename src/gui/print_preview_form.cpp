@@ -207,7 +207,7 @@ void TPrintPreviewForm::PrinterSetupBtnClick()
 void TPrintPreviewForm::PdfBtnClick()
 {
     const std::filesystem::path file =
-        chooseSaveFile(this, qs("PDFに保存"), qs("分析結果.pdf"), QStringLiteral("PDF (*.pdf)"));
+        chooseSaveFile(this, qs("PDFに保存"), qs(m_pdfName), QStringLiteral("PDF (*.pdf)"));
     if (file.empty())
         return;
     if (!savePdf(file)) {

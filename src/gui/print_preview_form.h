@@ -32,6 +32,8 @@ public:
     QImage render(int dpi) const;
     // Writes the page as a one-page PDF (A4). False when the file cannot be written.
     bool savePdf(const std::filesystem::path& file);
+    // The name PDFに保存 offers ("2026年12月06日阪神11R.pdf"; "分析結果.pdf" until set).
+    void setPdfName(const std::string& name) { m_pdfName = name; }
 
 public slots:
     void PrintBtnClick();        // 印刷(&P)
@@ -44,6 +46,7 @@ protected:
     void done(int result) override;
 
 private:
+    std::string m_pdfName = "分析結果.pdf";
     void saveSettings();
     void applyZoom();
 

@@ -107,6 +107,7 @@ private slots:
         QVERIFY2(table, SORVANTIX_CONTROLS_TABLE);
         auto p = open();
         p->window().FormShow(); // the status bar's JV-Link label comes with it
+        QCOMPARE(child<QLabel>(*p, "ParamSetLabel")->text(), qs("推奨馬設定: 既定値"));
         std::string line;
         int names = 0;
         QStringList missing;
@@ -191,9 +192,14 @@ private slots:
         auto* view = child<GridView>(*p, "StringGrid1");
         const TextGrid& g = p->workbench().state().display.StringGrid1;
         view->setFocus();
+        const QColor inside = paintedColour(view, 2, 1);
+        const QColor outside = paintedColour(view, 4, 1);
         view->selectionModel()->select(
             QItemSelection(view->model()->index(0, 0), view->model()->index(1, 2)),
             QItemSelectionModel::Select);
+        // The selected cells are marked; the others keep their colour.
+        QVERIFY(paintedColour(view, 2, 1) != inside);
+        QCOMPARE(paintedColour(view, 4, 1), outside);
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(),
                  qs(g.cell(0, 0) + "\t" + g.cell(1, 0) + "\t" + g.cell(2, 0) + "\r\n" +

@@ -323,6 +323,9 @@ public:
     // again when it opens (NothingToDo when none was kept or it is gone).
     Outcome rememberSelection();
     Outcome restoreSelection();
+    // The file name a saved page of the selected race gets: "2026年12月06日阪神11R.pdf";
+    // "分析結果.pdf" without a race.
+    std::string racePdfName() const;
     // "指定時刻分析で推奨馬表一括作成" as the window says it is done: how many races of
     // the day the last M1Click analysed.
     std::string batchSummary() const;

@@ -2,6 +2,7 @@
 #include "core/app/workbench.h"
 #include "core/present/clipboard_text.h"
 #include "core/store/race_key.h"
+#include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
 #include "core/text/cp932.h"
 #include "core/text/field.h"
@@ -310,6 +311,16 @@ std::string Workbench::batchSummary() const
     const auto analysed = std::count(m_batchAnalysed.begin(), m_batchAnalysed.end(), true);
     return format("推奨馬表の一括作成が終わりました: %zuレース中 %tdレースを分析しました。",
                   m_batchAnalysed.size(), analysed);
+}
+
+std::string Workbench::racePdfName() const
+{
+    const auto ra = selectedRaceRecord();
+    const auto key = ra ? RaceKey::tryFromRecord(*ra) : std::nullopt;
+    if (!key)
+        return "分析結果.pdf";
+    return key->dayName().text() + std::string(trimmed(VenueShortName(key->venue()))) +
+           std::to_string(key->raceNo()) + "R.pdf";
 }
 
 } // namespace sorvantix

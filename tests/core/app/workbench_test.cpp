@@ -368,9 +368,12 @@ TEST_F(WorkbenchTest, TheDayAndRaceOfTheLastSessionComeBack)
         ASSERT_TRUE(wb.rememberSelection().isDone());
     }
     Workbench& next = open();
+    EXPECT_EQ(next.racePdfName(), "分析結果.pdf"); // no race yet
     ASSERT_TRUE(next.restoreSelection().isDone());
     EXPECT_EQ(next.state().DateComboIndex, 0);
     EXPECT_EQ(next.state().DatListIndex, 1);
+    // A saved page is named after the race.
+    EXPECT_EQ(next.racePdfName(), "2026年11月29日東京11R.pdf");
     // A kept race that is gone leaves the day's own choice.
     writeSetting(next.ini(), settings::kLastRace, "2026112905050809");
     Workbench& later = open();
