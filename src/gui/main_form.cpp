@@ -91,6 +91,8 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     m_analysis = new AnalysisPanel(m_wb, m_person, splitter);
     splitter->addWidget(m_raceList);
     splitter->addWidget(m_analysis);
+    // Room for the race list's post times, markers and names beside the item texts.
+    splitter->setSizes({320, 960});
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
     layout->addWidget(splitter, 1);
@@ -408,7 +410,8 @@ void TMainForm::refresh(Parts parts)
     } updating(m_updating);
     if (parts.has(Part::DayList))
         m_raceList->refreshDays();
-    if (parts.has(Part::RaceList))
+    // An ended fetch may have stored odds or results: the race list's markers.
+    if (parts.has(Part::RaceList) || parts.has(Part::Odds))
         m_raceList->refreshRaces();
     if (parts.has(Part::Title))
         refreshTitle();

@@ -6,10 +6,49 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace sorvantix::gui {
+
+void RaceListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int left = option.rect.left() + 4 + option.fontMetrics.horizontalAdvance(text) + 8;
+    QRect rest(left, option.rect.top(), option.rect.right() - left, option.rect.height());
+    if (rest.width() <= 0)
+        return;
+    const bool selected = option.state & QStyle::State_Selected;
+    const QColor dim =
+        selected ? option.palette.color(QPalette::HighlightedText) : QColor(0x60, 0x60, 0x60);
+    painter->save();
+    painter->setFont(option.font);
+    // "オ" when the odds are stored, "結" when the payouts are merged.
+    auto marker = [&](const QString& mark, bool on, QColor colour) {
+        const int w = option.fontMetrics.horizontalAdvance(mark) + 2;
+        if (on) {
+            painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : colour);
+            painter->drawText(rest, Qt::AlignVCenter | Qt::AlignLeft, mark);
+        }
+        rest.setLeft(rest.left() + w);
+    };
+    painter->setPen(dim);
+    const QString post = index.data(PostTimeRole).toString();
+    painter->drawText(rest, Qt::AlignVCenter | Qt::AlignLeft, post);
+    rest.setLeft(rest.left() + option.fontMetrics.horizontalAdvance(QStringLiteral("00:00 ")));
+    marker(QStringLiteral("オ"), index.data(OddsRole).toBool(), QColor(0x00, 0x40, 0xC0));
+    marker(QStringLiteral("結"), index.data(ResultsRole).toBool(), QColor(0xC0, 0x00, 0x00));
+    rest.setLeft(rest.left() + 4);
+    painter->setPen(dim);
+    painter->drawText(rest, Qt::AlignVCenter | Qt::AlignLeft,
+                      option.fontMetrics.elidedText(index.data(NameRole).toString(), Qt::ElideRight,
+                                                    rest.width()));
+    painter->restore();
+}
 
 RaceListPanel::RaceListPanel(Workbench& workbench, const bool& updating, QWidget* parent)
     : QWidget(parent), m_wb(workbench), m_updating(updating)
@@ -60,6 +99,7 @@ RaceListPanel::RaceListPanel(Workbench& workbench, const bool& updating, QWidget
     m_datList->setObjectName(QStringLiteral("DatList"));
     m_datList->setFont(gothicFont(13));
     m_datList->setStatusTip(qs("レースを選びます"));
+    m_datList->setItemDelegate(new RaceListDelegate(m_datList));
     connect(m_datList, &QListWidget::currentRowChanged, this, [this](int row) {
         m_rowChangedByClick = !m_updating;
         DatListClick(row);
@@ -79,7 +119,7 @@ RaceListPanel::RaceListPanel(Workbench& workbench, const bool& updating, QWidget
     m_dlLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_dlLabel);
     setMinimumWidth(190);
-    setMaximumWidth(260);
+    setMaximumWidth(420);
 }
 
 void RaceListPanel::refreshDays()
@@ -101,6 +141,19 @@ void RaceListPanel::refreshRaces()
         m_datList->clear();
         for (const auto& item : s.DatList)
             m_datList->addItem(qs(item.text));
+    }
+    // Beside the item text, which stays as it is: post time, what is stored, the name.
+    const auto rows = m_wb.raceListRows();
+    for (int i = 0; i < m_datList->count() && i < static_cast<int>(rows.size()); ++i) {
+        const RaceListRow& row = rows[static_cast<size_t>(i)];
+        QListWidgetItem* item = m_datList->item(i);
+        item->setData(RaceListDelegate::PostTimeRole, qs(row.postTime));
+        item->setData(RaceListDelegate::NameRole, qs(row.name));
+        item->setData(RaceListDelegate::OddsRole, row.hasOdds);
+        item->setData(RaceListDelegate::ResultsRole, row.hasResults);
+        item->setToolTip(qs(row.postTime + "発走  " + row.name +
+                            "\nオッズ: " + (row.hasOdds ? "あり" : "なし") +
+                            "  結果: " + (row.hasResults ? "あり" : "なし")));
     }
     m_datList->setCurrentRow(s.DatListIndex);
 }

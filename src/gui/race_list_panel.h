@@ -2,6 +2,7 @@
 
 #include "core/app/workbench.h"
 
+#include <QStyledItemDelegate>
 #include <QWidget>
 
 class QComboBox;
@@ -9,6 +10,22 @@ class QLabel;
 class QListWidget;
 
 namespace sorvantix::gui {
+
+// The race list's items: the item text as the system writes it, then in grey its post
+// time, the markers of what is stored ("オ" odds, "結" results) and the race's name.
+class RaceListDelegate : public QStyledItemDelegate
+{
+public:
+    enum Role {
+        PostTimeRole = Qt::UserRole + 1,
+        NameRole,
+        OddsRole,
+        ResultsRole,
+    };
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+};
 
 // The race list panel beside the analysis ("Panel13"): the day (DateCombo) with the
 // arrows (UpDown1), the time point (TimeCombo), the race list (DatList) and the status

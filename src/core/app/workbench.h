@@ -49,6 +49,9 @@ struct RaceListRow
     std::string postTime; // "hh:mm", "" without one
     std::string autoTime; // AutoOddsTime as "hh:mm", "" without one
     int slot = 0;
+    std::string name;        // the race name, or its conditions when it has none
+    bool hasOdds = false;    // its win-odds file is stored
+    bool hasResults = false; // its payouts are loaded
 };
 
 // What the last hit report found and wrote.

@@ -1,5 +1,6 @@
 #include "core/app/settings_keys.h"
 #include "core/app/workbench.h"
+#include "core/odds/odds_files.h"
 #include "core/present/clipboard_text.h"
 #include "core/store/race_key.h"
 #include "core/store/racing_codes.h"
@@ -197,9 +198,42 @@ std::vector<RaceListRow> Workbench::raceListRows() const
     std::vector<RaceListRow> rows;
     for (const auto& item : m_state.DatList) {
         const size_t slot = static_cast<size_t>(item.slot);
-        const RaView ra(m_state.store.RaRecs.at(slot));
-        rows.push_back({item.text, fromCp932(ra.raceKeyText()), hhmm(ra.postTime()),
-                        hhmm(m_state.store.AutoOddsTime.at(slot)), item.slot});
+        const std::string& record = m_state.store.RaRecs.at(slot);
+        const RaView ra(record);
+        RaceListRow row;
+        row.text = item.text;
+        row.raceKey = fromCp932(ra.raceKeyText());
+        row.postTime = hhmm(ra.postTime());
+        row.autoTime = hhmm(m_state.store.AutoOddsTime.at(slot));
+        row.slot = item.slot;
+        // Names are padded with ideographic spaces as well as ASCII ones.
+        auto bare = [](std::string text) {
+            static constexpr std::string_view kWide = "\xE3\x80\x80"; // "　"
+            for (bool cut = true; cut;) {
+                text = std::string(trimmed(text));
+                cut = false;
+                if (text.starts_with(kWide)) {
+                    text.erase(0, kWide.size());
+                    cut = true;
+                }
+                if (text.ends_with(kWide)) {
+                    text.erase(text.size() - kWide.size());
+                    cut = true;
+                }
+            }
+            return text;
+        };
+        const RaceTitle title = raceTitle(record);
+        row.name = bare(title.TitleLabel2);
+        if (row.name.empty())
+            row.name = bare(title.TitleLabel4);
+        if (const auto key = RaceKey::tryParse(row.raceKey)) {
+            std::error_code ec;
+            row.hasOdds = fs::exists(oddsFilePath(m_appDir.root(), key->text(), kO1Extension), ec);
+        }
+        row.hasResults =
+            m_state.store.HrMerged.at(slot) || !RecordView(m_state.store.HrRecs.at(slot)).isBlank();
+        rows.push_back(std::move(row));
     }
     return rows;
 }

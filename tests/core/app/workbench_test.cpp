@@ -885,5 +885,23 @@ TEST_F(QueuedCardsTest, ALongTaskReportsItsProgressItsCancelAndItsFailure)
     EXPECT_EQ(person.beeps, 1);
 }
 
+TEST_F(WorkbenchTest, TheRaceListSaysWhatIsStoredAndTheRacesName)
+{
+    storeRace(kRace1);
+    storeRace(kRace11);
+    SaveOddsSeries(dir.path(), {o1Line(kRace11, "11290915")}, kO1Extension);
+    Workbench& wb = open();
+    wb.DateComboChange(0);
+    const auto rows = wb.raceListRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_FALSE(rows[0].hasOdds);
+    EXPECT_TRUE(rows[1].hasOdds);
+    EXPECT_FALSE(rows[0].hasResults); // no payouts merged
+    for (const auto& row : rows)
+        EXPECT_FALSE(row.name.empty()) << row.text;
+    // The item texts other code reads stay as they are.
+    EXPECT_EQ(rows[0].text, wb.state().DatList[0].text);
+}
+
 } // namespace
 } // namespace sorvantix
