@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace sorvantix::gui {
@@ -154,6 +156,9 @@ QLineEdit* TSuishoSetForm::addBox(const char* name, bool copy)
         edit->setFocusPolicy(Qt::NoFocus);
     } else {
         edit->setMaxLength(5);
+        // Numbers only while typing; the box rules then apply their limits.
+        edit->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9]*\\.?[0-9]*")), edit));
         const std::string n(name);
         connect(edit, &QLineEdit::editingFinished, this, [this, n] { boxEdited(n); });
     }

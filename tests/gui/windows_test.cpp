@@ -362,6 +362,10 @@ private slots:
         name->clear();
         name->setText(qs("本命"));
         auto* box = find<QLineEdit>(*window, "SEdit1");
+        // Only numbers can be typed into a box.
+        box->clear();
+        QTest::keyClicks(box, QStringLiteral("a1x.5b"));
+        QCOMPARE(box->text(), QStringLiteral("1.5"));
         box->setText(QStringLiteral("0"));
         emit box->editingFinished();
         // The copy boxes follow their source.
