@@ -1,6 +1,8 @@
 #include "gui/chart_tab.h"
 
 #include "core/app/workbench.h"
+#include "core/store/record_views.h"
+#include "core/text/field.h"
 #include "gui/gui_person.h"
 #include "gui/qt_text.h"
 
@@ -9,6 +11,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +23,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSvgGenerator>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -182,8 +186,21 @@ void ChartTab::refresh()
     time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     const int points = static_cast<int>(reference.points.size());
     const int step = std::max(1, (points + kMaxTimeLabels - 1) / kMaxTimeLabels);
-    for (int i = 0; i < points; i += step)
-        time->append(qs(reference.points[static_cast<size_t>(i)].label), i);
+    // The series starts the evening before: a label says its date where the day
+    // changes (the time list holds the same announcements in the same order).
+    const auto& items = m_wb.state().TimeCombo;
+    const bool dated = static_cast<int>(items.size()) == points;
+    std::string shownDay;
+    for (int i = 0; i < points; i += step) {
+        std::string label = reference.points[static_cast<size_t>(i)].label;
+        if (dated && items[static_cast<size_t>(i)].size() >= 5) {
+            const std::string day = items[static_cast<size_t>(i)].substr(0, 5);
+            if (day != shownDay)
+                label = day + " " + label;
+            shownDay = day;
+        }
+        time->append(qs(label), i);
+    }
     time->setRange(0, std::max(1, points - 1));
     m_chart->addAxis(time, Qt::AlignBottom);
 
@@ -203,22 +220,125 @@ void ChartTab::refresh()
         series->setPointsVisible(view.markers && i < kChartPartnerSeries);
         m_chart->addSeries(series);
         series->attachAxis(time);
+        // The value of a point under the pointer.
+        if (i < kChartPartnerSeries) {
+            const QString title = qs(s.title);
+            connect(series, &QLineSeries::hovered, this,
+                    [this, title](const QPointF& point, bool state) {
+                        if (!state)
+                            return;
+                        const auto& ref = m_wb.state().chart.view().series[kChartSeriesCount - 1];
+                        const auto index = static_cast<size_t>(std::lround(point.x()));
+                        const QString at =
+                            index < ref.points.size() ? qs(ref.points[index].label) : QString();
+                        QToolTip::showText(QCursor::pos(), title + QStringLiteral("  ") + at +
+                                                               QStringLiteral("  ") +
+                                                               QString::number(point.y(), 'f', 3));
+                    });
+        }
         const auto markers = m_chart->legend()->markers(series);
         for (QLegendMarker* marker : markers)
             marker->setVisible(s.inLegend);
     }
     applyAxis(view);
+    addTimeMarkers();
+}
+
+// A vertical line at `x` across the value axis, without a legend entry.
+void ChartTab::addVerticalLine(const QString& name, double x, const QPen& pen)
+{
+    const auto vertical = m_chart->axes(Qt::Vertical);
+    const auto horizontal = m_chart->axes(Qt::Horizontal);
+    if (vertical.isEmpty() || horizontal.isEmpty())
+        return;
+    double low = 0, high = 0;
+    if (auto* log = qobject_cast<QLogValueAxis*>(vertical.front())) {
+        low = log->min();
+        high = log->max();
+    } else if (auto* linear = qobject_cast<QValueAxis*>(vertical.front())) {
+        low = linear->min();
+        high = linear->max();
+    }
+    auto* line = new QLineSeries;
+    line->setName(name);
+    line->setPen(pen);
+    line->append(x, low);
+    line->append(x, high);
+    m_chart->addSeries(line);
+    line->attachAxis(horizontal.front());
+    line->attachAxis(vertical.front());
+    for (QLegendMarker* marker : m_chart->legend()->markers(line))
+        marker->setVisible(false);
+}
+
+void ChartTab::addTimeMarkers()
+{
+    for (QAbstractSeries* s : m_chart->series())
+        if (s->objectName() == QLatin1String("TimeMarker") ||
+            s->objectName() == QLatin1String("PostMarker")) {
+            m_chart->removeSeries(s);
+            delete s;
+        }
+    const WorkbenchState& st = m_wb.state();
+    const auto& ref = st.chart.view().series[kChartSeriesCount - 1];
+    if (ref.points.empty() || st.TimeCombo.size() != ref.points.size())
+        return;
+    // The post time: after the last announcement at or before it on the race day.
+    const std::string post = postTimeOfShownRace();
+    if (!post.empty()) {
+        const std::string raceDay = st.TimeCombo.back().substr(0, 5);
+        int at = -1;
+        for (size_t i = 0; i < st.TimeCombo.size(); ++i) {
+            const std::string& item = st.TimeCombo[i];
+            if (item.size() >= 11 && item.substr(0, 5) == raceDay && item.substr(6, 5) <= post)
+                at = static_cast<int>(i);
+        }
+        if (at >= 0) {
+            QPen pen(Qt::red);
+            pen.setStyle(Qt::DashLine);
+            addVerticalLine(qs("発走 " + post), at, pen);
+            m_chart->series().back()->setObjectName(QStringLiteral("PostMarker"));
+        }
+    }
+    if (st.TimeComboIndex >= 0 && st.TimeComboIndex < static_cast<int>(ref.points.size())) {
+        QPen pen(QColor(0x40, 0x40, 0x40));
+        pen.setWidth(2);
+        addVerticalLine(qs("選択時刻"), st.TimeComboIndex, pen);
+        m_chart->series().back()->setObjectName(QStringLiteral("TimeMarker"));
+    }
+}
+
+std::string ChartTab::postTimeOfShownRace() const
+{
+    const auto ra = m_wb.selectedRaceRecord();
+    if (!ra)
+        return "";
+    const std::string hhmm = RaView(*ra).postTime();
+    if (hhmm.size() != 4 || !isDigits(hhmm) || hhmm == "0000")
+        return "";
+    return hhmm.substr(0, 2) + ":" + hhmm.substr(2, 2);
 }
 
 bool ChartTab::saveChart(const std::filesystem::path& file)
 {
+    // The saved picture names its race above the chart's own title.
+    struct RaceTitle
+    {
+        QChart* chart;
+        QString kept;
+        RaceTitle(QChart* c, const std::string& race) : chart(c), kept(c->title())
+        {
+            chart->setTitle(qs(race) + QStringLiteral("<br>") + kept);
+        }
+        ~RaceTitle() { chart->setTitle(kept); }
+    } title(m_chart, m_wb.state().StaticText1);
     const QString name = QString::fromStdString(file.string());
     if (name.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setFileName(name);
         svg.setSize(m_view->size());
         svg.setViewBox(QRect(QPoint(0, 0), m_view->size()));
-        svg.setTitle(qs(kChartTitle));
+        svg.setTitle(qs(std::string(kChartTitle) + " " + m_wb.state().StaticText1));
         QPainter painter;
         if (!painter.begin(&svg))
             return false;

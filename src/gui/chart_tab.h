@@ -8,6 +8,7 @@
 class QButtonGroup;
 class QGroupBox;
 class QListWidget;
+class QPen;
 class QGridLayout;
 
 QT_BEGIN_NAMESPACE
@@ -31,6 +32,8 @@ public:
 
     // Shows the Workbench's chart as it is now.
     void refresh();
+    // The lines at the time point chosen in the time combo and at the post time.
+    void addTimeMarkers();
     // Writes the chart as PNG or, for a name ending in .svg, as SVG. False when the
     // file could not be written.
     bool saveChart(const std::filesystem::path& file);
@@ -43,6 +46,8 @@ private:
     void RadioGroup1Click(int index);
     void rebuildHorseButtons(const ChartView& view);
     void applyAxis(const ChartView& view);
+    void addVerticalLine(const QString& name, double x, const QPen& pen);
+    std::string postTimeOfShownRace() const;
 
     Workbench& m_wb;
     QGroupBox* m_horseBox;

@@ -425,6 +425,8 @@ void TMainForm::refresh(Parts parts)
     }
     if (parts.has(Part::Chart))
         m_analysis->chartTab()->refresh();
+    else if (parts.has(Part::TimeList))
+        m_analysis->chartTab()->addTimeMarkers();
     if (parts.has(Part::Status))
         m_raceList->refreshStatus();
     if (parts.has(Part::Enabled) || parts.has(Part::Title))

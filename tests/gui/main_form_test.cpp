@@ -23,6 +23,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -30,6 +33,8 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -249,6 +254,51 @@ private slots:
         QVERIFY(
             child<QGroupBox>(*again, "RadioGroup2")->findChildren<QRadioButton*>()[1]->isChecked());
         again->workbench().RadioGroup2Click(0);
+    }
+
+    void chartMarksTheChosenTimeAndThePostTimeAndNamesItsRace()
+    {
+        auto p = open();
+        p->window().resize(1280, 800);
+        showTab(*p, "PA比ｸﾞﾗﾌ");
+        const WorkbenchState& s = p->workbench().state();
+        QChart* chart = p->window().chartTab()->chartView()->chart();
+        auto lineAt = [&](const char* name) -> QLineSeries* {
+            for (QAbstractSeries* series : chart->series())
+                if (series->objectName() == QLatin1String(name))
+                    return static_cast<QLineSeries*>(series);
+            return nullptr;
+        };
+        QLineSeries* chosen = lineAt("TimeMarker");
+        QVERIFY(chosen);
+        QCOMPARE(chosen->at(0).x(), static_cast<double>(s.TimeComboIndex));
+        QVERIFY(lineAt("PostMarker"));
+        // Another time point moves the line.
+        p->workbench().TimeComboChange(s.TimeComboIndex + 1);
+        QCOMPARE(lineAt("TimeMarker")->at(0).x(), static_cast<double>(s.TimeComboIndex));
+        // Every pair of the legend has its label, and the time axis says its dates.
+        int labelled = 0;
+        const ChartView& view = s.chart.view();
+        for (QAbstractSeries* series : chart->series()) {
+            for (const auto& cs : view.series) {
+                if (!cs.inLegend || series->name() != qs(cs.title))
+                    continue;
+                const auto markers = chart->legend()->markers(series);
+                QCOMPARE(markers.size(), 1);
+                QCOMPARE(markers.front()->label(), qs(cs.title));
+                ++labelled;
+            }
+        }
+        QVERIFY(labelled >= 8);
+        auto* time = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).front());
+        QVERIFY(time);
+        QVERIFY2(time->categoriesLabels().front().contains(QLatin1Char('/')),
+                 qPrintable(time->categoriesLabels().front()));
+        // A saved chart carries its race.
+        const fs::path svg = m_dir.path() / "race-chart.svg";
+        QVERIFY(p->window().chartTab()->saveChart(svg));
+        QVERIFY(readFileBytes(svg).find(s.StaticText1) != std::string::npos);
+        QCOMPARE(chart->title(), qs("PA比時系列グラフ"));
     }
 
     void settingsDialogsStoreWhatIsConfirmed()
