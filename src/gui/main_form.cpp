@@ -123,6 +123,14 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     connect(m_timer4, &QTimer::timeout, this, &TMainForm::Timer4Timer);
 
     restoreBounds();
+    // Tab goes through the day, the race list, the time point and the tabs first.
+    QWidget* previous = nullptr;
+    for (const char* name : {"DateCombo", "DatList", "TimeCombo", "TimeChoice", "PageControl1"}) {
+        QWidget* next = findChild<QWidget*>(QString::fromLatin1(name));
+        if (previous && next)
+            setTabOrder(previous, next);
+        previous = next;
+    }
     m_listener = m_wb.addListener([this](Parts parts) { refresh(parts); });
     refresh(Parts(Part::DayList) | Part::RaceList | Part::Title | Part::TimeList | Part::Grids |
             Part::Labels | Part::Chart | Part::Status | Part::Enabled);

@@ -496,6 +496,25 @@ private slots:
         window->close();
     }
 
+    void tabGoesThroughTheDayTheRacesTheTimeAndTheTabs()
+    {
+        auto p = open();
+        QApplication::setActiveWindow(&p->window());
+        child<QComboBox>(*p, "DateCombo")->setFocus();
+        QStringList order;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            // The tabs take the focus through their bar.
+            if (focus && focus->objectName() == QLatin1String("qt_tabwidget_tabbar"))
+                focus = focus->parentWidget();
+            order << (focus ? focus->objectName() : QStringLiteral("none"));
+        }
+        QCOMPARE(order,
+                 (QStringList{QStringLiteral("DatList"), QStringLiteral("TimeCombo"),
+                              QStringLiteral("TimeChoice"), QStringLiteral("PageControl1")}));
+    }
+
     void theHelpOpensInAWindowOfOurOwnWithoutABrowser()
     {
         auto p = open();
