@@ -703,7 +703,10 @@ void TMainForm::JVSetUIPropertiesClick()
         const std::string text = jvLinkChoiceText(chosen, form.feedFolder());
         if (sameKind && chosen.kind == JvLinkKind::Replay) {
             statusBar()->showMessage(qs("JV-Link: " + text));
-            m_jvLinkLabel->setText(qs(jvLinkText()));
+            if (m_jvLinkLabel)
+                m_jvLinkLabel->setText(qs(jvLinkText()));
+            // The choice is confirmed, as a change of kind is.
+            m_person.information("JV-Linkの選択を保存しました: " + text);
         } else {
             m_person.information("JV-Linkの選択を保存しました: " + text +
                                  "\n次回の起動から使われます。");
