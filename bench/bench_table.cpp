@@ -66,6 +66,10 @@ const std::vector<Row>& rows()
          nullptr, Row::Goal::FigureUnder, 0, 300},
         {"Window: race selection to a repainted window", "BM_RaceSelectionToRepaint", nullptr,
          Row::Goal::FigureUnder, 0, 16},
+        {"Window: longest event-loop stall during a year's backtest on the queue",
+         "BM_EventLoopStallDuringYearBacktest", nullptr, Row::Goal::FigureUnder, 0, 100},
+        {"Window: longest event-loop stall during an export of the demo weekend",
+         "BM_EventLoopStallDuringWeekendExport", nullptr, Row::Goal::FigureUnder, 0, 100},
     };
     return r;
 }
