@@ -315,13 +315,21 @@ QWidget* TMainForm::buildTitlePanel()
 void TMainForm::restoreBounds()
 {
     Bounds b = readBounds(m_wb.ini(), settings::kMainWindowBounds);
-    QRect wanted(b.left, b.top, std::max(200, b.width), std::max(150, b.height));
-    // A position left on a screen that is gone is brought back onto the primary one.
-    if (!QGuiApplication::screenAt(wanted.center()) && QGuiApplication::primaryScreen()) {
-        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-        wanted.moveTopLeft(avail.topLeft() + QPoint(10, 10));
+    b.width = std::max(200, b.width);
+    b.height = std::max(150, b.height);
+    // The screen the window was on, else the primary one; the window is made to fit it,
+    // so a title bar never opens above the screen and a size larger than it shrinks.
+    QScreen* screen = QGuiApplication::screenAt(QPoint(b.left + b.width / 2, b.top + b.height / 2));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        // The window manager puts the title bar above the window's top.
+        constexpr int kTitleBar = 30;
+        const QRect avail = screen->availableGeometry();
+        b = fitOnScreen(
+            b, {avail.top() + kTitleBar, avail.left(), avail.width(), avail.height() - kTitleBar});
     }
-    setGeometry(wanted);
+    setGeometry(b.left, b.top, b.width, b.height);
 }
 
 void TMainForm::FormShow()

@@ -480,8 +480,9 @@ void BacktestWindow::show(const BacktestReport& r)
             m_table->setItem(row, 3, cell(QString::number(s.bets)));
             m_table->setItem(row, 4, cell(QString::number(s.hits)));
             m_table->setItem(row, 5, cell(pct(s.hitRate(), 1)));
-            m_table->setItem(row, 6, cell(QString::number(s.stake)));
-            m_table->setItem(row, 7, cell(QString::number(s.returned)));
+            // Money reads as money in our own windows: "1,596,500円".
+            m_table->setItem(row, 6, cell(qs(grouped(s.stake) + "円")));
+            m_table->setItem(row, 7, cell(qs(grouped(s.returned) + "円")));
             m_table->setItem(row, 8, cell(pct(s.roi(), 1)));
             m_table->setItem(row, 9,
                              cell(pct(s.roiLow, 1) + QStringLiteral("-") + pct(s.roiHigh, 1)));

@@ -5,6 +5,8 @@
 #include "core/text/format.h"
 #include "core/text/ini_file.h"
 
+#include <algorithm>
+
 namespace sorvantix {
 
 int readSetting(const TIniGT& ini, const IntSetting& setting)
@@ -81,6 +83,15 @@ int autoOzGetDialogValue(std::string_view stored)
 void writeAutoOzGet(const TIniGT& ini, int minutes)
 {
     writeSetting(ini, settings::kAutoOzGet, format("%02d", minutes));
+}
+
+Bounds fitOnScreen(Bounds wanted, const Bounds& screen)
+{
+    wanted.width = std::min(wanted.width, screen.width);
+    wanted.height = std::min(wanted.height, screen.height);
+    wanted.left = std::clamp(wanted.left, screen.left, screen.left + screen.width - wanted.width);
+    wanted.top = std::clamp(wanted.top, screen.top, screen.top + screen.height - wanted.height);
+    return wanted;
 }
 
 } // namespace sorvantix

@@ -98,6 +98,10 @@ struct Bounds
     bool operator==(const Bounds&) const = default;
 };
 
+// A window's saved bounds made to fit `screen` (its available area): no larger than
+// it, and moved so that the whole window, title bar first, lies on it.
+Bounds fitOnScreen(Bounds wanted, const Bounds& screen);
+
 Bounds readBounds(const TIniGT& ini, const BoundsSettings& settings);
 void writeBounds(const TIniGT& ini, const BoundsSettings& settings, const Bounds& bounds);
 

@@ -116,4 +116,16 @@ std::string twoDigits(int value)
     return format("%02d", value);
 }
 
+std::string grouped(long long value)
+{
+    const bool negative = value < 0;
+    // Through unsigned, so the most negative value is no overflow.
+    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
+                                            : static_cast<unsigned long long>(value);
+    std::string digits = std::to_string(magnitude);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<size_t>(i), ",");
+    return negative ? "-" + digits : digits;
+}
+
 } // namespace sorvantix

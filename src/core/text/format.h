@@ -20,4 +20,7 @@ std::string padded(int value, int width);
 // Integer formatted with at least two digits and leading zeros ("05", "12", "123").
 std::string twoDigits(int value);
 
+// An amount with thousands separators: "1,596,500", "-28,700", "0".
+std::string grouped(long long value);
+
 } // namespace sorvantix

@@ -98,3 +98,16 @@ TEST(SettingsKeys, BoundsRoundTrip)
     EXPECT_EQ(readBounds(ini, settings::kMainWindowBounds), (Bounds{-20, 30, 1024, 700}));
     EXPECT_EQ(readBounds(ini, settings::kPrintPreviewBounds), (Bounds{10, 10, 630, 450}));
 }
+
+TEST(SettingsKeys, SavedBoundsAreMadeToFitTheScreen)
+{
+    const Bounds screen{30, 0, 1366, 738}; // top, left, width, height
+    // Already on it: unchanged.
+    EXPECT_EQ(fitOnScreen({100, 50, 988, 600}, screen), (Bounds{100, 50, 988, 600}));
+    // Above the screen (the title bar out of reach) and off its right edge.
+    EXPECT_EQ(fitOnScreen({-20, 900, 988, 600}, screen), (Bounds{30, 378, 988, 600}));
+    // Larger than the screen: as large as it, at its corner.
+    EXPECT_EQ(fitOnScreen({0, 0, 1920, 1080}, screen), (Bounds{30, 0, 1366, 738}));
+    // Below and left of it.
+    EXPECT_EQ(fitOnScreen({2000, -500, 800, 600}, screen), (Bounds{168, 0, 800, 600}));
+}

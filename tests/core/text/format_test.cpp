@@ -57,5 +57,16 @@ TEST(Format, PaddedSpellsIntegersAsPrintfDoes)
         }
 }
 
+TEST(Grouped, ThousandsSeparatorsForEveryMagnitude)
+{
+    EXPECT_EQ(grouped(0), "0");
+    EXPECT_EQ(grouped(999), "999");
+    EXPECT_EQ(grouped(1000), "1,000");
+    EXPECT_EQ(grouped(1596500), "1,596,500");
+    EXPECT_EQ(grouped(-28700), "-28,700");
+    EXPECT_EQ(grouped(-100), "-100");
+    EXPECT_EQ(grouped(std::numeric_limits<long long>::min()), "-9,223,372,036,854,775,808");
+}
+
 } // namespace
 } // namespace sorvantix
