@@ -86,9 +86,13 @@ CellStyle analysisTableCellStyle(const TextGrid& grid, int column, int row,
     }
     if (column == 0) {
         const int bracket = cellInt(grid.cell(column, row));
-        if (bracket >= 1 && bracket <= 8)
-            return CellStyle::colour(kBracketColours[static_cast<size_t>(bracket)]);
-        return {};
+        if (bracket < 1 || bracket > 8)
+            return {};
+        CellStyle style = CellStyle::colour(kBracketColours[static_cast<size_t>(bracket)]);
+        // Digits on the dark fills of brackets 2 to 4 (grey, red, blue) are white.
+        if (bracket >= 2 && bracket <= 4)
+            style.textColour = colours::White;
+        return style;
     }
     if (column == 1) {
         CellStyle style{CellStyle::Fill::InfoBackground};
