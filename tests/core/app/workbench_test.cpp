@@ -110,6 +110,9 @@ protected:
                             CardWriter::Bulk);
     }
 
+    // Races 1 and 11 with their odds series announced at `times` (MMDDhhmm).
+    void storeTwoRaces(std::initializer_list<const char*> times);
+
     Workbench& open()
     {
         bench = std::make_unique<Workbench>(app, person, clock);
@@ -126,6 +129,20 @@ protected:
 
 const RaceSpec kRace1{"2026112905050801", 10, 1005};
 const RaceSpec kRace11{"2026112905050811", 16, 1540};
+
+void WorkbenchTest::storeTwoRaces(std::initializer_list<const char*> times)
+{
+    for (const RaceSpec* r : {&kRace1, &kRace11}) {
+        storeRace(*r);
+        std::vector<std::string> o1, o2;
+        for (const char* time : times) {
+            o1.push_back(o1Line(*r, time));
+            o2.push_back(o2Line(*r, time));
+        }
+        SaveOddsSeries(dir.path(), o1, kO1Extension);
+        SaveOddsSeries(dir.path(), o2, kO2Extension);
+    }
+}
 
 } // namespace
 
@@ -289,16 +306,7 @@ TEST_F(WorkbenchTest, WinOddsMissingAtTheChosenTimeComeFromTheLatestEarlierAnnou
 
 TEST_F(WorkbenchTest, TheLatestChoiceOpensAtTheLastAnnouncementAndFollowsNewOnes)
 {
-    storeRace(kRace1);
-    storeRace(kRace11);
-    for (const RaceSpec* r : {&kRace1, &kRace11}) {
-        SaveOddsSeries(dir.path(),
-                       {o1Line(*r, "11290910"), o1Line(*r, "11290915"), o1Line(*r, "11291400")},
-                       kO1Extension);
-        SaveOddsSeries(dir.path(),
-                       {o2Line(*r, "11290910"), o2Line(*r, "11290915"), o2Line(*r, "11291400")},
-                       kO2Extension);
-    }
+    storeTwoRaces({"11290910", "11290915", "11291400"});
     Workbench& wb = open();
     wb.DateComboChange(0);
     const auto& s = wb.state();
@@ -354,12 +362,7 @@ TEST_F(WorkbenchTest, TheHitReportAndTheBoardKeepOrChooseTheRaceShown)
 
 TEST_F(WorkbenchTest, TheDayAndRaceOfTheLastSessionComeBack)
 {
-    storeRace(kRace1);
-    storeRace(kRace11);
-    for (const RaceSpec* r : {&kRace1, &kRace11}) {
-        SaveOddsSeries(dir.path(), {o1Line(*r, "11290915")}, kO1Extension);
-        SaveOddsSeries(dir.path(), {o2Line(*r, "11290915")}, kO2Extension);
-    }
+    storeTwoRaces({"11290915"});
     {
         Workbench& wb = open();
         EXPECT_EQ(wb.restoreSelection().kind, Outcome::Kind::NothingToDo); // none kept
@@ -417,12 +420,7 @@ TEST_F(WorkbenchTest, SmallFieldsBefore2005UseBracketQuinellaOdds)
 
 TEST_F(WorkbenchTest, BatchNeedsADayAndWritesEveryRacesLines)
 {
-    storeRace(kRace1);
-    storeRace(kRace11);
-    for (const RaceSpec* r : {&kRace1, &kRace11}) {
-        SaveOddsSeries(dir.path(), {o1Line(*r, "11290915")}, kO1Extension);
-        SaveOddsSeries(dir.path(), {o2Line(*r, "11290915")}, kO2Extension);
-    }
+    storeTwoRaces({"11290915"});
     Workbench& wb = open();
     wb.M1Click();
     ASSERT_EQ(person.messages.size(), 1u);
