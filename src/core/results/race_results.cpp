@@ -14,6 +14,7 @@ namespace {
 constexpr int kFinishPosPos = 335;
 constexpr int kRaceTimePos = 339;
 constexpr int kMarginPos = 343;
+constexpr int kAbnormalityPos = 332; // code 2101: 1 出走取消, 2 発走除外, 3 競走除外
 
 // One payout block of the HR record.
 struct PayoutBlock
@@ -105,8 +106,16 @@ void readRaceResults(std::span<const std::string> seRecs, std::string_view hrRec
             static_cast<size_t>(h) <= seRecs.size() ? std::string_view(seRecs[h - 1]) : "";
         const int pos = std::max(fieldInt(se, kFinishPosPos, 2), 0);
         results.FinishPos[h] = pos;
-        if (pos <= 0)
+        if (pos <= 0) {
+            // A scratched or excluded runner says so in its row instead of leaving it
+            // empty (its margin cell, which no sort reads).
+            const std::string code = field(se, kAbnormalityPos, 1);
+            if (code == "1")
+                analysisTable.setCell(kMarginColumn, h, "取消");
+            else if (code == "2" || code == "3")
+                analysisTable.setCell(kMarginColumn, h, "除外");
             continue;
+        }
         analysisTable.setCell(kFinishPosColumn, h, padded(pos, 2));
         std::string text;
         if (pos == 1) {

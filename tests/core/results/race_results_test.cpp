@@ -71,6 +71,25 @@ TEST(RaceResults, FinishPositionsTimesAndMarginsByHorseRow)
     EXPECT_EQ(r.table.cell(14, 5), "");
 }
 
+TEST(RaceResults, AScratchedOrExcludedRunnerSaysSoInItsRow)
+{
+    std::vector<std::string> se(18, std::string(555, ' '));
+    for (auto [horse, code] : {std::pair{2, "1"}, std::pair{4, "2"}, std::pair{6, "3"},
+                               std::pair{8, "4"}, std::pair{10, "0"}}) {
+        RecordBuilder b(RecordType::SE);
+        b.set("horse_no", horse).set("finish_pos", 0).set("abnormality", code);
+        se[static_cast<size_t>(horse - 1)] = b.bytes();
+    }
+    Read r = readAll(se, "");
+    EXPECT_EQ(r.table.cell(14, 2), "取消");
+    EXPECT_EQ(r.table.cell(14, 4), "除外");
+    EXPECT_EQ(r.table.cell(14, 6), "除外");
+    EXPECT_EQ(r.table.cell(14, 8), ""); // did not finish: no place, and said by the results
+    EXPECT_EQ(r.table.cell(14, 10), "");
+    EXPECT_EQ(r.table.cell(13, 2), ""); // the finish column, which the sort reads, stays
+    EXPECT_EQ(r.results.FinishPos[2], 0);
+}
+
 TEST(RaceResults, WinnerTimeForms)
 {
     struct Case
