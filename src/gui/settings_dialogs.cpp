@@ -22,6 +22,18 @@ namespace sorvantix::gui {
 
 namespace {
 
+// A dialog of wrapped texts at `width`, as tall as its texts need there: sizeHint()
+// is the height of another width, which cut the texts or laid them over the boxes.
+void fitToWidth(QDialog* dialog, int width)
+{
+    dialog->setMinimumWidth(width);
+    QLayout* layout = dialog->layout();
+    const int height = layout && layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                                             : dialog->sizeHint().height();
+    dialog->setMinimumHeight(height);
+    dialog->resize(width, height);
+}
+
 QSpinBox* spin(const char* name, int minimum, int maximum, int value, QWidget* parent)
 {
     auto* box = new QSpinBox(parent);
@@ -81,7 +93,7 @@ TFirstTimeForm::TFirstTimeForm(const TIniGT& ini, Person& person, QWidget* paren
                            SpinEdit2, new QLabel(qs("分"), this)}));
     layout->addWidget(new QLabel(qs("（午前６時～９時５９分までの任意の時間を指定）"), this));
     layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
-    resize(420, sizeHint().height());
+    fitToWidth(this, 420);
 }
 
 void TFirstTimeForm::BitBtn1Click()
@@ -115,7 +127,7 @@ TOzGetTimeForm::TOzGetTimeForm(const TIniGT& ini, Person& person, std::function<
     layout->addWidget(odds);
     layout->addWidget(results);
     layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
-    resize(420, sizeHint().height());
+    fitToWidth(this, 420);
 }
 
 void TOzGetTimeForm::BitBtn1Click()
@@ -146,7 +158,7 @@ TTimeAddForm::TTimeAddForm(const TIniGT& ini, Person& person, QWidget* parent)
     layout->addLayout(row({SpinEdit2, new QLabel(qs("分"), this)}));
     layout->addWidget(new QLabel(qs("（０分～１５分までの任意の時間を指定）"), this));
     layout->addWidget(buttons(this, [this] { BitBtn1Click(); }));
-    resize(420, sizeHint().height());
+    fitToWidth(this, 420);
 }
 
 void TTimeAddForm::BitBtn1Click()

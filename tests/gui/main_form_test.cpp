@@ -307,6 +307,16 @@ private slots:
         const TIniGT& ini = p->workbench().ini();
         child<QAction>(*p, "JRAVAN1")->trigger();
         auto* first = child<TFirstTimeForm>(*p, "TFirstTimeForm");
+        // Its wrapped text ends above the time boxes, whole.
+        first->show();
+        QApplication::processEvents();
+        for (QLabel* label : first->findChildren<QLabel*>()) {
+            if (!label->wordWrap())
+                continue;
+            const QRect text = label->geometry();
+            QVERIFY(text.height() >= label->heightForWidth(text.width()));
+            QVERIFY(text.bottom() < first->SpinEdit1->geometry().top());
+        }
         QCOMPARE(first->SpinEdit1->minimum(), 6);
         QCOMPARE(first->SpinEdit1->maximum(), 9);
         first->SpinEdit1->setValue(9);
