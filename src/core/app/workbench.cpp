@@ -218,29 +218,28 @@ std::optional<ArchivedRace> Workbench::raceOfItem(int index) const
     return archivedRace(m_appDir.root(), *day, s.store, s.DatList[static_cast<size_t>(index)].slot);
 }
 
-std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
+// A request was queued (id not 0): the views hear that one is pending. Inside an
+// operation its boundary tells the listeners at its end.
+std::uint64_t Workbench::queued(std::uint64_t id)
 {
-    const std::uint64_t id = m_requests.requestOdds(index, std::move(events));
-    // Inside an operation its boundary tells the listeners at its end.
     if (id != 0 && !m_boundary.inside())
         notifyChanges();
     return id;
+}
+
+std::uint64_t Workbench::requestOdds(int index, RequestEvents events)
+{
+    return queued(m_requests.requestOdds(index, std::move(events)));
 }
 
 std::uint64_t Workbench::requestResults(bool quiet, RequestEvents events)
 {
-    const std::uint64_t id = m_requests.requestResults(quiet, std::move(events));
-    if (id != 0 && !m_boundary.inside())
-        notifyChanges();
-    return id;
+    return queued(m_requests.requestResults(quiet, std::move(events)));
 }
 
 std::uint64_t Workbench::requestScheduleFetch(ScheduleFetch fetch, RequestEvents events)
 {
-    const std::uint64_t id = m_requests.requestScheduleFetch(std::move(fetch), std::move(events));
-    if (id != 0 && !m_boundary.inside())
-        notifyChanges();
-    return id;
+    return queued(m_requests.requestScheduleFetch(std::move(fetch), std::move(events)));
 }
 
 std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
@@ -256,11 +255,7 @@ std::uint64_t Workbench::requestCards(CardRequest request, CardEvents events)
 std::uint64_t Workbench::requestTask(std::string name, AcquisitionRequests::TaskWork work,
                                      RequestEvents events)
 {
-    const std::uint64_t id =
-        m_requests.requestTask(std::move(name), std::move(work), std::move(events));
-    if (id != 0 && !m_boundary.inside())
-        notifyChanges();
-    return id;
+    return queued(m_requests.requestTask(std::move(name), std::move(work), std::move(events)));
 }
 
 std::uint64_t Workbench::SokuhoOddsBtnClick(RequestEvents events)

@@ -349,6 +349,7 @@ private:
     class RequestPort;
     void setStatus(const std::string& text);
     void notifyChanges();
+    std::uint64_t queued(std::uint64_t id);
     ShownState shownState() const;
     // The inner steps of the operations above, inside their boundary.
     Outcome loadDayAt(int index);
