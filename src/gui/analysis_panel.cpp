@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -123,15 +124,24 @@ AnalysisPanel::AnalysisPanel(Workbench& workbench, Person& person, QWidget* pare
 
     m_pages = new QTabWidget(m_panel3);
     m_pages->setObjectName(QStringLiteral("PageControl1"));
-    m_pages->addTab(buildAnalysisTab(), qs(kTabCaptions[0]));
-    m_pages->addTab(buildBetsTab(), qs(kTabCaptions[1]));
+    // Pages of fixed-size boxes scroll rather than hold the window above a small
+    // screen's height; the grids scroll by themselves.
+    auto scrolled = [this](QWidget* page) {
+        auto* area = new QScrollArea(m_pages);
+        area->setWidget(page);
+        area->setWidgetResizable(true);
+        area->setFrameShape(QFrame::NoFrame);
+        return area;
+    };
+    m_pages->addTab(scrolled(buildAnalysisTab()), qs(kTabCaptions[0]));
+    m_pages->addTab(scrolled(buildBetsTab()), qs(kTabCaptions[1]));
     for (int n = 2; n <= 5; ++n)
         m_pages->addTab(m_grids[static_cast<size_t>(n - 1)],
                         qs(kTabCaptions[static_cast<size_t>(n)]));
-    m_pages->addTab(buildResultsTab(), qs(kTabCaptions[6]));
+    m_pages->addTab(scrolled(buildResultsTab()), qs(kTabCaptions[6]));
     m_chartTab = new ChartTab(m_wb, m_panel3);
     m_chartTab->setObjectName(QStringLiteral("ChartTab"));
-    m_pages->addTab(m_chartTab, qs(kTabCaptions[7]));
+    m_pages->addTab(scrolled(m_chartTab), qs(kTabCaptions[7]));
     m_flowTab = new FlowTab(m_wb, m_panel3);
     m_flowTab->setObjectName(QStringLiteral("FlowTab"));
     m_pages->addTab(m_flowTab, qs(kTabCaptions[8]));

@@ -22,6 +22,7 @@
 #include <QLogValueAxis>
 #include <QMenu>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QSvgGenerator>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -35,6 +36,12 @@ namespace {
 
 // A category axis shows at most this many labels; the others would overlap.
 constexpr int kMaxTimeLabels = 16;
+constexpr int kPixelsPerTimeLabel = 40;
+constexpr int kPixelsPerLevelLabel = 120; // of the view: the plot is about half of it
+// Below this height the chart has no room under the plot for upright labels.
+constexpr int kUprightLabelsFrom = 500;
+// Below this width a legend row above the plot has no room for the pair labels.
+constexpr int kLegendBesideBelow = 720;
 
 QGroupBox* radioGroup(const char* name, std::string_view caption, QButtonGroup*& group,
                       std::initializer_list<const char*> items, QWidget* parent)
@@ -93,6 +100,23 @@ ChartTab::ChartTab(Workbench& workbench, QWidget* parent) : QWidget(parent), m_w
     m_view->setRenderHint(QPainter::Antialiasing);
     layout->addWidget(m_view, 1);
     refresh();
+}
+
+void ChartTab::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // A narrow chart keeps its pair labels in a column beside the plot and shows
+    // fewer time labels, so none of them is cut to an ellipsis.
+    const int width = m_view->width();
+    m_chart->legend()->setAlignment(width < kLegendBesideBelow ? Qt::AlignRight : Qt::AlignTop);
+    const bool level = m_view->height() < kUprightLabelsFrom;
+    const int labels =
+        std::clamp(width / (level ? kPixelsPerLevelLabel : kPixelsPerTimeLabel), 3, kMaxTimeLabels);
+    if (labels != m_timeLabels || level != m_levelTimeLabels) {
+        m_timeLabels = labels;
+        m_levelTimeLabels = level;
+        refresh();
+    }
 }
 
 void ChartTab::RadioGroup1Click(int index)
@@ -182,14 +206,16 @@ void ChartTab::refresh()
     const ChartSeries& reference = view.series[kChartSeriesCount - 1];
     auto* time = new QCategoryAxis;
     time->setTitleText(qs(kChartBottomAxisTitle));
-    time->setLabelsAngle(-90);
+    // Upright labels need a tall plot; a small one reads them level and fewer.
+    time->setLabelsAngle(m_levelTimeLabels ? 0 : -90);
     time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     const int points = static_cast<int>(reference.points.size());
-    const int step = std::max(1, (points + kMaxTimeLabels - 1) / kMaxTimeLabels);
+    const int step = std::max(1, (points + m_timeLabels - 1) / m_timeLabels);
     // The series starts the evening before: a label says its date where the day
     // changes (the time list holds the same announcements in the same order).
     const auto& items = m_wb.state().TimeCombo;
-    const bool dated = static_cast<int>(items.size()) == points;
+    // Level labels have no room for a date.
+    const bool dated = !m_levelTimeLabels && static_cast<int>(items.size()) == points;
     std::string shownDay;
     for (int i = 0; i < points; i += step) {
         std::string label = reference.points[static_cast<size_t>(i)].label;

@@ -41,6 +41,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void RadioGroup1Click(int index);
@@ -59,6 +60,8 @@ private:
     QChart* m_chart;
     QChartView* m_view;
     std::vector<std::string> m_shownHorses;
+    int m_timeLabels = 16;
+    bool m_levelTimeLabels = false;
 };
 
 } // namespace sorvantix::gui

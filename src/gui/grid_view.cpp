@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace sorvantix::gui {
@@ -94,7 +95,8 @@ void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 
 GridView::GridView(TextGridModel* model, QFont font, std::vector<int> columnWidths, int rowHeight,
                    QWidget* parent)
-    : QTableView(parent), m_model(model), m_widths(std::move(columnWidths)), m_rowHeight(rowHeight)
+    : QTableView(parent), m_model(model), m_font(font), m_widths(std::move(columnWidths)),
+      m_rowHeight(rowHeight)
 {
     setModel(model);
     setItemDelegate(new CellDelegate(this));
@@ -111,21 +113,60 @@ GridView::GridView(TextGridModel* model, QFont font, std::vector<int> columnWidt
     const QFontMetrics metrics(font);
     m_scale = std::max(1.0, (metrics.height() + 2) / static_cast<double>(rowHeight));
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(static_cast<int>(rowHeight * m_scale + 0.5));
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    connect(model, &QAbstractItemModel::modelReset, this, &GridView::applySizes);
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        applySizes();
+        zoomToFit();
+    });
     applySizes();
+}
+
+int GridView::designWidth(int column) const
+{
+    return m_widths.empty()
+               ? 45
+               : m_widths[std::min<size_t>(static_cast<size_t>(column), m_widths.size() - 1)];
 }
 
 void GridView::applySizes()
 {
-    for (int c = 0; c < m_model->columnCount(); ++c) {
-        const int design =
-            m_widths.empty()
-                ? 45
-                : m_widths[std::min<size_t>(static_cast<size_t>(c), m_widths.size() - 1)];
-        setColumnWidth(c, static_cast<int>(design * m_scale + 0.5));
+    const double scale = m_scale * m_zoom;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        setColumnWidth(c, static_cast<int>(designWidth(c) * scale + 0.5));
+    verticalHeader()->setDefaultSectionSize(static_cast<int>(m_rowHeight * scale + 0.5));
+}
+
+void GridView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    zoomToFit();
+}
+
+// A window much larger than the design draws the grid larger, in steps of a tenth
+// and at most 1.6 times; half again of slack stays so the default size keeps the
+// design's sizes.
+void GridView::zoomToFit()
+{
+    double width = 0;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        width += designWidth(c) * m_scale;
+    const double height = m_model->rowCount() * m_rowHeight * m_scale;
+    double zoom = 1.0;
+    if (width > 0 && height > 0) {
+        const QRect room = contentsRect();
+        const double fit = std::min(room.width() / width, room.height() / height) / 1.5;
+        zoom = std::clamp(std::floor(fit * 10) / 10, 1.0, 1.6);
     }
+    if (zoom == m_zoom)
+        return;
+    m_zoom = zoom;
+    QFont font = m_font;
+    if (m_font.pixelSize() > 0)
+        font.setPixelSize(static_cast<int>(m_font.pixelSize() * zoom + 0.5));
+    else
+        font.setPointSizeF(m_font.pointSizeF() * zoom);
+    setFont(font);
+    applySizes();
 }
 
 void GridView::keyPressEvent(QKeyEvent* event)

@@ -59,14 +59,23 @@ public:
     // Applies the widths after the model's size changed.
     void applySizes();
 
+    // How much larger than its design the grid is drawn, to use a large window.
+    double zoom() const { return m_zoom; }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int designWidth(int column) const;
+    void zoomToFit();
+
     TextGridModel* m_model;
+    QFont m_font;
     std::vector<int> m_widths;
     int m_rowHeight;
     double m_scale = 1.0;
+    double m_zoom = 1.0;
 };
 
 } // namespace sorvantix::gui

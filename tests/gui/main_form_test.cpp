@@ -35,10 +35,12 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMainWindow>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -533,6 +535,63 @@ private slots:
         QVERIFY(window && window->isVisible());
         QVERIFY(window->browser()->toPlainText().contains(qs("検証")));
         window->close();
+    }
+
+    // A 1366 x 768 laptop leaves about 1024 x 700: the window fits, and every control of
+    // every tab lies inside the window or inside a scroll area that can bring it there.
+    void everyControlIsReachableAt1024By700()
+    {
+        auto p = open();
+        QMainWindow& window = p->window();
+        window.resize(1024, 700);
+        QApplication::processEvents();
+        QVERIFY2(window.width() <= 1024 && window.height() <= 700,
+                 qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
+        auto* pages = child<QTabWidget>(*p, "PageControl1");
+        int checked = 0;
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            QApplication::processEvents();
+            for (QWidget* w : pages->currentWidget()->findChildren<QWidget*>()) {
+                const bool control = qobject_cast<QAbstractButton*>(w) ||
+                                     qobject_cast<QLabel*>(w) || qobject_cast<GridView*>(w);
+                if (!control || !w->isVisibleTo(&window))
+                    continue;
+                QScrollArea* area = nullptr;
+                for (QWidget* up = w->parentWidget(); up && !area; up = up->parentWidget())
+                    area = qobject_cast<QScrollArea*>(up);
+                if (area) {
+                    area->ensureWidgetVisible(w, 0, 0);
+                    QApplication::processEvents();
+                }
+                const QRect shown(w->mapTo(&window, QPoint(0, 0)), w->size());
+                QVERIFY2(window.rect().contains(shown),
+                         qPrintable(pages->tabText(i) + QStringLiteral(": ") + w->objectName() +
+                                    QStringLiteral(" ") +
+                                    QString::fromLatin1(w->metaObject()->className())));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 60);
+    }
+
+    // A large window draws the grids larger; the default size keeps their design.
+    void gridsGrowWithALargeWindow()
+    {
+        auto p = open();
+        auto* grid = child<GridView>(*p, "StringGrid1");
+        p->window().resize(1280, 800);
+        QApplication::processEvents();
+        QCOMPARE(grid->zoom(), 1.0);
+        const int designRow = grid->rowHeight(0);
+        p->window().resize(1920, 1080);
+        QApplication::processEvents();
+        QVERIFY2(grid->zoom() > 1.2, qPrintable(QString::number(grid->zoom())));
+        QVERIFY(grid->rowHeight(0) > designRow);
+        p->window().resize(1280, 800);
+        QApplication::processEvents();
+        QCOMPARE(grid->zoom(), 1.0);
+        QCOMPARE(grid->rowHeight(0), designRow);
     }
 
     void theDayRaceAndTabOfTheLastSessionComeBack()

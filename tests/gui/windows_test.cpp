@@ -34,6 +34,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -157,6 +158,14 @@ private slots:
         setUpApplication();
         QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), qs("キャンセル"));
+        // Qt's own file dialog, as the window's save and open choices show it.
+        QFileDialog files(nullptr, qs("保存"));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        files.setAcceptMode(QFileDialog::AcceptSave);
+        auto* buttons = files.findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), qs("キャンセル"));
+        QVERIFY(buttons->button(QDialogButtonBox::Save)->text().startsWith(qs("保存")));
     }
 
     void initTestCase()
