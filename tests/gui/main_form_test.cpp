@@ -35,13 +35,13 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QMainWindow>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
