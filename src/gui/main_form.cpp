@@ -35,6 +35,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -62,6 +64,21 @@ namespace sorvantix::gui {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* kEmptyFolderHint =
+    "このアプリケーションフォルダにはレース日がまだありません。\n\n"
+    "1. メニュー「ﾕｰｻﾞｰ指定」の「JV-Link設定」で、JV-Link（中継プログラム）か"
+    "再生用フィードのフォルダを選びます。\n"
+    "2. ツールバーの「JVデータ取得」でレースカードを取り込みます。\n"
+    "3. 日付とレースを選び「ｵｯｽﾞ取得」を押すと、オッズの分析が表示されます。";
+
+constexpr const char* kFirstStartGuideText =
+    "レースカード・オッズ・結果は JV-Link から受け取ります。次のどちらかで始めてください。\n\n"
+    "・JV-Link: JRA-VAN の利用契約とサービスキーが要ります。Windows 用の JV-Link を"
+    "Wine（または WSL2 の Windows 側）に入れ、中継プログラムから使います。\n"
+    "・再生用フィード: sorvantix-feed が書いたフォルダを JV-Link の代わりに再生します。"
+    "契約なしで操作を試せます。\n\n"
+    "どちらも、あとからメニュー「ﾕｰｻﾞｰ指定」の「JV-Link設定」で変えられます。";
 
 std::string helpFile()
 {
@@ -95,7 +112,20 @@ TMainForm::TMainForm(Workbench& workbench, Person& person, JvLink* jvLink, QWidg
     splitter->setSizes({320, 960});
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
-    layout->addWidget(splitter, 1);
+    // An application folder without a stored day says what to do instead of a grey area.
+    m_centre = new QStackedWidget(central);
+    m_centre->addWidget(splitter);
+    auto* emptyPage = new QWidget(m_centre);
+    auto* emptyLayout = new QGridLayout(emptyPage);
+    auto* empty = new QLabel(qs(kEmptyFolderHint), emptyPage);
+    empty->setObjectName(QStringLiteral("EmptyHint"));
+    empty->setWordWrap(true);
+    empty->setMinimumWidth(560);
+    empty->setMaximumWidth(640);
+    empty->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    emptyLayout->addWidget(empty, 0, 0, Qt::AlignCenter);
+    m_centre->addWidget(emptyPage);
+    layout->addWidget(m_centre, 1);
     setCentralWidget(central);
 
     auto* status = new QStatusBar(this);
@@ -315,8 +345,10 @@ QWidget* TMainForm::buildTitlePanel()
 void TMainForm::restoreBounds()
 {
     Bounds b = readBounds(m_wb.ini(), settings::kMainWindowBounds);
-    b.width = std::max(200, b.width);
-    b.height = std::max(150, b.height);
+    // The grids and tabs need about 1024 x 700; a smaller saved or default size only
+    // stays where the screen itself is smaller.
+    b.width = std::max(1024, b.width);
+    b.height = std::max(700, b.height);
     // The screen the window was on, else the primary one; the window is made to fit it,
     // so a title bar never opens above the screen and a size larger than it shrinks.
     QScreen* screen = QGuiApplication::screenAt(QPoint(b.left + b.width / 2, b.top + b.height / 2));
@@ -424,8 +456,10 @@ void TMainForm::refresh(Parts parts)
         explicit Updating(bool& f) : flag(f) { flag = true; }
         ~Updating() { flag = false; }
     } updating(m_updating);
-    if (parts.has(Part::DayList))
+    if (parts.has(Part::DayList)) {
         m_raceList->refreshDays();
+        m_centre->setCurrentIndex(m_wb.state().DateCombo.empty() ? 1 : 0);
+    }
     // An ended fetch may have stored odds or results: the race list's markers.
     if (parts.has(Part::RaceList) || parts.has(Part::Odds))
         m_raceList->refreshRaces();
@@ -660,6 +694,41 @@ void TMainForm::HelpAboutItemClick()
 
 void TMainForm::JVSetUIPropertiesClick()
 {
+    openJvLinkSettings(std::nullopt);
+}
+
+void TMainForm::showFirstStartGuide()
+{
+    auto* guide = new QDialog(this);
+    guide->setObjectName(QStringLiteral("FirstStartGuide"));
+    guide->setAttribute(Qt::WA_DeleteOnClose);
+    guide->setWindowTitle(qs("はじめに"));
+    auto* layout = new QVBoxLayout(guide);
+    auto* text = new QLabel(qs(kFirstStartGuideText), guide);
+    text->setWordWrap(true);
+    text->setMinimumWidth(420);
+    layout->addWidget(text);
+    auto way = [&](const char* name, const char* caption, JvLinkKind page) {
+        auto* b = new QPushButton(qs(caption), guide);
+        b->setObjectName(QString::fromLatin1(name));
+        connect(b, &QPushButton::clicked, this, [this, guide, page] {
+            guide->close();
+            openJvLinkSettings(page);
+        });
+        layout->addWidget(b);
+    };
+    way("BridgeWayButton", "JV-Link を使う（Wine または WSL2 で中継プログラムを起動）...",
+        JvLinkKind::Bridge);
+    way("ReplayWayButton", "再生用フィードのフォルダを使う（JV-Link なしで試す）...",
+        JvLinkKind::Replay);
+    auto* later = new QDialogButtonBox(QDialogButtonBox::Close, guide);
+    connect(later, &QDialogButtonBox::rejected, guide, &QDialog::close);
+    layout->addWidget(later);
+    guide->open();
+}
+
+void TMainForm::openJvLinkSettings(std::optional<JvLinkKind> page)
+{
     if (!m_jvLink) {
         m_wb.appendError("JV-Linkがありません");
         return;
@@ -688,6 +757,8 @@ void TMainForm::JVSetUIPropertiesClick()
                                   ? std::function<void()>(componentSettings)
                                   : std::function<void()>(),
                               this);
+    if (page)
+        form.showPage(*page);
     if (form.exec() != QDialog::Accepted || busy())
         return;
     const JvLinkChoice chosen = form.choice();

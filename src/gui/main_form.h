@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/app/workbench.h"
+#include "core/jvlink/jvlink_choice.h"
 
 #include <QMainWindow>
 #include <array>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QButtonGroup;
@@ -76,6 +78,10 @@ public slots:
     void HelpContentsItemClick();
     void HelpAboutItemClick();
     void JVSetUIPropertiesClick();
+    // The JV-Link settings, on the page of `page` when one is given.
+    void openJvLinkSettings(std::optional<JvLinkKind> page);
+    // The first start's guide to the two ways in: the real JV-Link or a replayed feed.
+    void showFirstStartGuide();
     void JVBtnClick();
     void OzGetBtnClick();
     void SpeedButton4Click();
@@ -112,6 +118,7 @@ private:
     RaceListPanel* m_raceList = nullptr;
     AnalysisPanel* m_analysis = nullptr;
     QFrame* m_panel2 = nullptr;
+    QStackedWidget* m_centre = nullptr; // the race list and analysis, or the empty hint
     std::array<QLabel*, 4> m_titleLabels{};
     QLabel* m_bashoLabel = nullptr;
     QLabel* m_raceLabel = nullptr;

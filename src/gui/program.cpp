@@ -118,6 +118,9 @@ void Program::show()
     if (auto missing = jvLinkMissing()) {
         m_person.beep();
         m_person.information(*missing);
+        // A folder without a day has nothing to show yet: offer the two ways in.
+        if (m_workbench->state().DateCombo.empty())
+            m_window->showFirstStartGuide();
     }
 }
 

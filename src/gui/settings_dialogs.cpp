@@ -6,6 +6,7 @@
 #include "gui/gui_person.h"
 #include "gui/qt_text.h"
 
+#include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -273,6 +274,10 @@ JvLinkSettingsDialog::JvLinkSettingsDialog(const JvLinkChoice& choice,
                               "JV-Link の種類を変えたときは次回の起動から使われます。",
                               this));
 
+    // The three kinds sit in two boxes: one group keeps them exclusive across both.
+    auto* kinds = new QButtonGroup(this);
+    for (QRadioButton* r : {ReplayRadio, WineRadio, DirectRadio})
+        kinds->addButton(r);
     if (choice.kind == JvLinkKind::Replay)
         ReplayRadio->setChecked(true);
     else if (b.runner.empty())
@@ -297,6 +302,18 @@ JvLinkChoice JvLinkSettingsDialog::choice() const
     c.bridge.openTimeout = std::chrono::seconds(OpenTimeoutEdit->value());
     c.bridge.readTimeout = std::chrono::seconds(ReadTimeoutEdit->value());
     return c;
+}
+
+void JvLinkSettingsDialog::showPage(JvLinkKind kind)
+{
+    if (kind == JvLinkKind::Replay) {
+        ReplayRadio->setChecked(true);
+        FeedEdit->setFocus();
+    } else {
+        if (!WineRadio->isChecked() && !DirectRadio->isChecked())
+            WineRadio->setChecked(true);
+        PrefixEdit->setFocus();
+    }
 }
 
 std::filesystem::path JvLinkSettingsDialog::feedFolder() const

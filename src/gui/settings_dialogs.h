@@ -90,6 +90,8 @@ public:
 
     JvLinkChoice choice() const;
     std::filesystem::path feedFolder() const;
+    // Chooses the kind and puts the focus on its first field.
+    void showPage(JvLinkKind kind);
 
     QRadioButton* ReplayRadio = nullptr;
     QRadioButton* WineRadio = nullptr;

@@ -45,6 +45,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <map>
 #include <memory>
 
@@ -138,6 +139,9 @@ private slots:
                  QStringLiteral("/mnt/c/s/bridge.exe"));
 
         find<QRadioButton>(form, "ReplayRadio")->click();
+        // One kind at a time, though they sit in two boxes.
+        QVERIFY(!find<QRadioButton>(form, "DirectRadio")->isChecked());
+        QVERIFY(!find<QRadioButton>(form, "WineRadio")->isChecked());
         find<QLineEdit>(form, "FeedEdit")->setText(QStringLiteral("/data/other"));
         QVERIFY(form.choice().kind == JvLinkKind::Replay);
         QCOMPARE(QString::fromStdString(form.feedFolder().string()), QStringLiteral("/data/other"));
@@ -150,6 +154,55 @@ private slots:
         const std::string text = p.window().jvLinkText();
         QVERIFY2(text.rfind("リプレイ（フィード: ", 0) == 0, text.c_str());
         QCOMPARE(find<QLabel>(p.window(), "JvLinkLabel")->text(), qs(text));
+    }
+
+    // An empty folder: the missing feed is said, a guide offers the two ways in, each
+    // opening the JV-Link settings on its page, and the window says what to do next.
+    // Once a day is stored, neither guide nor hint is shown.
+    void firstStartGuidesToTheTwoWaysIn()
+    {
+        test::TempDir dir;
+        {
+            Program p(dir.path().string(), &m_clock);
+            p.show();
+            QApplication::processEvents();
+            QVERIFY(!MessageBoxSeam::shown().empty());
+            QVERIFY(MessageBoxSeam::shown().back().find("ﾕｰｻﾞｰ指定") != std::string::npos);
+            QVERIFY(find<QLabel>(p.window(), "EmptyHint")->isVisible());
+            QVERIFY(!find<QListWidget>(p.window(), "DatList")->isVisible());
+            QVERIFY(find<QLabel>(p.window(), "EmptyHint")->text().contains(qs("JVデータ取得")));
+            for (const char* way : {"ReplayWayButton", "BridgeWayButton"}) {
+                auto* guide = p.window().findChild<QDialog*>(QStringLiteral("FirstStartGuide"));
+                if (!guide) {
+                    p.window().showFirstStartGuide();
+                    guide = p.window().findChild<QDialog*>(QStringLiteral("FirstStartGuide"));
+                }
+                QVERIFY(guide && guide->isVisible());
+                bool replayChecked = false;
+                bool seen = false;
+                QTimer::singleShot(0, [&] {
+                    auto* settings =
+                        qobject_cast<JvLinkSettingsDialog*>(QApplication::activeModalWidget());
+                    if (!settings)
+                        return;
+                    seen = true;
+                    replayChecked = settings->ReplayRadio->isChecked();
+                    settings->reject();
+                });
+                find<QPushButton>(*guide, way)->click();
+                QApplication::processEvents();
+                QVERIFY2(seen, way);
+                QCOMPARE(replayChecked, std::string_view(way) == "ReplayWayButton");
+            }
+        }
+        MessageBoxSeam::reset();
+        test::importGeneratedSunday(dir.path() / "feed", dir.path());
+        Program p(dir.path().string(), &m_clock);
+        p.show();
+        QApplication::processEvents();
+        QVERIFY(!find<QLabel>(p.window(), "EmptyHint")->isVisible());
+        QVERIFY(find<QListWidget>(p.window(), "DatList")->isVisible());
+        QVERIFY(!p.window().findChild<QDialog*>(QStringLiteral("FirstStartGuide")));
     }
 
     // Qt's standard buttons speak Japanese once the program has set up the application.
