@@ -113,7 +113,7 @@ AnalysisPanel::AnalysisPanel(Workbench& workbench, Person& person, QWidget* pare
                 return gridCellStyle(n, g, column, row, st.analysis, st.results, st.pressedSort);
             },
             this);
-        const QFont font = n == 1 ? gothicFont(13) : n <= 5 ? gothicFont(12) : gothicFont(13, true);
+        const QFont font = n == 1 ? gridFont(13) : n <= 5 ? gridFont(12) : gridFont(13, true);
         std::vector<int> widths = n == 1   ? std::vector<int>{20, 20, 20, 20, 55}
                                   : n <= 5 ? std::vector<int>{20, 45}
                                            : std::vector<int>{25, 60, 60};

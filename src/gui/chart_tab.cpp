@@ -84,7 +84,7 @@ ChartTab::ChartTab(Workbench& workbench, QWidget* parent) : QWidget(parent), m_w
 
     m_pairs = new QListWidget(this);
     m_pairs->setObjectName(QStringLiteral("PairList"));
-    m_pairs->setFont(gothicFont(13));
+    m_pairs->setFont(gridFont(13));
     m_pairs->setMinimumWidth(130);
     side->addWidget(m_pairs, 1);
     layout->addLayout(side);

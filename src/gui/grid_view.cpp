@@ -79,7 +79,7 @@ void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setPen(rgb(style.textColour));
         painter->setFont(option.font);
         painter->setClipRect(option.rect);
-        painter->drawText(option.rect.adjusted(1, 0, -1, 0), Qt::AlignHCenter | Qt::AlignTop,
+        painter->drawText(option.rect.adjusted(1, 0, -1, 0), Qt::AlignHCenter | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString());
     }
     if (style.diagonal) {
@@ -108,10 +108,14 @@ GridView::GridView(TextGridModel* model, QFont font, std::vector<int> columnWidt
     setWordWrap(false);
     horizontalHeader()->setMinimumSectionSize(4);
     verticalHeader()->setMinimumSectionSize(4);
-    // The design's sizes are for a 13-pixel face at 15-pixel rows; a face that needs
-    // more room (high-DPI screens, other metrics) widens the grid in proportion.
+    // The design's sizes are for a 13-pixel face at 15-pixel rows; a face whose
+    // letters need more room grows the rows, and one with wider digits the columns.
+    // The letters count, not the line's leading: Noto's tall line would grow every grid.
     const QFontMetrics metrics(font);
-    m_scale = std::max(1.0, (metrics.height() + 2) / static_cast<double>(rowHeight));
+    const int ink = metrics.tightBoundingRect(QStringLiteral("0123456789.,アタマクビ")).height();
+    m_rowScale = std::max(1.0, (ink + 3) / static_cast<double>(rowHeight));
+    const double halfWidth = std::max(1, font.pixelSize()) / 2.0;
+    m_scale = std::max(1.0, metrics.horizontalAdvance(QLatin1Char('0')) / halfWidth);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
@@ -130,10 +134,10 @@ int GridView::designWidth(int column) const
 
 void GridView::applySizes()
 {
-    const double scale = m_scale * m_zoom;
     for (int c = 0; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, static_cast<int>(designWidth(c) * scale + 0.5));
-    verticalHeader()->setDefaultSectionSize(static_cast<int>(m_rowHeight * scale + 0.5));
+        setColumnWidth(c, static_cast<int>(designWidth(c) * m_scale * m_zoom + 0.5));
+    verticalHeader()->setDefaultSectionSize(
+        static_cast<int>(m_rowHeight * m_rowScale * m_zoom + 0.5));
 }
 
 void GridView::resizeEvent(QResizeEvent* event)
@@ -150,7 +154,7 @@ void GridView::zoomToFit()
     double width = 0;
     for (int c = 0; c < m_model->columnCount(); ++c)
         width += designWidth(c) * m_scale;
-    const double height = m_model->rowCount() * m_rowHeight * m_scale;
+    const double height = m_model->rowCount() * m_rowHeight * m_rowScale;
     double zoom = 1.0;
     if (width > 0 && height > 0) {
         const QRect room = contentsRect();

@@ -74,7 +74,8 @@ private:
     QFont m_font;
     std::vector<int> m_widths;
     int m_rowHeight;
-    double m_scale = 1.0;
+    double m_scale = 1.0;    // of the columns
+    double m_rowScale = 1.0; // of the rows
     double m_zoom = 1.0;
 };
 

@@ -25,4 +25,17 @@ QFont gothicFont(int pixelHeight, bool bold)
     return font;
 }
 
+QFont gridFont(int pixelHeight, bool bold)
+{
+    static const bool noto =
+        QFontDatabase::families().contains(QStringLiteral("Noto Sans Mono CJK JP"));
+    if (!noto)
+        return gothicFont(pixelHeight, bold);
+    QFont font(QStringLiteral("Noto Sans Mono CJK JP"));
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
 } // namespace sorvantix::gui

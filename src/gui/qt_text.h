@@ -32,5 +32,8 @@ inline QColor rgb(std::uint32_t colour)
 QFont gothicFont(int pixelHeight, bool bold = false);
 // The face of the system's names ("ＭＳ ゴシック") as it is installed here.
 QString gothicFamily();
+// The grids' face: the fixed-pitch Gothic whose "." and "," stay apart at 12 and
+// 13 pixels (Noto Sans Mono CJK JP; IPAGothic draws both as the same dot there).
+QFont gridFont(int pixelHeight, bool bold = false);
 
 } // namespace sorvantix::gui

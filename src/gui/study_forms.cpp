@@ -49,8 +49,8 @@ QTableWidget* table(const char* name, const QStringList& headers, QWidget* paren
     t->setSelectionMode(QAbstractItemView::NoSelection);
     t->verticalHeader()->setVisible(false);
     t->verticalHeader()->setDefaultSectionSize(20);
-    t->setFont(gothicFont(12));
-    t->horizontalHeader()->setFont(gothicFont(12));
+    t->setFont(gridFont(12));
+    t->horizontalHeader()->setFont(gridFont(12));
     return t;
 }
 
@@ -220,7 +220,7 @@ BoardWindow::BoardWindow(Workbench& workbench, QWidget* parent) : QDialog(parent
     m_grid->setHorizontalHeaderLabels(headers);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setFont(gothicFont(12));
+    m_grid->setFont(gridFont(12));
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->verticalHeader()->setDefaultSectionSize(86);
     m_grid->verticalHeader()->setFont(gothicFont(13, true));
@@ -295,7 +295,7 @@ void BoardWindow::rebuild()
                     if (boardFinishColour(*race, h))
                         placed += format(" %d番%d着", h, race->finish[static_cast<size_t>(h)]);
                 if (!placed.empty()) {
-                    QFont bold = gothicFont(12, true);
+                    QFont bold = gridFont(12, true);
                     item->setFont(bold);
                     item->setToolTip(qs("★" + placed));
                 }

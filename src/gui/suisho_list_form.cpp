@@ -47,7 +47,7 @@ TSuishoListForm::TSuishoListForm(std::filesystem::path suishoDir, QWidget* paren
     std::vector<int> widths;
     for (int c = 0; c < SuishoTableModel::kColumns; ++c)
         widths.push_back(SuishoTableModel::columnWidth(c));
-    m_grid = new GridView(m_gridModel, gothicFont(13), widths, SuishoTableModel::kRowHeight, this);
+    m_grid = new GridView(m_gridModel, gridFont(13), widths, SuishoTableModel::kRowHeight, this);
     m_grid->setObjectName(QStringLiteral("StringGrid5"));
     main->addWidget(m_grid, 1);
     m_warnings = new QLabel(this);
