@@ -27,10 +27,14 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QPainter>
+#include <QPen>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -61,9 +65,31 @@ QTableWidgetItem* cell(const QString& text, bool right = true)
     return item;
 }
 
+// The selected cell is framed instead of filled, so its colour (the board's upset
+// degree) stays readable.
+class FramedSelectionDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem plain(option);
+        const bool selected = option.state & QStyle::State_Selected;
+        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (selected) {
+            painter->save();
+            painter->setPen(QPen(option.palette.color(QPalette::Highlight), 3));
+            painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+            painter->restore();
+        }
+    }
+};
+
 QString man(double yen)
 {
-    return qs(fixed(yen / 10000.0, 0, 1));
+    return qs(groupedFixed(yen / 10000.0, 1));
 }
 
 QString pct(double fraction, int decimals = 2)
@@ -187,7 +213,8 @@ void FlowTab::FlowComboChange()
         m_pairs->setRowCount(static_cast<int>(order.size()));
         for (size_t i = 0; i < order.size(); ++i) {
             const int r = static_cast<int>(i);
-            fill(m_pairs, r, *order[i], qs(UmarenPairText(order[i]->pair)));
+            fill(m_pairs, r, *order[i],
+                 qs(UmarenPairText(order[i]->pair) + (order[i]->marked ? " ◎" : "")));
             m_pairs->setItem(r, 6, cell(qs(fixed(order[i]->intervalPa, 0, 3))));
             if (order[i]->marked)
                 for (int c = 0; c < m_pairs->columnCount(); ++c)
@@ -220,21 +247,31 @@ BoardWindow::BoardWindow(Workbench& workbench, QWidget* parent) : QDialog(parent
     m_grid->setHorizontalHeaderLabels(headers);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setItemDelegate(new FramedSelectionDelegate(m_grid));
     m_grid->setFont(gridFont(12));
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_grid->verticalHeader()->setDefaultSectionSize(86);
+    // Five lines of the cell's text and a margin; a line too long for its cell ends
+    // in "…" and the tip holds it whole.
+    m_grid->setWordWrap(false);
+    m_grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_grid->font()).lineSpacing() * 5 +
+                                                    8);
     m_grid->verticalHeader()->setFont(gothicFont(13, true));
     layout->addWidget(m_grid, 1);
-    auto* legend = new QLabel(qs("最新の発表時刻・波乱度・上位寡占率・★・☆・特異点の組数。色は波乱"
-                                 "度（大 桃、中 黄、小 緑）。"
-                                 "クリックでメイン画面にそのレースを表示します。"),
-                              this);
+    auto* legend =
+        new QLabel(qs("発走時刻 / 最新の発表時刻・波乱度 / 上位寡占率・特異点の組数 / ★ / ☆。"
+                      "色は波乱度（大 桃、中 黄、小 緑）、灰色は分析できないレース。"
+                      "太字は★の馬が3着以内に入ったレース。枠はメイン画面のレース。"
+                      "ヒントに全文、クリックでメイン画面にそのレースを表示します。"),
+                   this);
+    legend->setObjectName(QStringLiteral("BoardLegend"));
     legend->setWordWrap(true);
     layout->addWidget(legend);
     connect(m_grid, &QTableWidget::cellClicked, this, &BoardWindow::BoardGridClick);
     m_listener = m_wb.addListener([this](Parts parts) {
         if (parts.has(Part::Odds) || parts.has(Part::DayList))
             rebuild();
+        else if (parts.has(Part::RaceList))
+            followShownRace();
     });
     resize(1180, 420);
     rebuild();
@@ -281,12 +318,15 @@ void BoardWindow::rebuild()
                 std::string text = race->postTime + "発走\n";
                 if (race->analysed) {
                     text += race->latestTime + " 波乱" + race->upset + "\n" +
-                            fixed(race->kasenPercent, 0, 1) + "%\n★" + list(race->suisho) + "\n☆" +
-                            list(race->tokusho) + "\n特異点 " + std::to_string(race->singularPairs);
+                            fixed(race->kasenPercent, 0, 1) + "% 特異点" +
+                            std::to_string(race->singularPairs) + "\n★" + list(race->suisho) +
+                            "\n☆" + list(race->tokusho);
                 } else {
                     text += race->problem;
                 }
                 auto* item = new QTableWidgetItem(qs(text));
+                // The whole text where a narrow cell cuts the ★ list.
+                std::string tip = board.venues[v].name + std::to_string(r + 1) + "R " + text;
                 item->setTextAlignment(Qt::AlignCenter);
                 item->setBackground(rgb(race->analysed ? upsetColour(race->upset) : 0xE0E0E0));
                 // Marked runners that finished in the first three: bold, and named in the tip.
@@ -297,13 +337,28 @@ void BoardWindow::rebuild()
                 if (!placed.empty()) {
                     QFont bold = gridFont(12, true);
                     item->setFont(bold);
-                    item->setToolTip(qs("★" + placed));
+                    tip += "\n3着以内の★:" + placed;
                 }
+                item->setToolTip(qs(tip));
                 m_grid->setItem(static_cast<int>(v), r, item);
             }
         }
         m_grid->setVerticalHeaderLabels(venues);
     });
+    followShownRace();
+}
+
+void BoardWindow::followShownRace()
+{
+    const int shown = m_wb.state().DatListIndex;
+    for (size_t v = 0; v < m_listIndex.size(); ++v)
+        for (size_t r = 0; r < m_listIndex[v].size(); ++r)
+            if (shown >= 0 && m_listIndex[v][r] == shown) {
+                const QSignalBlocker quiet(m_grid);
+                m_grid->setCurrentCell(static_cast<int>(v), static_cast<int>(r));
+                return;
+            }
+    m_grid->clearSelection();
 }
 
 void BoardWindow::BoardGridClick(int row, int column)

@@ -58,6 +58,8 @@ public:
 public slots:
     void rebuild();
     void BoardGridClick(int row, int column);
+    // Marks the cell of the race the main window shows.
+    void followShownRace();
 
 private:
     Workbench& m_wb;

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
@@ -88,11 +89,18 @@ private slots:
             return -1;
         };
         const QColor pink(0xFF, 0xC8, 0xFF);
-        const int backed = rowOf(" 1- 6"), weak = rowOf(" 9-10");
+        // A marked pair carries the ◎ its legend names.
+        const int backed = rowOf(" 1- 6 ◎"), weak = rowOf(" 9-10");
         QVERIFY(backed >= 0 && weak >= 0);
         QCOMPARE(pairs->item(backed, 0)->background().color(), pink);
         QVERIFY(pairs->item(weak, 0)->background().color() != pink);
         QVERIFY(backed < weak);
+        QVERIFY(find<QLabel>(p.window(), "FlowNotes")->text().startsWith(qs("◎")));
+        // Money in 万円 with thousands separators.
+        const QRegularExpression money(QStringLiteral(
+            "^単勝 \\+\\d{1,3}(,\\d{3})*\\.\\d万円  馬連 \\+\\d{1,3}(,\\d{3})*\\.\\d万円$"));
+        const QString summary = find<QLabel>(p.window(), "FlowSummary")->text();
+        QVERIFY2(money.match(summary).hasMatch(), qPrintable(summary));
         auto* notes = find<QLabel>(p.window(), "FlowNotes");
         // Later first is refused too, and says so.
         from->setCurrentIndex(3);
@@ -115,8 +123,19 @@ private slots:
         QVERIFY(race11);
         QVERIFY2(race11->text().contains(qs("15:25")), qPrintable(race11->text()));
         QVERIFY(!board->grid()->item(0, 1)); // no 2R that day
+        // The board frames the race the main window shows, and follows it.
+        QCOMPARE(board->grid()->currentRow(), 0);
+        QCOMPARE(board->grid()->currentColumn(), 0);
         board->BoardGridClick(0, 10);
         QCOMPARE(wb.state().DatListIndex, wb.raceIndexOf(test::reportRaceKey(11)));
+        QCOMPARE(board->grid()->currentColumn(), 10);
+        wb.DatListClick(0);
+        QCOMPARE(board->grid()->currentColumn(), 0);
+        // Its tip holds the whole text, the ★ list that a narrow cell cuts.
+        const QString tip = race11->toolTip();
+        QVERIFY2(tip.contains(race11->text().section(QLatin1Char('\n'), 3, 3)), qPrintable(tip));
+        QVERIFY(tip.contains(qs("11R")));
+        QVERIFY(find<QLabel>(*board, "BoardLegend")->text().contains(qs("太字")));
         // A second open shows the same window.
         p.window().BoardItemClick();
         int boards = 0;

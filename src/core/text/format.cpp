@@ -128,4 +128,18 @@ std::string grouped(long long value)
     return negative ? "-" + digits : digits;
 }
 
+std::string groupedFixed(double value, int precision)
+{
+    std::string text = fixed(value, 0, precision);
+    const size_t point = text.find('.');
+    const size_t end = point == std::string::npos ? text.size() : point;
+    const size_t begin = !text.empty() && text[0] == '-' ? 1 : 0;
+    // Only digits are grouped: "inf" and "nan" stay as they are.
+    if (end <= begin || text.find_first_not_of("0123456789", begin) < end)
+        return text;
+    for (size_t i = end; i > begin + 3; i -= 3)
+        text.insert(i - 3, ",");
+    return text;
+}
+
 } // namespace sorvantix

@@ -22,5 +22,7 @@ std::string twoDigits(int value);
 
 // An amount with thousands separators: "1,596,500", "-28,700", "0".
 std::string grouped(long long value);
+// fixed(value, 0, precision) with thousands separators in its whole part: "11,921.3".
+std::string groupedFixed(double value, int precision);
 
 } // namespace sorvantix

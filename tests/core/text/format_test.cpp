@@ -68,5 +68,17 @@ TEST(Grouped, ThousandsSeparatorsForEveryMagnitude)
     EXPECT_EQ(grouped(std::numeric_limits<long long>::min()), "-9,223,372,036,854,775,808");
 }
 
+TEST(Grouped, FractionsKeepTheirDecimalsAndOnlyTheWholePartIsGrouped)
+{
+    EXPECT_EQ(groupedFixed(11921.34, 1), "11,921.3");
+    EXPECT_EQ(groupedFixed(999.96, 1), "1,000.0"); // rounding carries into a new group
+    EXPECT_EQ(groupedFixed(665.3, 1), "665.3");
+    EXPECT_EQ(groupedFixed(-1234567.0, 0), "-1,234,567");
+    EXPECT_EQ(groupedFixed(-123.45, 2), "-123.45");
+    EXPECT_EQ(groupedFixed(0.0, 1), "0.0");
+    EXPECT_EQ(groupedFixed(std::numeric_limits<double>::infinity(), 1),
+              fixed(std::numeric_limits<double>::infinity(), 0, 1));
+}
+
 } // namespace
 } // namespace sorvantix
