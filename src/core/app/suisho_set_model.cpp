@@ -15,6 +15,26 @@ namespace {
 constexpr std::array<int, kSuishoFieldCount> kFieldBoxes{1, 2,  3,  4,  5,  6,  7,  8,
                                                          9, 10, 11, 16, 17, 19, 20, 24};
 
+// What the window's texts call each field, for a refusal that points at its box.
+constexpr std::array<const char*, kSuishoFieldCount> kFieldLabels{
+    "推奨馬 ①PA≧1率",
+    "推奨馬 ②1-3PA/S1",
+    "推奨馬 ②全/S1",
+    "特奨馬 ①PA≧1率",
+    "特奨馬 ②1-3PA/S1",
+    "特奨馬 ②全/S1",
+    "対象ｸﾞﾙｰﾌﾟA 全シェア％",
+    "対象ｸﾞﾙｰﾌﾟB 全シェア2～N番人気",
+    "対象ｸﾞﾙｰﾌﾟB 1番人気の全シェア値×",
+    "推奨馬 ①PA比",
+    "推奨馬 PA比上位の個数",
+    "特奨馬 ①PA比",
+    "特奨馬 ①個数",
+    "特奨馬 ②PA比",
+    "特奨馬 ②個数",
+    "特奨馬 ③PA比の差",
+};
+
 // Read-only copies and the box each one copies.
 constexpr std::array<std::pair<int, int>, 6> kCopies{
     {{13, 10}, {14, 11}, {18, 16}, {23, 16}, {21, 19}, {22, 19}}};
@@ -219,7 +239,8 @@ void SuishoSetModel::registerSet()
     auto texts = values();
     int bad = 0;
     if (!parseSuishoFields(std::vector<std::string>(texts.begin(), texts.end()), &bad)) {
-        m_port.information("設定値の " + std::to_string(bad) + " 番目 \"" +
+        m_port.information("設定値「" + std::string(kFieldLabels[static_cast<size_t>(bad - 1)]) +
+                           "」（" + std::to_string(bad) + " 番目）\"" +
                            texts[static_cast<size_t>(bad - 1)] + "\" が数値ではありません。");
         return;
     }

@@ -238,7 +238,8 @@ TEST_F(SuishoSetModelTest, RefusesABoxThatIsNotANumber)
     model.setBox("SEdit7", "");
     model.setNameText("B");
     model.registerSet();
-    EXPECT_EQ(m_port.messages, Texts{"設定値の 7 番目 \"\" が数値ではありません。"});
+    EXPECT_EQ(m_port.messages,
+              Texts{"設定値「対象ｸﾞﾙｰﾌﾟA 全シェア％」（7 番目）\"\" が数値ではありません。"});
     EXPECT_FALSE(fs::exists(m_file));
 }
 
