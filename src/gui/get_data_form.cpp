@@ -55,7 +55,13 @@ TGetDataFormWindow::TGetDataFormWindow(Workbench& workbench, JvLink& jvLink, Per
     head->addWidget(kind);
     auto* dates = new QVBoxLayout;
     dates->addWidget(new QLabel(qs("ファイル識別子: RACE"), this));
-    dates->addWidget(new QLabel(qs("データ提供日FROM"), this));
+    // The date the service's data reaches (the last file read), beside its caption.
+    auto* provided = new QHBoxLayout;
+    provided->addWidget(new QLabel(qs("データ提供日FROM"), this));
+    m_provided = new QLabel(this);
+    m_provided->setObjectName(QStringLiteral("ProvidedFromLabel"));
+    provided->addWidget(m_provided, 1);
+    dates->addLayout(provided);
     dates->addWidget(new QLabel(qs("取得開始日付"), this));
     m_from = new QDateTimeEdit(this);
     m_from->setObjectName(QStringLiteral("DateTimePicker1"));
@@ -125,6 +131,7 @@ void TGetDataFormWindow::showView(const GetDataFormView& view)
     (view.rbtSetup ? m_setup : m_normal)->setChecked(true);
     m_from->setDateTime(toQt(view.DateTimePicker1));
     m_label5->setText(qs(view.Label5));
+    m_provided->setText(qs(view.Label5));
     m_progressLabel->setText(qs(view.ProgressLabel));
     m_download->setRange(0, std::max(1, view.ProgressBar1Max));
     m_download->setValue(view.ProgressBar1Position);

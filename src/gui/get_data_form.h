@@ -58,6 +58,7 @@ private:
     QDateTimeEdit* m_from = nullptr;
     QLabel* m_progressLabel = nullptr;
     QLabel* m_label5 = nullptr;
+    QLabel* m_provided = nullptr;
     QProgressBar* m_download = nullptr;
     QProgressBar* m_read = nullptr;
     QListWidget* m_list = nullptr;

@@ -33,6 +33,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -293,6 +294,10 @@ private slots:
             auto* b = find<QProgressBar>(*window, bar);
             QCOMPARE(b->value(), b->maximum());
         }
+        // The caption "データ提供日FROM" shows the date the data reaches.
+        const QString provided = find<QLabel>(*window, "ProvidedFromLabel")->text();
+        QVERIFY(QDateTime::fromString(provided, QStringLiteral("yyyy/MM/dd HH:mm:ss")).isValid());
+        QCOMPARE(provided, find<QLabel>(*window, "Label5")->text());
         window->close();
         deleteClosed();
         QVERIFY(opened<TGetDataFormWindow>(p) == nullptr);
