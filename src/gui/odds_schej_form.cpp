@@ -4,6 +4,7 @@
 #include "core/app/workbench.h"
 #include "core/present/cell_colours.h"
 #include "gui/grid_view.h"
+#include "gui/gui_person.h"
 #include "gui/page_painter.h"
 #include "gui/print_preview_form.h"
 #include "gui/qt_text.h"
@@ -22,6 +23,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <tuple>
 
 namespace sorvantix::gui {
@@ -127,7 +129,15 @@ TOddsSchejFormWindow::TOddsSchejFormWindow(Workbench& workbench, Person& person,
     auto* print = new QPushButton(qs(schedule::kPrintButton), this);
     print->setObjectName(QStringLiteral("SpeedButton1"));
     connect(print, &QPushButton::clicked, this, &TOddsSchejFormWindow::SpeedButton1Click);
-    right->addWidget(print, 0, Qt::AlignRight);
+    // The timetable as a PDF, also where no printer is installed.
+    auto* pdf = new QPushButton(qs("PDFに保存"), this);
+    pdf->setObjectName(QStringLiteral("PdfBtn"));
+    connect(pdf, &QPushButton::clicked, this, &TOddsSchejFormWindow::PdfBtnClick);
+    auto* printRow = new QHBoxLayout;
+    printRow->addStretch();
+    printRow->addWidget(pdf);
+    printRow->addWidget(print);
+    right->addLayout(printRow);
     m_progressLabel = new QLabel(this);
     m_progressLabel->setObjectName(QStringLiteral("ProgressLabel"));
     right->addWidget(m_progressLabel);
@@ -279,6 +289,23 @@ void TOddsSchejFormWindow::SpeedButton1Click()
         m_person.beep();
         m_person.information(kNoPrinterMessage);
     }
+}
+
+void TOddsSchejFormWindow::PdfBtnClick()
+{
+    std::string name = "オッズ取得予定" + m_form->DateLabel() + ".pdf";
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '/' || c == '\\'; }, '-');
+    const std::filesystem::path file =
+        chooseSaveFile(this, qs("PDFに保存"), qs(name), QStringLiteral("PDF (*.pdf)"));
+    if (file.empty())
+        return;
+    if (printTo(file) < 0) {
+        m_person.beep();
+        m_person.information("PDFを書き込めません: " + file.string());
+        return;
+    }
+    m_person.information("PDFに保存しました: " + file.string());
 }
 
 void TOddsSchejFormWindow::reloadOnce()

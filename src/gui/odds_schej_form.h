@@ -43,6 +43,7 @@ public slots:
     void OzGetBtnClick();
     void N1Click();
     void N2Click();
+    void PdfBtnClick();
     void SpeedButton1Click();
 
 protected:

@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -15,6 +16,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -121,6 +123,8 @@ TPrintPreviewForm::TPrintPreviewForm(PrintPage page, const TIniGT& ini, Person& 
     m_zoomBox->setObjectName(QStringLiteral("ZoomGroup"));
     for (int z : kZoomChoices)
         m_zoomBox->addItem(QStringLiteral("%1%").arg(z));
+    // Our addition after the fixed zooms: the whole page in the window, at any size.
+    m_zoomBox->addItem(qs("ページ全体"));
     m_zoomBox->setCurrentIndex(m_zoomItem);
     connect(m_zoomBox, &QComboBox::activated, this, &TPrintPreviewForm::ZoomChange);
     bar->addWidget(m_zoomBox);
@@ -134,9 +138,41 @@ TPrintPreviewForm::TPrintPreviewForm(PrintPage page, const TIniGT& ini, Person& 
     layout->addWidget(m_scroll, 1);
     applyZoom();
     setGeometry(settings.left, settings.top, settings.width, settings.height);
+    // A window smaller than the page at its zoom grows to show it whole, as far as
+    // the screen allows.
+    if (QScreen* screen = QGuiApplication::screenAt(geometry().center())
+                              ? QGuiApplication::screenAt(geometry().center())
+                              : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry().adjusted(0, 30, 0, 0);
+        const QSize page = m_sheet->sizeHint() + QSize(40, bar->sizeHint().height() + 40);
+        const QSize size = page.expandedTo(this->size()).boundedTo(room.size());
+        QRect bounds(pos(), size);
+        bounds.moveLeft(std::clamp(bounds.left(), room.left(), room.right() - size.width()));
+        bounds.moveTop(std::clamp(bounds.top(), room.top(), room.bottom() - size.height()));
+        setGeometry(bounds);
+    }
+}
+
+bool TPrintPreviewForm::fitsWholePage() const
+{
+    return m_zoomBox->currentIndex() == static_cast<int>(kZoomChoices.size());
+}
+
+void TPrintPreviewForm::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (fitsWholePage())
+        ZoomChange(m_zoomBox->currentIndex());
 }
 
 TPrintPreviewForm::~TPrintPreviewForm() = default;
+
+QSize TPrintPreviewForm::pageSizeAt100() const
+{
+    const double dpi = m_sheet->logicalDpiX();
+    return {static_cast<int>(m_page.width / 254.0 * dpi),
+            static_cast<int>(m_page.height / 254.0 * m_sheet->logicalDpiY())};
+}
 
 void TPrintPreviewForm::applyZoom()
 {
@@ -146,6 +182,17 @@ void TPrintPreviewForm::applyZoom()
 
 void TPrintPreviewForm::ZoomChange(int item)
 {
+    if (item == static_cast<int>(kZoomChoices.size())) {
+        // The zoom at which the paper and its margin fit the visible area; the saved
+        // item stays the last fixed one.
+        const QSize room = m_scroll->viewport()->size();
+        const QSize at100 = pageSizeAt100();
+        const double fit = std::min((room.width() - 24) / static_cast<double>(at100.width()),
+                                    (room.height() - 24) / static_cast<double>(at100.height()));
+        m_zoom = std::clamp(static_cast<int>(fit * 100), 10, 200);
+        applyZoom();
+        return;
+    }
     m_zoom = acceptZoom(m_zoom, zoomOfItem(item));
     m_zoomItem = item;
     guarded(m_person, [&] { writeSetting(m_ini, settings::kPrintZoom, item); });

@@ -43,12 +43,15 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void done(int result) override;
 
 private:
     std::string m_pdfName = "分析結果.pdf";
     void saveSettings();
     void applyZoom();
+    bool fitsWholePage() const;
+    QSize pageSizeAt100() const;
 
     PrintPage m_page;
     const TIniGT& m_ini;
