@@ -27,6 +27,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QLocale>
 #include <QPainter>
 #include <QPen>
 #include <QPointer>
@@ -559,9 +560,9 @@ void BacktestWindow::show(const BacktestReport& r)
                                              0x9467bd, 0x8c564b, 0xe377c2};
     auto* x = new QValueAxis;
     x->setTitleText(qs("レース"));
-    x->setLabelFormat(QStringLiteral("%d"));
+    x->setLabelFormat(QStringLiteral("%.0f"));
     auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
+    y->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     double lo = 0, hi = 0;
@@ -590,6 +591,10 @@ void BacktestWindow::show(const BacktestReport& r)
     }
     x->setRange(1, std::max<double>(2, double(r.raceKeys.size())));
     y->setRange(lo - 500, hi + 500);
+    // Round ticks, written with thousands separators like the table's money.
+    y->applyNiceNumbers();
+    chart->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    chart->setLocalizeNumbers(true);
 }
 
 // ---------------------------------------------------------------------------------------
