@@ -626,6 +626,45 @@ AlertSettingsDialog::AlertSettingsDialog(const TIniGT& ini, Person& person, QWid
     m_level->setValue(s.paLevel);
     row->addWidget(m_level);
     layout->addLayout(row);
+
+    m_settings = s;
+    m_drop = new QCheckBox(qs("オッズの急落（前の発表からこの割合以上、かつ下限以上下がったとき）"),
+                           this);
+    m_drop->setObjectName(QStringLiteral("DropCheck"));
+    m_drop->setChecked(s.oddsDrop);
+    layout->addWidget(m_drop);
+    auto* drops = new QGridLayout;
+    const DropLevels* levels[2] = {&s.winDrop, &s.quinellaDrop};
+    const char* names[2] = {"単勝", "馬連"};
+    drops->addWidget(new QLabel(qs("前のオッズ"), this), 0, 0);
+    drops->addWidget(new QLabel(qs("下限（倍）"), this), 0, 4);
+    for (int kind = 0; kind < 2; ++kind) {
+        const DropLevels& l = *levels[kind];
+        const int row0 = 1 + kind * 2;
+        drops->addWidget(new QLabel(qs(names[kind]), this), row0, 0, 2, 1);
+        const QString bands[3] = {qs(format("%.0f倍未満", l.bandEdges[0])),
+                                  qs(format("%.0f〜%.0f倍", l.bandEdges[0], l.bandEdges[1])),
+                                  qs(format("%.0f倍以上", l.bandEdges[1]))};
+        for (int b = 0; b < 3; ++b) {
+            drops->addWidget(new QLabel(bands[b], this), row0, 1 + b);
+            auto* percent = new QSpinBox(this);
+            percent->setObjectName(QStringLiteral("DropPercent%1_%2").arg(kind).arg(b));
+            percent->setRange(1, 99);
+            percent->setSuffix(QStringLiteral(" %"));
+            percent->setValue(static_cast<int>(l.percent[b] + 0.5));
+            drops->addWidget(percent, row0 + 1, 1 + b);
+            m_dropPercent[static_cast<size_t>(kind)][static_cast<size_t>(b)] = percent;
+        }
+        auto* floor = new QDoubleSpinBox(this);
+        floor->setObjectName(QStringLiteral("DropFloor%1").arg(kind));
+        floor->setRange(0, 9999);
+        floor->setDecimals(1);
+        floor->setSingleStep(0.1);
+        floor->setValue(l.floor);
+        drops->addWidget(floor, row0 + 1, 4);
+        m_dropFloor[static_cast<size_t>(kind)] = floor;
+    }
+    layout->addLayout(drops);
     layout->addWidget(new QLabel(qs("知らせはデスクトップ通知、ステータスバー、その日のアラートログ"
                                     "（Alert フォルダ）に出ます。"),
                                  this));
@@ -637,10 +676,18 @@ AlertSettingsDialog::AlertSettingsDialog(const TIniGT& ini, Person& person, QWid
 
 void AlertSettingsDialog::accept()
 {
-    const bool saved = guarded(m_person, [&] {
-        writeAlertSettings(m_ini,
-                           {m_singular->isChecked(), m_tokusho->isChecked(), m_level->value()});
-    });
+    AlertSettings s = m_settings;
+    s.singularPair = m_singular->isChecked();
+    s.tokusho = m_tokusho->isChecked();
+    s.paLevel = m_level->value();
+    s.oddsDrop = m_drop->isChecked();
+    DropLevels* levels[2] = {&s.winDrop, &s.quinellaDrop};
+    for (size_t kind = 0; kind < 2; ++kind) {
+        for (size_t b = 0; b < 3; ++b)
+            levels[kind]->percent[b] = m_dropPercent[kind][b]->value();
+        levels[kind]->floor = m_dropFloor[kind]->value();
+    }
+    const bool saved = guarded(m_person, [&] { writeAlertSettings(m_ini, s); });
     if (saved)
         QDialog::accept();
 }

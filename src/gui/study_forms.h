@@ -2,9 +2,11 @@
 
 #include "core/app/workbench.h"
 #include "core/study/backtest.h"
+#include "core/study/odds_alerts.h"
 
 #include <QDialog>
 #include <QWidget>
+#include <array>
 
 class QCheckBox;
 class QComboBox;
@@ -115,6 +117,11 @@ private:
     QCheckBox* m_singular = nullptr;
     QCheckBox* m_tokusho = nullptr;
     QDoubleSpinBox* m_level = nullptr;
+    QCheckBox* m_drop = nullptr;
+    // Win (0) and quinella (1): the three band percents and the floor.
+    std::array<std::array<QSpinBox*, 3>, 2> m_dropPercent{};
+    std::array<QDoubleSpinBox*, 2> m_dropFloor{};
+    AlertSettings m_settings;
 };
 
 // A desktop notification: the freedesktop notification service over D-Bus when the

@@ -185,11 +185,20 @@ private slots:
         QVERIFY(form);
         find<QCheckBox>(*form, "TokushoCheck")->setChecked(false);
         find<QDoubleSpinBox>(*form, "PaLevelEdit")->setValue(1.75);
+        // The sharp falls: on by default, a band's share and a floor changed.
+        QVERIFY(find<QCheckBox>(*form, "DropCheck")->isChecked());
+        QCOMPARE(find<QSpinBox>(*form, "DropPercent0_0")->value(), 20);
+        find<QSpinBox>(*form, "DropPercent1_2")->setValue(50);
+        find<QDoubleSpinBox>(*form, "DropFloor0")->setValue(0.5);
         form->accept();
         const AlertSettings s = readAlertSettings(p.workbench().ini());
         QVERIFY(s.singularPair);
         QVERIFY(!s.tokusho);
         QCOMPARE(s.paLevel, 1.75);
+        QVERIFY(s.oddsDrop);
+        QCOMPARE(s.quinellaDrop.percent[2], 50.0);
+        QCOMPARE(s.quinellaDrop.percent[0], 25.0);
+        QCOMPARE(s.winDrop.floor, 0.5);
     }
 
     void exportRunsOnTheQueueAndSaysWhatItWrote()

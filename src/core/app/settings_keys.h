@@ -74,6 +74,13 @@ inline constexpr IntSetting kSetID{{"UserSetting", "SetID"}, 0}; // parameter-se
 inline constexpr IntSetting kAlertSingular{{"Alert", "Singular"}, 1};
 inline constexpr IntSetting kAlertTokusho{{"Alert", "Tokusho"}, 1};
 inline constexpr TextSetting kAlertPaLevel{{"Alert", "PaLevel"}, "2.0"};
+// Sharp falls of the odds: a switch, the fall in percent per odds band ("20,30,40")
+// and the floor in odds points ("0.3"), for win and quinella odds.
+inline constexpr IntSetting kAlertDrop{{"Alert", "Drop"}, 1};
+inline constexpr TextSetting kAlertWinDrop{{"Alert", "WinDrop"}, "20,30,40"};
+inline constexpr TextSetting kAlertWinFloor{{"Alert", "WinFloor"}, "0.3"};
+inline constexpr TextSetting kAlertQuinellaDrop{{"Alert", "QuinellaDrop"}, "25,35,45"};
+inline constexpr TextSetting kAlertQuinellaFloor{{"Alert", "QuinellaFloor"}, "1.0"};
 // The main window as it was left: the time choice beside the time combo (0 既定時刻,
 // 1 最新), the day, the race (its key) and the analysis tab.
 inline constexpr IntSetting kTimeChoice{{"Window", "TimeChoice"}, 0};

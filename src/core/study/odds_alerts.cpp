@@ -26,8 +26,75 @@ std::string OddsAlert::text() const
         return head + format(" ☆ %d番", horse);
     case Kind::PaLevel:
         return head + " PA比 " + UmarenPairText(p) + format(" %.3f", paRatio);
+    case Kind::WinDrop:
+    case Kind::QuinellaDrop: {
+        const double fall = oddsBefore > 0 ? (oddsBefore - oddsAfter) / oddsBefore * 100 : 0;
+        const std::string what =
+            kind == Kind::WinDrop ? format(" 単勝 %d番", horse) : " 馬連 " + UmarenPairText(p);
+        return head + what + format(" %.1f→%.1f（-%.0f%%）", oddsBefore, oddsAfter, fall);
+    }
     }
     return head;
+}
+
+int DropLevels::band(double before) const
+{
+    return before < bandEdges[0] ? 0 : before < bandEdges[1] ? 1 : 2;
+}
+
+namespace {
+
+// A fall worth saying: both odds real, and the fall past its band's share and the floor.
+bool fellSharply(double before, double after, double noVotes, const DropLevels& levels)
+{
+    if (before <= 0 || after <= 0 || before >= noVotes || after >= noVotes)
+        return false;
+    // Odds come in tenths: a fall of exactly the floor or the share counts, whatever
+    // the binary rounding of the difference.
+    constexpr double kSlack = 1e-9;
+    const double fall = before - after;
+    return fall + kSlack >= levels.floor &&
+           fall * 100 + kSlack >= levels.percent[levels.band(before)] * before;
+}
+
+} // namespace
+
+std::vector<OddsAlert> compareOdds(const OddsArrays& before, const OddsArrays& after,
+                                   const AlertSettings& settings)
+{
+    std::vector<OddsAlert> alerts;
+    if (!settings.oddsDrop)
+        return alerts;
+    for (int h = 1; h <= OddsArrays::kHorses; ++h) {
+        const double was = before.TanOdds[static_cast<size_t>(h)];
+        const double now = after.TanOdds[static_cast<size_t>(h)];
+        if (fellSharply(was, now, 999.9, settings.winDrop)) {
+            OddsAlert a;
+            a.kind = OddsAlert::Kind::WinDrop;
+            a.horse = h;
+            a.oddsBefore = was;
+            a.oddsAfter = now;
+            alerts.push_back(a);
+        }
+    }
+    for (int i = 1; i < OddsArrays::kHorses; ++i) {
+        for (int j = i + 1; j <= OddsArrays::kHorses; ++j) {
+            const size_t p = static_cast<size_t>(umarenPairNumber(i, j));
+            const double was = before.UmarenOdds[p];
+            const double now = after.UmarenOdds[p];
+            // 9999.9 and 99999.9 both mean no votes in a quinella file.
+            if (fellSharply(was, now, 9999.9, settings.quinellaDrop)) {
+                OddsAlert a;
+                a.kind = OddsAlert::Kind::QuinellaDrop;
+                a.horse = i;
+                a.partner = j;
+                a.oddsBefore = was;
+                a.oddsAfter = now;
+                alerts.push_back(a);
+            }
+        }
+    }
+    return alerts;
 }
 
 std::vector<OddsAlert> compareAnalyses(const AnalysisState& before, const AnalysisState& after,
@@ -66,10 +133,10 @@ std::vector<OddsAlert> seriesAlerts(const ArchivedRace& race, const RaceOddsSeri
     // history, and only its newest time point is news.
     size_t k = firstNew == 0 ? series.size() - 1 : firstNew;
     AnalysisState before, after;
-    OddsArrays odds;
-    bool haveBefore = series.oddsAt(k - 1, odds);
+    OddsArrays odds, oddsBefore;
+    bool haveBefore = series.oddsAt(k - 1, oddsBefore);
     if (haveBefore)
-        computeAnalysis(odds, params, before);
+        computeAnalysis(oddsBefore, params, before);
     const std::string text = race.listText();
     for (; k < series.size(); ++k) {
         after.reset();
@@ -79,7 +146,10 @@ std::vector<OddsAlert> seriesAlerts(const ArchivedRace& race, const RaceOddsSeri
         }
         computeAnalysis(odds, params, after);
         if (haveBefore) {
-            for (OddsAlert a : compareAnalyses(before, after, settings)) {
+            std::vector<OddsAlert> found = compareAnalyses(before, after, settings);
+            std::vector<OddsAlert> drops = compareOdds(oddsBefore, odds, settings);
+            found.insert(found.end(), drops.begin(), drops.end());
+            for (OddsAlert& a : found) {
                 a.raceKey = race.raceKey;
                 a.raceText = text;
                 a.timeKey = series.timeKeys()[k];
@@ -87,6 +157,7 @@ std::vector<OddsAlert> seriesAlerts(const ArchivedRace& race, const RaceOddsSeri
             }
         }
         std::swap(before, after);
+        oddsBefore = odds;
         haveBefore = true;
     }
     return alerts;

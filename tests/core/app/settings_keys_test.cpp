@@ -1,4 +1,5 @@
 #include "core/app/settings_keys.h"
+#include "core/app/study_settings.h"
 #include "core/app/temp_dir.h"
 #include "core/text/field.h"
 #include "core/text/format.h"
@@ -110,4 +111,31 @@ TEST(SettingsKeys, SavedBoundsAreMadeToFitTheScreen)
     EXPECT_EQ(fitOnScreen({0, 0, 1920, 1080}, screen), (Bounds{30, 0, 1366, 738}));
     // Below and left of it.
     EXPECT_EQ(fitOnScreen({2000, -500, 800, 600}, screen), (Bounds{168, 0, 800, 600}));
+}
+
+TEST(AlertSettingsFile, DropLevelsRoundTripAndABadValueKeepsItsDefault)
+{
+    TempDir dir;
+    TIniGT ini(dir.path() / "sorvantix.ini");
+    AlertSettings s = readAlertSettings(ini);
+    EXPECT_TRUE(s.oddsDrop);
+    EXPECT_EQ(s.winDrop.percent[1], 30.0);
+    EXPECT_EQ(s.quinellaDrop.floor, 1.0);
+    s.oddsDrop = false;
+    s.winDrop.percent[2] = 55;
+    s.quinellaDrop.floor = 2.5;
+    writeAlertSettings(ini, s);
+    EXPECT_EQ(ini.ReadString("Alert", "WinDrop", ""), "20,30,55");
+    const AlertSettings back = readAlertSettings(ini);
+    EXPECT_FALSE(back.oddsDrop);
+    EXPECT_EQ(back.winDrop.percent[2], 55.0);
+    EXPECT_EQ(back.quinellaDrop.floor, 2.5);
+    // Hand-edited: a word, a share of 100 % and a missing third keep their defaults.
+    ini.WriteString("Alert", "WinDrop", "x,100");
+    ini.WriteString("Alert", "QuinellaFloor", "-1");
+    const AlertSettings edited = readAlertSettings(ini);
+    EXPECT_EQ(edited.winDrop.percent[0], 20.0);
+    EXPECT_EQ(edited.winDrop.percent[1], 30.0);
+    EXPECT_EQ(edited.winDrop.percent[2], 40.0);
+    EXPECT_EQ(edited.quinellaDrop.floor, 1.0);
 }

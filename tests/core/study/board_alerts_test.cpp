@@ -1,4 +1,5 @@
 #include "core/app/temp_dir.h"
+#include "core/store/racing_codes.h"
 #include "core/study/odds_alerts.h"
 #include "core/study/race_board.h"
 #include "core/study/study_day.h"
@@ -85,6 +86,7 @@ TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
 
     // Switched off, nothing is said; a time point like the one before says nothing.
     AlertSettings off{false, false, 0};
+    off.oddsDrop = false;
     EXPECT_TRUE(seriesAlerts(race, series, 3, analysisDefaultParams(), off).empty());
     TempDir same;
     test::storeStudyDay(same.path(), test::markedTenths, test::markedTenths);
@@ -92,6 +94,60 @@ TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
     EXPECT_TRUE(
         seriesAlerts(steady, RaceOddsSeries::read(steady), 3, analysisDefaultParams(), settings)
             .empty());
+}
+
+TEST(OddsAlerts, SharpFallsByBandAboveTheFloor)
+{
+    OddsArrays before, after;
+    auto win = [&](int horse, double was, double now) {
+        before.TanOdds[static_cast<size_t>(horse)] = was;
+        after.TanOdds[static_cast<size_t>(horse)] = now;
+    };
+    auto pair = [&](int i, int j, double was, double now) {
+        before.UmarenOdds[static_cast<size_t>(umarenPairNumber(i, j))] = was;
+        after.UmarenOdds[static_cast<size_t>(umarenPairNumber(i, j))] = now;
+    };
+    // Win bands: below 10 needs 20 %, 10 to 30 needs 30 %, 30 and up 40 %; 0.3 at least.
+    win(1, 5.0, 3.9);   // 22 %: news
+    win(2, 5.0, 4.1);   // 18 %
+    win(3, 1.4, 1.1);   // 21 % and 0.3: news
+    win(4, 1.3, 1.1);   // 15 %
+    win(5, 20.0, 13.0); // 35 %: news
+    win(6, 20.0, 15.0); // 25 %
+    win(7, 50.0, 28.0); // 44 %: news
+    win(8, 50.0, 32.0); // 36 %
+    win(9, 999.9, 5.0); // from no votes: no odds to fall from
+    win(10, 8.0, 12.0); // a rise
+    win(11, 6.0, -1.0); // gone from the file
+    // Quinella bands: below 30 needs 25 %, 30 to 100 needs 35 %, 100 and up 45 %; 1.0 at least.
+    pair(1, 2, 40.0, 25.0);   // 37.5 %: news
+    pair(1, 3, 40.0, 27.0);   // 32.5 %
+    pair(2, 3, 20.0, 14.0);   // 30 %: news
+    pair(2, 4, 2.0, 1.4);     // 30 % but 0.6 under the floor
+    pair(3, 4, 9999.9, 50.0); // from no votes
+    pair(5, 6, 300.0, 160.0); // 47 %: news
+    AlertSettings settings;
+    const auto alerts = compareOdds(before, after, settings);
+    std::vector<std::string> said;
+    for (OddsAlert a : alerts) {
+        a.raceText = "阪神 11R";
+        a.timeKey = "12061452";
+        said.push_back(a.text());
+    }
+    EXPECT_EQ(said, (std::vector<std::string>{
+                        "阪神 11R 14:52 単勝 1番 5.0→3.9（-22%）",
+                        "阪神 11R 14:52 単勝 3番 1.4→1.1（-21%）",
+                        "阪神 11R 14:52 単勝 5番 20.0→13.0（-35%）",
+                        "阪神 11R 14:52 単勝 7番 50.0→28.0（-44%）",
+                        "阪神 11R 14:52 馬連  1- 2 40.0→25.0（-38%）",
+                        "阪神 11R 14:52 馬連  2- 3 20.0→14.0（-30%）",
+                        "阪神 11R 14:52 馬連  5- 6 300.0→160.0（-47%）",
+                    }));
+    // A higher floor silences the short-odds fall; switched off, nothing is said.
+    settings.winDrop.floor = 0.5;
+    EXPECT_EQ(compareOdds(before, after, settings).size(), alerts.size() - 1);
+    settings.oddsDrop = false;
+    EXPECT_TRUE(compareOdds(before, after, settings).empty());
 }
 
 TEST(OddsAlerts, TheDayLogGrows)
