@@ -4,7 +4,6 @@
 #include "core/app/workbench.h"
 #include "core/present/cell_colours.h"
 #include "gui/grid_view.h"
-#include "gui/gui_person.h"
 #include "gui/page_painter.h"
 #include "gui/print_preview_form.h"
 #include "gui/qt_text.h"
@@ -296,16 +295,7 @@ void TOddsSchejFormWindow::PdfBtnClick()
     std::string name = "オッズ取得予定" + m_form->DateLabel() + ".pdf";
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '/' || c == '\\'; }, '-');
-    const std::filesystem::path file =
-        chooseSaveFile(this, qs("PDFに保存"), qs(name), QStringLiteral("PDF (*.pdf)"));
-    if (file.empty())
-        return;
-    if (printTo(file) < 0) {
-        m_person.beep();
-        m_person.information("PDFを書き込めません: " + file.string());
-        return;
-    }
-    m_person.information("PDFに保存しました: " + file.string());
+    savePdfAs(this, m_person, name, [this](const auto& file) { return printTo(file) >= 0; });
 }
 
 void TOddsSchejFormWindow::reloadOnce()

@@ -251,18 +251,24 @@ void TPrintPreviewForm::PrinterSetupBtnClick()
     showPrinterSetup(m_person, this);
 }
 
-void TPrintPreviewForm::PdfBtnClick()
+void savePdfAs(QWidget* parent, Person& person, const std::string& defaultName,
+               const std::function<bool(const std::filesystem::path&)>& write)
 {
     const std::filesystem::path file =
-        chooseSaveFile(this, qs("PDFに保存"), qs(m_pdfName), QStringLiteral("PDF (*.pdf)"));
+        chooseSaveFile(parent, qs("PDFに保存"), qs(defaultName), QStringLiteral("PDF (*.pdf)"));
     if (file.empty())
         return;
-    if (!savePdf(file)) {
-        m_person.beep();
-        m_person.information("PDFを書き込めません: " + file.string());
+    if (!write(file)) {
+        person.beep();
+        person.information("PDFを書き込めません: " + file.string());
         return;
     }
-    m_person.information("PDFに保存しました: " + file.string());
+    person.information("PDFに保存しました: " + file.string());
+}
+
+void TPrintPreviewForm::PdfBtnClick()
+{
+    savePdfAs(this, m_person, m_pdfName, [this](const auto& file) { return savePdf(file); });
 }
 
 void TPrintPreviewForm::saveSettings()

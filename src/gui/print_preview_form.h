@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <filesystem>
+#include <functional>
 
 class QComboBox;
 class QScrollArea;
@@ -72,5 +73,9 @@ bool requirePrinter(Person& person);
 void showPrinterSetup(Person& person, QWidget* parent);
 // The program's printer, kept for the set-up dialog's choices.
 QPrinter& sharedPrinter();
+// "PDFに保存": asks for the file (offering `defaultName`), writes it with `write` (false
+// when it could not) and says where it went or that it failed.
+void savePdfAs(QWidget* parent, Person& person, const std::string& defaultName,
+               const std::function<bool(const std::filesystem::path&)>& write);
 
 } // namespace sorvantix::gui

@@ -16,26 +16,29 @@ QString gothicFamily()
     return family;
 }
 
-QFont gothicFont(int pixelHeight, bool bold)
+namespace {
+
+QFont fixedPitchFont(const QString& family, int pixelHeight, bool bold)
 {
-    QFont font(gothicFamily());
+    QFont font(family);
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     font.setStyleHint(QFont::TypeWriter);
     return font;
 }
 
+} // namespace
+
+QFont gothicFont(int pixelHeight, bool bold)
+{
+    return fixedPitchFont(gothicFamily(), pixelHeight, bold);
+}
+
 QFont gridFont(int pixelHeight, bool bold)
 {
-    static const bool noto =
-        QFontDatabase::families().contains(QStringLiteral("Noto Sans Mono CJK JP"));
-    if (!noto)
-        return gothicFont(pixelHeight, bold);
-    QFont font(QStringLiteral("Noto Sans Mono CJK JP"));
-    font.setPixelSize(pixelHeight);
-    font.setBold(bold);
-    font.setStyleHint(QFont::TypeWriter);
-    return font;
+    static const QString noto = QStringLiteral("Noto Sans Mono CJK JP");
+    static const bool installed = QFontDatabase::families().contains(noto);
+    return installed ? fixedPitchFont(noto, pixelHeight, bold) : gothicFont(pixelHeight, bold);
 }
 
 } // namespace sorvantix::gui

@@ -65,33 +65,27 @@ std::vector<OddsAlert> compareOdds(const OddsArrays& before, const OddsArrays& a
     std::vector<OddsAlert> alerts;
     if (!settings.oddsDrop)
         return alerts;
-    for (int h = 1; h <= OddsArrays::kHorses; ++h) {
-        const double was = before.TanOdds[static_cast<size_t>(h)];
-        const double now = after.TanOdds[static_cast<size_t>(h)];
-        if (fellSharply(was, now, 999.9, settings.winDrop)) {
-            OddsAlert a;
-            a.kind = OddsAlert::Kind::WinDrop;
-            a.horse = h;
-            a.oddsBefore = was;
-            a.oddsAfter = now;
-            alerts.push_back(a);
-        }
-    }
+    auto check = [&](OddsAlert::Kind kind, int horse, int partner, double was, double now,
+                     double noVotes, const DropLevels& levels) {
+        if (!fellSharply(was, now, noVotes, levels))
+            return;
+        OddsAlert a;
+        a.kind = kind;
+        a.horse = horse;
+        a.partner = partner;
+        a.oddsBefore = was;
+        a.oddsAfter = now;
+        alerts.push_back(a);
+    };
+    for (int h = 1; h <= OddsArrays::kHorses; ++h)
+        check(OddsAlert::Kind::WinDrop, h, 0, before.TanOdds[static_cast<size_t>(h)],
+              after.TanOdds[static_cast<size_t>(h)], 999.9, settings.winDrop);
     for (int i = 1; i < OddsArrays::kHorses; ++i) {
         for (int j = i + 1; j <= OddsArrays::kHorses; ++j) {
             const size_t p = static_cast<size_t>(umarenPairNumber(i, j));
-            const double was = before.UmarenOdds[p];
-            const double now = after.UmarenOdds[p];
             // 9999.9 and 99999.9 both mean no votes in a quinella file.
-            if (fellSharply(was, now, 9999.9, settings.quinellaDrop)) {
-                OddsAlert a;
-                a.kind = OddsAlert::Kind::QuinellaDrop;
-                a.horse = i;
-                a.partner = j;
-                a.oddsBefore = was;
-                a.oddsAfter = now;
-                alerts.push_back(a);
-            }
+            check(OddsAlert::Kind::QuinellaDrop, i, j, before.UmarenOdds[p], after.UmarenOdds[p],
+                  9999.9, settings.quinellaDrop);
         }
     }
     return alerts;
