@@ -502,6 +502,9 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         return 1;
     }
     const Clock& clock = simulated ? static_cast<const Clock&>(*simulated) : systemClock;
+    // The replay publishes the day by the same clock.
+    if (auto* replay = dynamic_cast<ReplayJvLink*>(&link))
+        replay->setClock(&clock);
     std::optional<LocalDateTime> stopAt;
     if (!c.until.empty()) {
         auto minute = parseClockMinute(c.until);
@@ -694,7 +697,8 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir,
             } catch (const std::exception&) {
                 std::cerr << m << "\n";
             }
-        });
+        },
+        &clock);
     // What the replay could not use of its feed is said on every way out.
     struct WarningsAtExit
     {

@@ -221,6 +221,13 @@ FeedSummary writeFeed(const FeedOptions& options, const std::filesystem::path& f
     }
     if (!block.empty())
         writeRaceBlock(block, options, people, out);
+    // The replay's settlement delay: kept only when chosen, so a feed made without it
+    // has the replay's default and no file of an earlier choice.
+    const fs::path settings("feed.ini");
+    if (options.settleMinutes)
+        out.write(settings, format("[Replay]\r\nSettlementMinutes=%d\r\n", *options.settleMinutes));
+    else
+        out.removeStale(settings);
     return out.summary();
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct FeedOptions
     OddsDays oddsDays = OddsDays::All;
     std::vector<FeedDate> oddsDayList; // for OddsDays::List
     bool oldStyle = false;             // pre-2005 days: small fields get bracket-quinella odds only
+    // Minutes after post before the replay publishes a race's results (feed.ini); the
+    // replay's default (10) when not chosen.
+    std::optional<int> settleMinutes;
 
     // Throws Error when the options do not make a feed: `to` before `from`, old-style
     // days from 2005 on, days before 2005 without old style.
@@ -67,7 +71,8 @@ struct FeedSummary
 //                            payouts HR (kind 2), stamped the day after the last day;
 //   0B41/<key>.jvd, 0B42/<key>.jvd  the O1 and O2 series of a race (days with series);
 //   0B30/<key>.jvd           the latest O1 and O2 of every race;
-//   0B12/<yyyymmdd>.jvd      the day's results: RA, SE (kind 6) and HR (kind 1).
+//   0B12/<yyyymmdd>.jvd      the day's results: RA, SE (kind 6) and HR (kind 1);
+//   feed.ini                 the replay's settlement delay, when one is chosen.
 // Files the feed writes are replaced whole; a series file an earlier run left for a
 // race that now has none (odds days, old style) is removed, so cards and odds always
 // belong together; other files in the folder are left alone.

@@ -37,7 +37,11 @@ int main(int argc, char** argv)
         "  0B41/<race key>.jvd      O1 odds series of a race (days with odds series)\n"
         "  0B42/<race key>.jvd      O2 odds series (not for old-style fields of 8 or fewer)\n"
         "  0B30/<race key>.jvd      latest O1 and O2 of every race\n"
-        "  0B12/<yyyymmdd>.jvd      results of a day: RA, SE and HR\n\n"
+        "  0B12/<yyyymmdd>.jvd      results of a day: RA, SE and HR\n"
+        "  feed.ini                 the replay's settlement delay (with --settle-minutes)\n\n"
+        "The replay publishes what the real service would have by the program's clock: the\n"
+        "odds announced so far, and a race's results from its post time plus the settlement\n"
+        "delay (10 minutes unless chosen).\n\n"
         "Example:\n"
         "  sorvantix-feed --out ~/.local/share/sorvantix/feed --from 2026-11-28 --to 2026-11-29 "
         "--seed 7",
@@ -45,6 +49,7 @@ int main(int argc, char** argv)
     std::string out, from, to, oddsDays = "all";
     unsigned long long seed = 1;
     bool oldStyle = false, stats = false;
+    std::optional<int> settleMinutes;
     app.add_option("--out", out,
                    "Feed folder to write (created when missing; the feed's own "
                    "files are replaced, others left alone)");
@@ -58,6 +63,10 @@ int main(int argc, char** argv)
                  "Days before 2005: fields of 8 or fewer runners get bracket-quinella odds "
                  "and no quinella records (required for, and only allowed for, days before "
                  "2005)");
+    app.add_option("--settle-minutes", settleMinutes,
+                   "Minutes after post before the replay publishes a race's results "
+                   "(default 10)")
+        ->check(CLI::Range(0, 24 * 60));
     app.add_flag("--stats", stats,
                  "Print market statistics of the range (share sums, rank correlations, "
                  "over-backed pairs, an example race); --out is then optional");
@@ -71,6 +80,7 @@ int main(int argc, char** argv)
         options.to = to.empty() ? options.from : parseDay(to, "--to");
         options.seed = seed;
         options.oldStyle = oldStyle;
+        options.settleMinutes = settleMinutes;
         parseOddsDays(oddsDays, options);
         options.validate();
         if (!out.empty()) {

@@ -59,7 +59,7 @@ Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
             if (m_workbench)
                 m_workbench->appendError(message);
         });
-    });
+    }, &m_clock);
     m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
     // Reports of the request queue arrive as calls on the Qt event loop.
     m_workbench->connectJvLink(

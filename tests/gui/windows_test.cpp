@@ -113,7 +113,10 @@ private:
         return app;
     }
 
-    SettableClock m_clock{LocalDateTime{2026, 11, 29, 8, 0, 0}};
+    // The generated Sunday before its first race, and after its results are out.
+    static constexpr LocalDateTime kMorning{2026, 11, 29, 8, 0, 0};
+    static constexpr LocalDateTime kEvening{2026, 11, 29, 18, 0, 0};
+    SettableClock m_clock{kMorning};
 
 private slots:
     // "JV-Link設定": the three ways in, each read back as the choice that is kept; the
@@ -230,6 +233,7 @@ private slots:
     }
     void init()
     {
+        m_clock.set(kMorning);
         MessageBoxSeam::reset();
         g_warnings.clear();
     }
@@ -329,6 +333,7 @@ private slots:
     {
         test::TempDir dir;
         auto app = importedDay(dir);
+        m_clock.set(kEvening); // every race's series is whole
         Program p(app->root().string(), &m_clock);
         p.window().show();
         p.window().FormShow();
@@ -390,6 +395,7 @@ private slots:
         auto app = importedDay(dir);
         // Results as the cards came, without payouts: the run brings them.
         fs::remove(app->dataDir() / "2026年11月29日.jvHR");
+        m_clock.set(kEvening); // every race's results are out
         Program p(app->root().string(), &m_clock);
         p.window().show();
         p.window().FormShow();

@@ -85,11 +85,13 @@ std::string jvLinkChoiceText(const JvLinkChoice& choice, const fs::path& feedFol
 }
 
 std::unique_ptr<JvLink> makeJvLink(const fs::path& appRoot, const JvLinkChoice& choice,
-                                   BridgeJvLink::ProblemSink onProblem)
+                                   BridgeJvLink::ProblemSink onProblem, const Clock* clock)
 {
     if (choice.kind == JvLinkKind::Bridge)
         return std::make_unique<BridgeJvLink>(choice.bridge, std::move(onProblem));
-    return std::make_unique<ReplayJvLink>(appRoot);
+    auto replay = std::make_unique<ReplayJvLink>(appRoot);
+    replay->setClock(clock);
+    return replay;
 }
 
 } // namespace sorvantix

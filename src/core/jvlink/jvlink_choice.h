@@ -9,6 +9,8 @@
 
 namespace sorvantix {
 
+class Clock;
+
 // Which JV-Link the program uses: the replay of a feed folder, or the real component
 // through the bridge program. Kept in the replay's settings file (AppDir/jvlink.ini),
 // section "JVLink": Kind ("replay" or "bridge"), Bridge, Runner, WinePrefix,
@@ -37,9 +39,11 @@ void writeJvLinkChoice(const std::filesystem::path& appRoot, const JvLinkChoice&
 // "JV-Link（中継を直接起動: EXE）".
 std::string jvLinkChoiceText(const JvLinkChoice& choice, const std::filesystem::path& feedFolder);
 
-// The JvLink of the choice: a ReplayJvLink of the application folder, or a BridgeJvLink
-// whose problems go to `onProblem`.
+// The JvLink of the choice: a ReplayJvLink of the application folder that publishes its
+// real-time data by `clock` (the program's clock; null serves the whole feed), or a
+// BridgeJvLink whose problems go to `onProblem`.
 std::unique_ptr<JvLink> makeJvLink(const std::filesystem::path& appRoot, const JvLinkChoice& choice,
-                                   BridgeJvLink::ProblemSink onProblem = {});
+                                   BridgeJvLink::ProblemSink onProblem = {},
+                                   const Clock* clock = nullptr);
 
 } // namespace sorvantix

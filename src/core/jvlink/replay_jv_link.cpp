@@ -22,6 +22,11 @@ constexpr std::string_view kFeedFolderKey = "FeedFolder";
 constexpr std::string_view kAllFromTime = "00000000000000";
 constexpr std::string_view kFeedExtension = ".jvd";
 constexpr int kThisWeekDays = 7;
+constexpr std::string_view kFeedSettingsFile = "feed.ini";
+constexpr std::string_view kFeedSettingsSection = "Replay";
+constexpr std::string_view kSettleMinutesKey = "SettlementMinutes";
+constexpr int kDefaultSettleMinutes = 10;
+constexpr int kMaxSettleMinutes = 24 * 60;
 
 bool allDigits(std::string_view text)
 {
@@ -117,6 +122,26 @@ std::optional<std::string> sourceIdentity(const fs::path& source)
         return std::nullopt;
     return std::to_string(size) + " " + std::to_string(time.time_since_epoch().count()) + " " +
            source.string();
+}
+
+bool hasRecordOfType(std::string_view bytes, std::string_view type)
+{
+    for (size_t pos = 0; pos < bytes.size();) {
+        if (bytes.substr(pos, type.size()) == type)
+            return true;
+        size_t end = bytes.find('\n', pos);
+        pos = end == std::string_view::npos ? bytes.size() : end + 1;
+    }
+    return false;
+}
+
+// The last whole CR LF line of `bytes`, empty when there is none.
+std::string lastRecord(std::string_view bytes)
+{
+    if (bytes.size() < 2 || !bytes.ends_with("\r\n"))
+        return {};
+    size_t start = bytes.rfind('\n', bytes.size() - 2);
+    return std::string(bytes.substr(start == std::string_view::npos ? 0 : start + 1));
 }
 
 fs::path identityFile(const fs::path& cachedCopy)
@@ -414,6 +439,8 @@ int ReplayJvLink::JVRTOpen(const std::string& dataspec, const std::string& key)
     } catch (const Error&) {
         return failOpen(jv::kInternalError, ignoredCount, ignoredCount, ignoredStamp);
     }
+    if (m_clock)
+        bytes = publishedByNow(std::move(bytes), dataspec, key);
     if (bytes.empty())
         return failOpen(jv::kOpenNoData, ignoredCount, ignoredCount, ignoredStamp);
     m_files.push_back({name, {}, file, true});
@@ -421,6 +448,70 @@ int ReplayJvLink::JVRTOpen(const std::string& dataspec, const std::string& key)
     m_fileLoaded = true;
     m_stream = Stream::RealTime;
     return jv::kOk;
+}
+
+std::string ReplayJvLink::publishedByNow(std::string bytes, const std::string& dataspec,
+                                         const std::string& key)
+{
+    int settleMinutes = kDefaultSettleMinutes;
+    PostTimes ownPosts;
+    const PostTimes* posts = &ownPosts;
+    if (dataspec == jv::kSpecDayResults) {
+        ownPosts.addFrom(bytes);
+        try {
+            settleMinutes = std::clamp(
+                TIniGT(m_feedFolder / kFeedSettingsFile)
+                    .ReadInteger(kFeedSettingsSection, kSettleMinutesKey, kDefaultSettleMinutes),
+                0, kMaxSettleMinutes);
+        } catch (const Error&) {
+            // An unreadable feed setting keeps the default delay.
+        }
+    } else {
+        posts = &postTimesOfDay(key.substr(0, 8));
+    }
+    const LocalDateTime now = m_clock->now();
+    std::string published = publishedRecords(bytes, dataspec, now, *posts, settleMinutes);
+    if (dataspec == jv::kSpecLatestOdds) {
+        // The latest odds by now: the series' last announcement where the file's own
+        // (the day's last) is not out yet.
+        for (std::string_view series : {jv::kSpecTanOdds, jv::kSpecUmarenOdds}) {
+            std::string_view type = series == jv::kSpecTanOdds ? "O1" : "O2";
+            if (hasRecordOfType(published, type))
+                continue;
+            fs::path file = m_feedFolder / std::string(series) / (key + std::string(kFeedExtension));
+            std::error_code ec;
+            if (!fs::exists(file, ec))
+                continue;
+            try {
+                published += lastRecord(
+                    publishedRecords(readFileBytes(file), series, now, *posts, settleMinutes));
+            } catch (const Error&) {
+                // An unreadable series gives no latest odds of its type.
+            }
+        }
+    }
+    return published;
+}
+
+// The post times of a day's races, from its results file; read again when the file
+// changes. Empty when the feed has none.
+const PostTimes& ReplayJvLink::postTimesOfDay(const std::string& day)
+{
+    fs::path file = m_feedFolder / std::string(jv::kSpecDayResults) / (day + std::string(kFeedExtension));
+    std::string identity = sourceIdentity(file).value_or("");
+    auto& [known, posts] = m_postTimes[day];
+    if (known != identity || identity.empty()) {
+        posts = PostTimes();
+        known = identity;
+        if (!identity.empty()) {
+            try {
+                posts.addFrom(readFileBytes(file));
+            } catch (const Error&) {
+                known.clear(); // tried again at the next open
+            }
+        }
+    }
+    return posts;
 }
 
 // Copies the next file still to download into the cache: 0 or -502.

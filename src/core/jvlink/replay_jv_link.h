@@ -2,9 +2,11 @@
 
 #include "core/jvlink/jv_link.h"
 #include "core/jvlink/replay_faults.h"
+#include "core/jvlink/replay_timeline.h"
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ struct ReplayJvLinkFolders
 //   feed/0B41/<16-digit race key>.jvd      real-time data for JVRTOpen; also 0B42, 0B30
 //   feed/0B12/<yyyymmdd>.jvd               results of a day for JVRTOpen("0B12")
 //   feed/faults.txt                        injected results (format in replay_faults.h)
+//   feed/feed.ini                          "[Replay] SettlementMinutes=N": how long after
+//                                          post a race's results are published (10)
 // Each .jvd file holds CP932 records, each ending in CR LF. Names in RACE/ of another
 // form or with an impossible date-time are not served and are listed in feedWarnings();
 // names starting with "." (files being written) are passed over.
@@ -76,6 +80,13 @@ struct ReplayJvLinkFolders
 // data is read at the open; reading gives its records and 0, with no download phase
 // (JVStatus gives 0).
 //
+// Keeping time. With a clock (setClock), JVRTOpen serves what the real service would
+// have published by the clock's time (rules in replay_timeline.h): the announcements of
+// an odds series up to now, a final record not before post (post times from the day's
+// feed/0B12 file), a race's results once its post time and the settlement delay have
+// passed. -1 when nothing is published yet. Stored data (JVOpen) does not keep time.
+// Without a clock everything in the feed is served.
+//
 // JVCancel stops the download and ends the stream: later reads and status polls give
 // -203, and the cancelled stream no longer blocks an open, so a caller that does not
 // close after a cancel can start again. JVClose ends the stream and gives 0, also when
@@ -105,6 +116,10 @@ public:
     int JVRead(std::string& buffer, int& size, std::string& fileName) override;
     int JVClose() override;
     void JVCancel() override;
+
+    // The clock the real-time data is published by; null serves the whole feed. The
+    // clock must outlive the replay and may be read from the replay's thread.
+    void setClock(const Clock* clock) { m_clock = clock; }
 
     // The feed folder served now (absolute).
     const std::filesystem::path& feedFolder() const { return m_feedFolder; }
@@ -147,6 +162,9 @@ private:
                       std::string& newestStamp);
     int downloadNext();
     std::filesystem::path cachedCopy(const FeedFile& file) const;
+    std::string publishedByNow(std::string bytes, const std::string& dataspec,
+                               const std::string& key);
+    const PostTimes& postTimesOfDay(const std::string& day);
     bool isCached(const FeedFile& file) const;
 
     ReplayJvLinkFolders m_folders;
@@ -157,6 +175,9 @@ private:
 
     static void hang(int seconds);
     bool m_initialised = false;
+    const Clock* m_clock = nullptr;
+    // The post times read from a day's results file, and what that file was.
+    std::map<std::string, std::pair<std::string, PostTimes>> m_postTimes;
 
     // The stream, from an open to its close.
     Stream m_stream = Stream::None;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <compare>
+#include <mutex>
 #include <string>
 
 namespace sorvantix {
@@ -44,17 +45,31 @@ public:
     LocalDateTime now() const override;
 };
 
-// A clock that stands still until it is set or advanced.
+// A clock that stands still until it is set or advanced. It may be read from another
+// thread (the replay JV-Link on the request thread) while it is set.
 class SettableClock : public Clock
 {
 public:
     explicit SettableClock(LocalDateTime start = {}) : m_now(start) {}
 
-    LocalDateTime now() const override { return m_now; }
-    void set(const LocalDateTime& t) { m_now = t; }
-    void advanceSeconds(long long seconds) { m_now = m_now.addSeconds(seconds); }
+    LocalDateTime now() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_now;
+    }
+    void set(const LocalDateTime& t)
+    {
+        std::lock_guard lock(m_mutex);
+        m_now = t;
+    }
+    void advanceSeconds(long long seconds)
+    {
+        std::lock_guard lock(m_mutex);
+        m_now = m_now.addSeconds(seconds);
+    }
 
 private:
+    mutable std::mutex m_mutex;
     LocalDateTime m_now;
 };
 
