@@ -81,6 +81,16 @@ inline constexpr TextSetting kAlertWinDrop{{"Alert", "WinDrop"}, "20,30,40"};
 inline constexpr TextSetting kAlertWinFloor{{"Alert", "WinFloor"}, "0.3"};
 inline constexpr TextSetting kAlertQuinellaDrop{{"Alert", "QuinellaDrop"}, "25,35,45"};
 inline constexpr TextSetting kAlertQuinellaFloor{{"Alert", "QuinellaFloor"}, "1.0"};
+
+// The live following of the automatic acquisition: chosen (1/0), and its cadence in
+// minutes and requests per minute (live_schedule.h).
+inline constexpr IntSetting kLiveOn{{"Live", "On"}, 0};
+inline constexpr IntSetting kLiveFarEvery{{"Live", "FarEvery"}, 10};
+inline constexpr IntSetting kLiveNearMinutes{{"Live", "NearMinutes"}, 30};
+inline constexpr IntSetting kLiveNearEvery{{"Live", "NearEvery"}, 1};
+inline constexpr IntSetting kLiveBudget{{"Live", "Budget"}, 6};
+inline constexpr IntSetting kLiveResultDelay{{"Live", "ResultDelay"}, 10};
+inline constexpr IntSetting kLiveLateMinutes{{"Live", "LateMinutes"}, 5};
 // The main window as it was left: the time choice beside the time combo (0 既定時刻,
 // 1 最新), the day, the race (its key) and the analysis tab.
 inline constexpr IntSetting kTimeChoice{{"Window", "TimeChoice"}, 0};
