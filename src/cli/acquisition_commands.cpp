@@ -479,6 +479,89 @@ void printFetchedOdds(const AppDir& appDir, const Workbench& wb, std::vector<int
     fetched.clear();
 }
 
+// What a live refresh of race `race` brought: its latest announcement and its next
+// refresh.
+void printLiveRefresh(const Workbench& wb, size_t race)
+{
+    const LiveSchedule& live = wb.liveSchedule();
+    if (race >= live.races().size())
+        return;
+    const std::string last = wb.liveAnnouncementText(race);
+    std::cout << "\t" << (last.empty() ? "発表前" : "最終発表 " + last);
+    if (const auto due = live.oddsDueAt(race))
+        std::cout << "\t次回 " << format("%02d:%02d", due->hour, due->minute);
+    else
+        std::cout << "\t発走まで取得済み";
+    std::cout << "\n";
+}
+
+// Each race's post time, latest announcement and stored time points, at the end.
+void printLiveSummary(const AppDir& appDir, const Workbench& wb)
+{
+    const LiveSchedule& live = wb.liveSchedule();
+    for (size_t i = 0; i < live.races().size(); ++i) {
+        const LiveRace& r = live.races()[i];
+        const fs::path path = oddsFilePath(appDir.root(), r.raceKey, kO1Extension);
+        const size_t points = fs::exists(path) ? readOddsLines(path, kO1RecordSize).size() : 0;
+        const std::string last = wb.liveAnnouncementText(i);
+        std::cout << "  " << wb.state().DatList.at(static_cast<size_t>(r.index)).text << "\t発走 "
+                  << format("%02d:%02d", r.post.hour, r.post.minute) << "\t"
+                  << (last.empty() ? "発表なし" : "最終発表 " + last) << "\t" << points << "件"
+                  << (r.resultsStored ? "\t結果あり" : "") << "\n";
+    }
+}
+
+// auto --live: every race of today followed to its post time, one request at a time,
+// until the day is done (every race followed to post, its results stored), --until or
+// Ctrl-C.
+int runLive(QueuedBench& q, const AppDir& appDir, const Clock& clock,
+            const std::optional<LocalDateTime>& stopAt, std::chrono::milliseconds step)
+{
+    Workbench& wb = q.bench;
+    const LiveSettings& s = wb.liveSchedule().settings();
+    std::cerr << "ライブ: " << s.farEvery << "分毎、発走" << s.nearMinutes << "分前から"
+              << s.nearEvery << "分毎、発走時刻に最後の取得、毎分" << s.budget
+              << "件まで、結果は発走" << s.resultDelay << "分後から\n";
+    std::optional<Workbench::LiveStep> running;
+    while (!g_cancel) {
+        if (wb.pendingRequests() == 0 && running) {
+            if (running->request.kind == LiveRequest::Kind::Odds) {
+                std::cout << timeText(clock.now()) << "\t取得済み\t" << wb.state().DatList.at(
+                                 static_cast<size_t>(running->index)).text;
+                printLiveRefresh(wb, running->request.race);
+            } else {
+                const auto rows = wb.payoutRows();
+                std::cout << timeText(clock.now()) << "\t払戻\t"
+                          << std::count_if(rows.begin(), rows.end(),
+                                           [](const auto& row) { return row.merged; })
+                          << "/" << rows.size() << "レース\n";
+            }
+            std::cout << std::flush;
+            running.reset();
+        }
+        const LocalDateTime now = clock.now();
+        if (stopAt && now > *stopAt)
+            break;
+        if (wb.pendingRequests() == 0 && wb.liveSchedule().finished()) {
+            std::cerr << timeText(now) << " ライブ: 全レース終了\n";
+            break;
+        }
+        if (auto started = wb.liveTick()) {
+            const bool odds = started->request.kind == LiveRequest::Kind::Odds;
+            std::cout << timeText(now) << "\t" << (odds ? "ライブ取得" : "結果情報") << "\t"
+                      << wb.state().DatList.at(static_cast<size_t>(started->index)).text << "\n"
+                      << std::flush;
+            running = started;
+        }
+        q.inbox.runUntil([] { return g_cancel.load(); }, step);
+    }
+    wb.queue()->cancelCurrent();
+    q.settle();
+    printLiveSummary(appDir, wb);
+    std::cerr << timeText(clock.now()) << " 終了\n";
+    return 0;
+}
+
 // auto: the "ｵｯｽﾞ自動取得" box switched on and the results timer of today's day, with
 // the window timers played by IntervalTickers, until Ctrl-C, SIGTERM or --until.
 int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link,
@@ -538,7 +621,16 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
             std::cout << timeText(clock.now()) << "\tアラート\t" << alert.text() << "\n";
         std::cout << std::flush;
     });
+    // The Part's one fetch per race unless --live; the window's choice is left as kept.
+    wb.chooseLive(c.live);
     const bool odds = wb.AutoOzCheckClick(true);
+    if (c.live) {
+        if (!odds)
+            return 1;
+        return runLive(q, appDir, clock, stopAt,
+                       std::chrono::milliseconds(std::clamp(
+                           static_cast<long long>(1000 / (simulated ? c.speed : 1.0)), 1LL, 100LL)));
+    }
     if (!odds && !wb.autoControls().AutoResultTimerEnabled)
         return 1;
     std::cerr << today << (odds ? " ｵｯｽﾞ自動取得" : "") << " 結果情報 "
@@ -674,6 +766,10 @@ void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& c)
         "auto", "automatic odds and results acquisition for today's day until Ctrl-C or SIGTERM");
     c.autoRun->add_option("--now", c.now, "start a simulated clock at \"yyyy-mm-dd HH:MM\"");
     c.autoRun->add_option("--speed", c.speed, "run the simulated clock N times as fast");
+    c.autoRun->add_flag("--live", c.live,
+                        "follow every race of the day to its post time (the window's ライブ): "
+                        "every 10 minutes, every minute in the last 30, once at post, the "
+                        "results after post; ends when the day is done");
     c.autoRun->add_option("--until", c.until, "stop when the clock passes \"HH:MM\"");
 
     c.fetchResults = app.add_subcommand(

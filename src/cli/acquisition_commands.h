@@ -44,6 +44,7 @@ struct AcquisitionCommands
     std::string now; // "yyyy-mm-dd HH:MM": start of a simulated clock
     double speed = 1;
     std::string until; // "HH:MM"
+    bool live = false; // follow every race to its post time
 
     // Whether one of these commands was given.
     bool chosen() const;

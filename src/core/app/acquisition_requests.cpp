@@ -53,9 +53,10 @@ void AcquisitionRequests::reportFailure(const RequestOutcome& outcome, bool quie
 
 std::uint64_t AcquisitionRequests::submit(std::string name, RequestQueue::Work work,
                                           RequestEvents events,
-                                          std::shared_ptr<RequestMessages> messages)
+                                          std::shared_ptr<RequestMessages> messages, bool quiet)
 {
-    events.done = [this, messages, done = std::move(events.done)](const RequestOutcome& outcome) {
+    events.done = [this, messages, quiet,
+                   done = std::move(events.done)](const RequestOutcome& outcome) {
         --m_pending;
         // `done` is the owner's own handling followed by the caller's (see the callers);
         // the request's messages come after both, in their order.
@@ -63,10 +64,14 @@ std::uint64_t AcquisitionRequests::submit(std::string name, RequestQueue::Work w
             if (done)
                 done(outcome);
         } catch (...) {
-            messages->showTo(m_person);
+            if (!quiet)
+                messages->showTo(m_person);
             throw;
         }
-        m_boundary.showMessages(*messages);
+        // A quiet request's failures are in the error log; its beeps and status texts
+        // would only interrupt the person.
+        if (!quiet)
+            m_boundary.showMessages(*messages);
     };
     ++m_pending;
     return m_queue->submit(std::move(name), std::move(work), std::move(events));
@@ -76,6 +81,7 @@ std::uint64_t AcquisitionRequests::submit(std::string name, RequestQueue::Work w
 struct AcquisitionRequests::OddsRequest
 {
     std::string raRecord;
+    bool live = false;
     std::optional<ArchivedRace> watched; // checked for alerts after the fetch
     size_t knownTimePoints = 0;          // of `watched`, before the fetch
     RaceOddsFetch result;
@@ -84,17 +90,18 @@ struct AcquisitionRequests::OddsRequest
     std::function<void(const RequestOutcome&)> done; // the caller's
 };
 
-std::uint64_t AcquisitionRequests::requestOdds(int index, RequestEvents events)
+std::uint64_t AcquisitionRequests::requestOdds(int index, RequestEvents events, bool live)
 {
     const std::optional<std::string> ra = m_owner.raceRecordOfItem(index);
     if (!m_queue || !m_jvLink || !ra)
         return 0;
     auto request = std::make_shared<OddsRequest>();
     request->raRecord = *ra;
+    request->live = live;
     request->done = std::move(events.done);
     // While the automatic acquisition runs, what the fetch brings is compared with what
     // was stored before it.
-    if (m_owner.watchingOdds()) {
+    if (live || m_owner.watchingOdds()) {
         try {
             request->watched = m_owner.raceOfItem(index);
             if (request->watched)
@@ -112,7 +119,7 @@ std::uint64_t AcquisitionRequests::requestOdds(int index, RequestEvents events)
         [this, request](Progress& progress, const std::atomic<bool>& cancel) {
             runOddsRequest(*request, progress, cancel);
         },
-        std::move(events), request->messages);
+        std::move(events), request->messages, live);
 }
 
 // On the worker.
@@ -121,16 +128,18 @@ void AcquisitionRequests::runOddsRequest(OddsRequest& request, Progress& progres
 {
     request.messages->bind(progress);
     request.result = fetchRaceOdds(*m_jvLink, m_appDir.root(), request.raRecord, request.lists,
-                                   *request.messages, postedAppendError(progress), &cancel);
+                                   *request.messages, postedAppendError(progress), &cancel,
+                                   request.live);
 }
 
 // On the owner's thread: the race is shown again and its new time points checked.
 void AcquisitionRequests::oddsRequestEnded(OddsRequest& request, const RequestOutcome& outcome)
 {
     m_lastOdds = request.result;
-    reportFailure(outcome, false);
+    reportFailure(outcome, request.live);
     if (outcome.end != RequestOutcome::End::Failed) {
-        m_owner.oddsFetched(std::move(request.lists), request.result.ran);
+        const std::string liveKey = request.live ? RaView(request.raRecord).raceKeyText() : "";
+        m_owner.oddsFetched(std::move(request.lists), request.result.ran, liveKey);
         if (request.result.ran) {
             ++m_oddsSerial;
             if (request.watched)

@@ -49,8 +49,9 @@ public:
     virtual bool watchingOdds() const = 0;
     // An odds fetch ended: the received records, and (when it ran) the selected race is
     // shown again so its new time points are listed; Failed when the fetch was not
-    // whole or the race could not be shown.
-    virtual Outcome oddsFetched(OddsRecvLists lists, bool ran) = 0;
+    // whole or the race could not be shown. A live refresh names its race
+    // (`liveRaceKey`): the race shown is shown again only when it is that race.
+    virtual Outcome oddsFetched(OddsRecvLists lists, bool ran, std::string_view liveRaceKey) = 0;
     // A results fetch ended: the payouts are imported again and, unless `quiet`, the
     // selected race is shown again.
     virtual Outcome resultsFetched(bool ran, bool quiet) = 0;
@@ -81,7 +82,9 @@ public:
     bool hasJvLink() const { return m_jvLink != nullptr; }
     JvLink* jvLink() const { return m_jvLink; }
 
-    std::uint64_t requestOdds(int index, RequestEvents events);
+    // `live`: a refresh of the live following, quiet (failures only logged, nothing
+    // announced yet no failure) and always checked for alerts.
+    std::uint64_t requestOdds(int index, RequestEvents events, bool live = false);
     std::uint64_t requestResults(bool quiet, RequestEvents events);
     std::uint64_t requestScheduleFetch(ScheduleFetch fetch, RequestEvents events);
 
@@ -129,7 +132,7 @@ private:
     void reportFailure(const RequestOutcome& outcome, bool quiet);
     ErrorLogAppend postedAppendError(Progress& progress);
     std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events,
-                         std::shared_ptr<RequestMessages> messages);
+                         std::shared_ptr<RequestMessages> messages, bool quiet = false);
     void raiseAlerts(const std::string& raceKey, size_t knownTimePoints);
     RequestQueue::Work cardWork(std::shared_ptr<TGetDataForm> form,
                                 std::shared_ptr<RequestMessages> messages,

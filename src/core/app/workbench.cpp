@@ -94,8 +94,13 @@ public:
         return DayToFetch{s.store, s.DatListIndex < 0 ? -1 : s.SelectedRace};
     }
     bool watchingOdds() const override { return m_wb.m_auto.controls().Timer2Enabled; }
-    Outcome oddsFetched(OddsRecvLists lists, bool ran) override
+    Outcome oddsFetched(OddsRecvLists lists, bool ran, std::string_view liveRaceKey) override
     {
+        // A live refresh of another race leaves the race shown as it is.
+        if (!liveRaceKey.empty() &&
+            (m_wb.m_state.DatListIndex < 0 ||
+             m_wb.raceIndexOf(liveRaceKey) != m_wb.m_state.DatListIndex))
+            return Outcome::nothingToDo();
         m_wb.m_state.oddsLists = std::move(lists);
         if (!ran)
             return Outcome::nothingToDo();
@@ -146,6 +151,7 @@ Workbench::Workbench(AppDir appDir, Person& person, const Clock& clock)
                                                                             : ChartAxis::Log);
         m_state.chart.setMarkers(readSetting(m_ini, settings::kGraphMarker) != 1);
         m_state.LatestTime = readSetting(m_ini, settings::kTimeChoice) == 1;
+        m_liveOn = readSetting(m_ini, settings::kLiveOn) == 1;
     } catch (const std::exception&) {
     }
     m_changes = ChangeTracker(shownState());
@@ -279,7 +285,11 @@ std::uint64_t Workbench::KekkaGetBtnClick(RequestEvents events)
 bool Workbench::AutoOzCheckClick(bool checked)
 {
     bool on = false;
-    m_boundary.run("AutoOzCheckClick", [&] { on = m_auto.AutoOzCheckClick(checked); });
+    m_boundary.run("AutoOzCheckClick", [&] {
+        on = m_auto.AutoOzCheckClick(checked);
+        if (on && m_liveOn)
+            startLive();
+    });
     return on;
 }
 
@@ -289,6 +299,8 @@ std::vector<int> Workbench::Timer2Timer()
     m_boundary.run("Timer2Timer", [&] {
         // The fetches select their races as the window's steps do; the person stays
         // with the race they were looking at.
+        if (liveRunning())
+            return; // the live following fetches instead
         const std::optional<ShownRace> shown = shownRace();
         started = m_auto.Timer2Timer();
         if (!started.empty())
@@ -300,7 +312,11 @@ std::vector<int> Workbench::Timer2Timer()
 bool Workbench::Timer4Timer()
 {
     bool asked = false;
-    m_boundary.run("Timer4Timer", [&] { asked = m_auto.Timer4Timer(); });
+    m_boundary.run("Timer4Timer", [&] {
+        // While live, each race's results are asked for once they can exist.
+        if (!liveRunning())
+            asked = m_auto.Timer4Timer();
+    });
     return asked;
 }
 
@@ -308,6 +324,8 @@ std::string Workbench::nextFetchText() const
 {
     if (!m_auto.controls().Timer2Enabled)
         return "";
+    if (m_liveOn)
+        return liveStatusText();
     int delay = 0;
     try {
         delay = std::max(0, readSetting(m_ini, settings::kDelay));

@@ -6,6 +6,7 @@
 #include "core/app/acquisition_requests.h"
 #include "core/app/app_dir.h"
 #include "core/app/auto_acquisition.h"
+#include "core/app/live_schedule.h"
 #include "core/app/card_acquisition.h"
 #include "core/app/operation_boundary.h"
 #include "core/app/request_queue.h"
@@ -260,6 +261,35 @@ public:
     // when, "次回取得: 阪神 9R 14:24（あと 3分05秒）"; "" when it is off or every race of
     // the day is done.
     std::string nextFetchText() const;
+    // "ライブ" beside "ｵｯｽﾞ自動取得" (kept in the settings as "Live"/"On"): while the
+    // automatic acquisition runs, every race of the day is followed from its first
+    // announcement to its post time (LiveSchedule) instead of fetched once at its
+    // acquisition time, and each race's results are asked for once they can exist.
+    bool liveChosen() const;
+    Outcome LiveCheckClick(bool checked);
+    // The same choice for this run only, not kept (the command line's --live).
+    void chooseLive(bool live) { m_liveOn = live; }
+    // The automatic acquisition runs live.
+    bool liveRunning() const { return m_auto.controls().Timer2Enabled && m_liveOn; }
+    // The live following's step: the owner calls it every second or so (more often
+    // while the clock runs fast). When no request is pending and one is due within the
+    // budget, it is queued: one request at a time, the race nearest its post first.
+    // Returns what was queued.
+    struct LiveStep
+    {
+        LiveRequest request;
+        int index = -1;   // the race list item
+        std::string text; // "阪神 11R" or "結果情報"
+    };
+    std::optional<LiveStep> liveTick();
+    const LiveSchedule& liveSchedule() const { return m_live; }
+    // The race list item of live race `i`'s latest announcement, as "hh:mm", "" while
+    // it has none; and how many minutes old it is at the clock's time.
+    std::string liveAnnouncementText(size_t i) const;
+    // The status bar's line while live: "ライブ: 次回 阪神 11R 14:24（あと 1分05秒）", or
+    // "ライブ: 全レース終了" once the day is done; "" when not live.
+    std::string liveStatusText() const;
+
     // "ｵｯｽﾞ手動取得": the schedule window's model for the loaded day after the opening
     // checks; nullopt (the person told why) when it cannot open.
     std::optional<TOddsSchejForm> OzGetBtnClick();
@@ -351,6 +381,9 @@ private:
     void notifyChanges();
     std::uint64_t queued(std::uint64_t id);
     ShownState shownState() const;
+    void startLive();
+    void liveOddsEnded(size_t race);
+    void liveResultsEnded();
     // The inner steps of the operations above, inside their boundary.
     Outcome loadDayAt(int index);
     Outcome showRace(int index);
@@ -391,6 +424,8 @@ private:
     std::string m_timePointNotice;           // the status text of the last time point
     std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
+    bool m_liveOn = false;
+    LiveSchedule m_live;
     // Last: its queue stops first, while everything its requests use still exists.
     AcquisitionRequests m_requests;
 };

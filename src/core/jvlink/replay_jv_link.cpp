@@ -309,6 +309,14 @@ int ReplayJvLink::listRaceFiles(const std::string& fromtime, std::vector<FeedFil
                                 std::string& newestStamp)
 {
     fs::path folder = m_feedFolder / std::string(jv::kSpecRace);
+    std::string publishedBy;
+    if (m_clock) {
+        const LocalDateTime now = m_clock->now();
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day,
+                      now.hour, now.minute, now.second);
+        publishedBy = text;
+    }
     std::error_code ec;
     if (!fs::exists(folder, ec))
         return ec ? jv::kInternalError : jv::kOpenNoData;
@@ -333,7 +341,8 @@ int ReplayJvLink::listRaceFiles(const std::string& fromtime, std::vector<FeedFil
                                      " is no real date and time, not served");
             continue;
         }
-        if (stamp <= fromtime)
+        // A file is published at its stamp.
+        if (stamp <= fromtime || (!publishedBy.empty() && stamp > publishedBy))
             continue;
         files.push_back({name, stamp, it->path(), false});
     }

@@ -84,8 +84,9 @@ struct ReplayJvLinkFolders
 // have published by the clock's time (rules in replay_timeline.h): the announcements of
 // an odds series up to now, a final record not before post (post times from the day's
 // feed/0B12 file), a race's results once its post time and the settlement delay have
-// passed. -1 when nothing is published yet. Stored data (JVOpen) does not keep time.
-// Without a clock everything in the feed is served.
+// passed. -1 when nothing is published yet. JVOpen serves the RACE files whose stamp
+// has come (the service publishes a file at its stamp): race cards two days ahead, a
+// weekend's results the day after. Without a clock everything in the feed is served.
 //
 // JVCancel stops the download and ends the stream: later reads and status polls give
 // -203, and the cancelled stream no longer blocks an open, so a caller that does not

@@ -186,7 +186,7 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
                                   const std::string& place, const OddsRequest& request,
                                   OddsRecvLists& lists, int& lineCount, int& refused,
                                   Person& person, const ErrorLogAppend& appendError,
-                                  const std::atomic<bool>* cancel)
+                                  const std::atomic<bool>* cancel, bool live)
 {
     auto finalStep = [&] {
         person.status("");
@@ -196,7 +196,10 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
     person.status(place + "オッズ取得中");
     try {
         const int code = jvLink.JVRTOpen(std::string(request.dataspec), key);
-        if (code != 0) {
+        if (code == jv::kOpenNoData && live) {
+            closeOdds(jvLink, person, appendError);
+            outcome = OddsRequestOutcome::NotYet;
+        } else if (code != 0) {
             person.beep();
             appendError(place + "R:ｵｯｽﾞ取得エラー：" + JvResultText("JVRTOpen", code));
             closeOdds(jvLink, person, appendError);
@@ -237,7 +240,7 @@ OddsRequestOutcome runOddsRequest(JvLink& jvLink, const fs::path& appDir, const 
 
 RaceOddsFetch fetchRaceOdds(JvLink& jvLink, const fs::path& appDir, std::string_view raRecord,
                             OddsRecvLists& lists, Person& person, const ErrorLogAppend& appendError,
-                            const std::atomic<bool>* cancel)
+                            const std::atomic<bool>* cancel, bool live)
 {
     RaceOddsFetch result;
     // A blank slot, or one whose key is not a number, holds no race.
@@ -251,11 +254,11 @@ RaceOddsFetch fetchRaceOdds(JvLink& jvLink, const fs::path& appDir, std::string_
     static const OddsRequest kO1{jv::kSpecTanOdds, kO1Extension, &OddsRecvLists::O1RecvList};
     static const OddsRequest kO2{jv::kSpecUmarenOdds, kO2Extension, &OddsRecvLists::O2RecvList};
     result.o1 = runOddsRequest(jvLink, appDir, key->text(), place, kO1, lists, result.linesO1,
-                               result.refused, person, appendError, cancel);
+                               result.refused, person, appendError, cancel, live);
     if (result.o1 == OddsRequestOutcome::Cancelled)
         return result;
     result.o2 = runOddsRequest(jvLink, appDir, key->text(), place, kO2, lists, result.linesO2,
-                               result.refused, person, appendError, cancel);
+                               result.refused, person, appendError, cancel, live);
     return result;
 }
 

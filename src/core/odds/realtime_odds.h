@@ -92,6 +92,7 @@ enum class OddsRequestOutcome {
     NotRun,     // not made (no race, or the request before it was cancelled or failed to store)
     Stored,     // read to the end; merged into the file (kept when nothing was delivered)
     OpenFailed, // JVRTOpen failed; the file untouched
+    NotYet,     // JVRTOpen found nothing published yet (-1) on a live refresh: no error
     ReadFailed, // JVRead failed; what was read merged into the file
     Cancelled,  // the cancel flag ended the read; what was read merged into the file
 };
@@ -123,10 +124,11 @@ struct RaceOddsFetch
 //   store; finally status "" and the odds close once more.
 // A failed request does not stop the next one; a cancel does. File failures throw Error
 // after the request's final step. Returns what happened; when `ran`, the caller re-runs
-// the race selection (DatListClick) so the new time points are listed.
+// the race selection (DatListClick) so the new time points are listed. A live refresh
+// (`live`) takes an open's -1 for "nothing announced yet": NotYet, without beep or log.
 RaceOddsFetch fetchRaceOdds(JvLink& jvLink, const std::filesystem::path& appDir,
                             std::string_view raRecord, OddsRecvLists& lists, Person& person,
                             const ErrorLogAppend& appendError,
-                            const std::atomic<bool>* cancel = nullptr);
+                            const std::atomic<bool>* cancel = nullptr, bool live = false);
 
 } // namespace sorvantix

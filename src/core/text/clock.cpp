@@ -6,17 +6,31 @@
 
 namespace sorvantix {
 
+namespace {
+
+// Calendar arithmetic on the fields alone: taken as UTC, no daylight-saving jumps.
+std::time_t fieldSeconds(const LocalDateTime& t)
+{
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    return ::timegm(&tm);
+}
+
+} // namespace
+
+long long LocalDateTime::secondsUntil(const LocalDateTime& later) const
+{
+    return static_cast<long long>(fieldSeconds(later) - fieldSeconds(*this));
+}
+
 LocalDateTime LocalDateTime::addSeconds(long long seconds) const
 {
-    // Calendar arithmetic on the fields alone: taken as UTC, no daylight-saving jumps.
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    std::time_t t = ::timegm(&tm) + static_cast<std::time_t>(seconds);
+    std::time_t t = fieldSeconds(*this) + static_cast<std::time_t>(seconds);
     std::tm out{};
     ::gmtime_r(&t, &out);
     return {out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};

@@ -21,6 +21,8 @@ struct LocalDateTime
     // The same moment moved by `seconds` (may be negative), across days, months and
     // years.
     LocalDateTime addSeconds(long long seconds) const;
+    // The seconds from this moment to `later` (negative when it is earlier).
+    long long secondsUntil(const LocalDateTime& later) const;
 };
 
 // "yyyy/mm/dd hh:nn:ss".
