@@ -750,6 +750,9 @@ void addAcquisitionCommands(CLI::App& app, AcquisitionCommands& c)
     c.fetchCards->add_option("--from", c.from,
                              "from-time yyyymmddhhnnss instead of the last download time");
     c.fetchCards->add_flag("--setup", c.setup, "set-up data instead of normal data");
+    c.fetchCards->add_option("--now", c.now,
+                             "take what the replay's service has published by \"yyyy-mm-dd "
+                             "HH:MM\" (race cards before a live day, without its results)");
 
     c.fetchOdds = app.add_subcommand(
         "fetch-odds",
@@ -783,6 +786,17 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir,
 {
     if (c.jvlink->parsed())
         return jvlinkCommand(c, appDir, person);
+    // fetch-cards --now: the replay publishes by that fixed time.
+    std::optional<SettableClock> fixed;
+    if (c.fetchCards->parsed() && !c.now.empty()) {
+        auto at = parseNow(c.now);
+        if (!at) {
+            std::cerr << "日時が不正です (yyyy-mm-dd HH:MM): " << c.now << "\n";
+            return 1;
+        }
+        fixed.emplace(*at);
+    }
+    const Clock& linkClock = fixed ? static_cast<const Clock&>(*fixed) : clock;
     ErrorLog errorLog(appDir.errorLogFile(), clock,
                       [&](const std::string& message) { person.status(message); });
     // What the bridge met (a timeout, a missing Wine) is said and kept in the error log.
@@ -794,7 +808,7 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir,
                 std::cerr << m << "\n";
             }
         },
-        &clock);
+        &linkClock);
     // What the replay could not use of its feed is said on every way out.
     struct WarningsAtExit
     {

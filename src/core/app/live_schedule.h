@@ -22,7 +22,7 @@ struct LiveSettings
     int farEvery = 10;
     int nearMinutes = 30;
     int nearEvery = 1;
-    int budget = 6;
+    int budget = 12;
     int resultDelay = 10;
     int lateMinutes = 5;
 

@@ -88,7 +88,7 @@ inline constexpr IntSetting kLiveOn{{"Live", "On"}, 0};
 inline constexpr IntSetting kLiveFarEvery{{"Live", "FarEvery"}, 10};
 inline constexpr IntSetting kLiveNearMinutes{{"Live", "NearMinutes"}, 30};
 inline constexpr IntSetting kLiveNearEvery{{"Live", "NearEvery"}, 1};
-inline constexpr IntSetting kLiveBudget{{"Live", "Budget"}, 6};
+inline constexpr IntSetting kLiveBudget{{"Live", "Budget"}, 12};
 inline constexpr IntSetting kLiveResultDelay{{"Live", "ResultDelay"}, 10};
 inline constexpr IntSetting kLiveLateMinutes{{"Live", "LateMinutes"}, 5};
 // The main window as it was left: the time choice beside the time combo (0 既定時刻,

@@ -1,6 +1,7 @@
 #include "core/study/race_board.h"
 
 #include "core/analysis/analysis_computation.h"
+#include "core/jvlink/replay_timeline.h"
 #include "core/present/cell_colours.h"
 #include "core/store/racing_codes.h"
 #include "core/store/record_views.h"
@@ -70,6 +71,7 @@ RaceBoard buildRaceBoard(const std::filesystem::path& appRoot, const DayName& da
             } else {
                 const size_t k = series.size() - 1;
                 cell.latestTime = clockText(series.timeKeys()[k].substr(4, 4));
+                cell.latestKey = series.timeKeys()[k];
                 OddsArrays odds;
                 std::string problem;
                 if (!series.oddsAt(k, odds, &problem)) {
@@ -167,6 +169,32 @@ std::string raceBoardText(const RaceBoard& board)
     for (const auto& w : board.warnings)
         out += w + "\n";
     return out;
+}
+
+BoardLiveness boardLiveness(const BoardCell& cell, const LocalDateTime& now, int nearMinutes,
+                            int lateMinutes)
+{
+    BoardLiveness l;
+    const auto latest = announcementMoment(cell.raceKey, cell.latestKey);
+    if (latest)
+        l.ageMinutes = static_cast<int>(std::max(0LL, latest->secondsUntil(now) / 60));
+    const bool settled = std::any_of(cell.finish.begin(), cell.finish.end(),
+                                     [](int place) { return place > 0; });
+    const std::string post = cell.postTime.size() == 5
+                                 ? cell.raceKey.substr(4, 4) + cell.postTime.substr(0, 2) +
+                                       cell.postTime.substr(3, 2)
+                                 : std::string();
+    const auto postAt = announcementMoment(cell.raceKey, post);
+    if (settled)
+        l.phase = BoardPhase::Settled;
+    else if (postAt && !(now < *postAt))
+        l.phase = BoardPhase::Off;
+    else
+        l.phase = latest ? BoardPhase::Live : BoardPhase::Waiting;
+    // Late: near post, and the latest announcement (if any) older than allowed.
+    if (postAt && now < *postAt && !(now < postAt->addSeconds(-nearMinutes * 60LL)))
+        l.late = !latest || latest->addSeconds(lateMinutes * 60LL) < now;
+    return l;
 }
 
 } // namespace sorvantix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/analysis/suisho_params.h"
+#include "core/text/clock.h"
 #include "core/study/race_archive.h"
 
 #include <array>
@@ -22,6 +23,7 @@ struct BoardCell
     int raceNo = 0;
     std::string postTime;   // "hh:mm", "" without one
     std::string latestTime; // "hh:mm" of the latest announcement, "" without odds
+    std::string latestKey;  // its MMDDhhmm
     bool analysed = false;
     double kasenPercent = 0;      // 上位寡占率
     std::string upset;            // "小", "中", "大" as 波乱度 reads
@@ -58,6 +60,21 @@ RaceBoard buildRaceBoard(const std::filesystem::path& appRoot, const DayName& da
 // oligopoly rate, and a horse number by its finishing place (the analysis table's).
 std::uint32_t upsetColour(const std::string& upset);
 std::optional<std::uint32_t> boardFinishColour(const BoardCell& cell, int horse);
+
+// Where a race of the board stands at `now`: its results in (Settled), off without
+// them (Off), odds announced before post (Live) or none yet (Waiting); how old its
+// latest announcement is (-1 without one); late when within the live following's near
+// window before post and its latest announcement is older than its late minutes (or
+// there is none).
+enum class BoardPhase { Waiting, Live, Off, Settled };
+struct BoardLiveness
+{
+    BoardPhase phase = BoardPhase::Waiting;
+    int ageMinutes = -1;
+    bool late = false;
+};
+BoardLiveness boardLiveness(const BoardCell& cell, const LocalDateTime& now, int nearMinutes,
+                            int lateMinutes);
 
 // The board as text: one block per venue, one line per race.
 std::string raceBoardText(const RaceBoard& board);

@@ -226,3 +226,22 @@ TEST_F(ReplayKeepingTime, AFinalOddsRecordWaitsForThePostTimeOfTheDaysResults)
     m_clock.set(at(6, 15, 40));
     EXPECT_EQ(serve("0B41", kKey).size(), 2u);
 }
+
+TEST_F(ReplayKeepingTime, StoredFilesArePublishedAtTheirStamps)
+{
+    write("RACE", "20261204160000-RA_cards", result(RecordType::RA, kKey, "1540"));
+    write("RACE", "20261207170000-HR_payouts", result(RecordType::HR, kKey));
+    auto served = [&] {
+        int reads = 0, downloads = 0;
+        std::string stamp;
+        const int rc = m_link.JVOpen("RACE", "00000000000000", 1, reads, downloads, stamp);
+        m_link.JVClose();
+        return rc == 0 ? std::to_string(reads) + " " + stamp : std::to_string(rc);
+    };
+    m_clock.set(at(4, 15, 59));
+    EXPECT_EQ(served(), "-1");
+    m_clock.set(at(6, 9, 0));
+    EXPECT_EQ(served(), "1 20261204160000");
+    m_clock.set(at(7, 17, 0));
+    EXPECT_EQ(served(), "2 20261207170000");
+}
