@@ -269,6 +269,14 @@ void TMainForm::buildToolBar()
     m_autoOzCheck->setStatusTip(qs("発走前に各レースのオッズを自動で取得します"));
     connect(m_autoOzCheck, &QCheckBox::clicked, this, &TMainForm::AutoOzCheckClick);
     bar->addWidget(m_autoOzCheck);
+    m_liveCheck = new QCheckBox(qs("ライブ"), bar);
+    m_liveCheck->setObjectName(QStringLiteral("LiveCheck"));
+    m_liveCheck->setChecked(m_wb.liveChosen());
+    m_liveCheck->setStatusTip(
+        qs("自動取得で、各レースを最初の発表から発走まで追いかけます（発走30分前からは毎分、"
+           "発走時刻にもう一度。結果は発走後に取得）"));
+    connect(m_liveCheck, &QCheckBox::clicked, this, &TMainForm::LiveCheckClick);
+    bar->addWidget(m_liveCheck);
     bar->addSeparator();
     button("SpeedButton6", "ﾍﾙﾌﾟ", "ヘルプを表示します", &TMainForm::HelpContentsItemClick);
     button("SpeedButton7", "ﾊﾞｰｼﾞｮﾝ情報", "バージョン情報を表示します",
@@ -414,7 +422,17 @@ void TMainForm::showParamSet()
 
 void TMainForm::showNextFetch()
 {
+    // The live following looks each second for a refresh that has fallen due.
+    if (m_wb.liveRunning())
+        m_wb.liveTick();
     m_nextFetch->setText(qs(m_wb.nextFetchText()));
+}
+
+void TMainForm::LiveCheckClick(bool checked)
+{
+    m_wb.LiveCheckClick(checked);
+    m_liveCheck->setChecked(m_wb.liveChosen());
+    showNextFetch();
 }
 
 GridView* TMainForm::grid(int number) const

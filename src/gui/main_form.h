@@ -62,6 +62,7 @@ public:
     QTimer* timer4() const { return m_timer4; }
 
 public slots:
+    void LiveCheckClick(bool checked);
     void SokuhoOddsBtnClick();
     void KekkaGetBtnClick();
     // "的中" (0) and "穴的中" (1): the hit report, then the hit window (or why nothing
@@ -124,6 +125,7 @@ private:
     QLabel* m_raceLabel = nullptr;
     QString m_lastNotification;
     QCheckBox* m_autoOzCheck = nullptr;
+    QCheckBox* m_liveCheck = nullptr;
     QToolButton* m_ozGetBtn = nullptr;
     QTimer* m_timer2 = nullptr;
     QTimer* m_timer4 = nullptr;

@@ -1,5 +1,6 @@
 #include "gui/study_forms.h"
 
+#include "core/app/live_schedule.h"
 #include "core/app/settings_keys.h"
 #include "core/app/study_settings.h"
 #include "core/store/racing_codes.h"
@@ -30,6 +31,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPen>
+#include <QTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -264,6 +266,9 @@ BoardWindow::BoardWindow(Workbench& workbench, QWidget* parent) : QDialog(parent
                       "太字は★の馬が3着以内に入ったレース。枠はメイン画面のレース。"
                       "ヒントに全文、クリックでメイン画面にそのレースを表示します。"),
                    this);
+    legend->setText(legend->text() +
+                    qs("1行目は発走時刻と、発表からの経過（ライブ中）、確定・発走済。赤字は発走前"
+                       "の発表が遅れているレース。"));
     legend->setObjectName(QStringLiteral("BoardLegend"));
     legend->setWordWrap(true);
     layout->addWidget(legend);
@@ -274,6 +279,12 @@ BoardWindow::BoardWindow(Workbench& workbench, QWidget* parent) : QDialog(parent
         else if (parts.has(Part::RaceList))
             followShownRace();
     });
+    // How old each announcement is grows with the clock.
+    auto* ages = new QTimer(this);
+    ages->setObjectName(QStringLiteral("BoardAgeTimer"));
+    ages->setInterval(20000);
+    connect(ages, &QTimer::timeout, this, &BoardWindow::relabel);
+    ages->start();
     resize(1180, 420);
     rebuild();
 }
@@ -288,6 +299,7 @@ void BoardWindow::rebuild()
     m_grid->setRowCount(0);
     m_listIndex.clear();
     m_latestTime.clear();
+    m_board.reset();
     auto day = m_wb.loadedDay();
     if (!day) {
         m_title->setText(qs("ﾃﾞｰﾀを読み込んでください。"));
@@ -296,56 +308,94 @@ void BoardWindow::rebuild()
     LabelPerson title(m_title);
     runGuarded(title, "BoardWindow", [&] {
         const ParamSet set = activeParamSet(m_wb.ini(), m_wb.appDir().userSetFile());
-        const RaceBoard board = buildRaceBoard(m_wb.appDir().root(), *day, set.params);
+        m_board = buildRaceBoard(m_wb.appDir().root(), *day, set.params);
         m_title->setText(qs(day->text() + "  推奨馬設定: " + set.name));
-        m_grid->setRowCount(static_cast<int>(board.venues.size()));
-        QStringList venues;
-        for (size_t v = 0; v < board.venues.size(); ++v) {
-            venues << qs(board.venues[v].name);
-            m_listIndex.emplace_back(12, -1);
-            m_latestTime.emplace_back(12);
-            for (int r = 0; r < 12; ++r) {
-                const auto& race = board.venues[v].races[static_cast<size_t>(r)];
-                if (!race)
-                    continue;
-                m_listIndex[v][static_cast<size_t>(r)] = race->listIndex;
-                m_latestTime[v][static_cast<size_t>(r)] = race->latestTime;
-                auto list = [](const std::vector<int>& h) {
-                    std::string s;
-                    for (int x : h)
-                        s += (s.empty() ? "" : ",") + std::to_string(x);
-                    return s.empty() ? std::string("-") : s;
-                };
-                std::string text = race->postTime + "発走\n";
-                if (race->analysed) {
-                    text += race->latestTime + " 波乱" + race->upset + "\n" +
-                            fixed(race->kasenPercent, 0, 1) + "% 特異点" +
-                            std::to_string(race->singularPairs) + "\n★" + list(race->suisho) +
-                            "\n☆" + list(race->tokusho);
-                } else {
-                    text += race->problem;
-                }
-                auto* item = new QTableWidgetItem(qs(text));
-                // The whole text where a narrow cell cuts the ★ list.
-                std::string tip = board.venues[v].name + std::to_string(r + 1) + "R " + text;
-                item->setTextAlignment(Qt::AlignCenter);
-                item->setBackground(rgb(race->analysed ? upsetColour(race->upset) : 0xE0E0E0));
-                // Marked runners that finished in the first three: bold, and named in the tip.
-                std::string placed;
-                for (int h : race->suisho)
-                    if (boardFinishColour(*race, h))
-                        placed += format(" %d番%d着", h, race->finish[static_cast<size_t>(h)]);
-                if (!placed.empty()) {
-                    QFont bold = gridFont(12, true);
-                    item->setFont(bold);
-                    tip += "\n3着以内の★:" + placed;
-                }
-                item->setToolTip(qs(tip));
-                m_grid->setItem(static_cast<int>(v), r, item);
-            }
-        }
-        m_grid->setVerticalHeaderLabels(venues);
     });
+    relabel();
+}
+
+// The cell's first line: the post time and where the race stands.
+static std::string boardHeadLine(const BoardCell& race, const BoardLiveness& l)
+{
+    std::string line = race.postTime + "発走";
+    switch (l.phase) {
+    case BoardPhase::Settled:
+        return line + " 確定";
+    case BoardPhase::Off:
+        return line + " 発走済";
+    case BoardPhase::Live:
+        return line + format(" %d分前発表", l.ageMinutes) + (l.late ? " 遅れ" : "");
+    case BoardPhase::Waiting:
+        return line + (l.late ? " 遅れ" : "");
+    }
+    return line;
+}
+
+void BoardWindow::relabel()
+{
+    m_grid->setRowCount(0);
+    m_listIndex.clear();
+    m_latestTime.clear();
+    if (!m_board)
+        return;
+    const RaceBoard& board = *m_board;
+    const LocalDateTime now = m_wb.clock().now();
+    const LiveSettings live = readLiveSettings(m_wb.ini());
+    m_grid->setRowCount(static_cast<int>(board.venues.size()));
+    QStringList venues;
+    for (size_t v = 0; v < board.venues.size(); ++v) {
+        venues << qs(board.venues[v].name);
+        m_listIndex.emplace_back(12, -1);
+        m_latestTime.emplace_back(12);
+        for (int r = 0; r < 12; ++r) {
+            const auto& race = board.venues[v].races[static_cast<size_t>(r)];
+            if (!race)
+                continue;
+            m_listIndex[v][static_cast<size_t>(r)] = race->listIndex;
+            m_latestTime[v][static_cast<size_t>(r)] = race->latestTime;
+            auto list = [](const std::vector<int>& h) {
+                std::string s;
+                for (int x : h)
+                    s += (s.empty() ? "" : ",") + std::to_string(x);
+                return s.empty() ? std::string("-") : s;
+            };
+            const BoardLiveness liveness =
+                boardLiveness(*race, now, live.nearMinutes, live.lateMinutes);
+            std::string text = boardHeadLine(*race, liveness) + "\n";
+            if (race->analysed) {
+                text += race->latestTime + " 波乱" + race->upset + "\n" +
+                        fixed(race->kasenPercent, 0, 1) + "% 特異点" +
+                        std::to_string(race->singularPairs) + "\n★" + list(race->suisho) +
+                        "\n☆" + list(race->tokusho);
+            } else {
+                text += race->problem;
+            }
+            auto* item = new QTableWidgetItem(qs(text));
+            // The whole text where a narrow cell cuts the ★ list.
+            std::string tip = board.venues[v].name + std::to_string(r + 1) + "R " + text;
+            item->setTextAlignment(Qt::AlignCenter);
+            item->setBackground(rgb(race->analysed ? upsetColour(race->upset) : 0xE0E0E0));
+            // A race whose odds are late near its post: red letters, and why in the tip.
+            if (liveness.late) {
+                item->setForeground(rgb(0xC00000));
+                tip += format("\n発走%d分前を過ぎて、最新の発表が%d分より古いレースです。",
+                              live.nearMinutes, live.lateMinutes);
+            }
+            // Marked runners that finished in the first three: bold, and named in the tip.
+            std::string placed;
+            for (int h : race->suisho)
+                if (boardFinishColour(*race, h))
+                    placed += format(" %d番%d着", h, race->finish[static_cast<size_t>(h)]);
+            if (!placed.empty()) {
+                QFont bold = gridFont(12, true);
+                item->setFont(bold);
+                tip += "\n3着以内の★:" + placed;
+            }
+            item->setToolTip(qs(tip));
+            m_grid->setItem(static_cast<int>(v), r, item);
+        }
+    }
+    m_grid->setVerticalHeaderLabels(venues);
     followShownRace();
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/app/workbench.h"
 #include "core/study/backtest.h"
+#include "core/study/race_board.h"
 #include "core/study/odds_alerts.h"
 
 #include <QDialog>
@@ -59,6 +60,9 @@ public:
 
 public slots:
     void rebuild();
+    // The cells' texts and colours from the board last built, at the clock's time (how
+    // old each race's latest announcement is, which races are late).
+    void relabel();
     void BoardGridClick(int row, int column);
     // Marks the cell of the race the main window shows.
     void followShownRace();
@@ -70,6 +74,7 @@ private:
     QTableWidget* m_grid = nullptr;
     std::vector<std::vector<int>> m_listIndex;          // [venue row][race column]
     std::vector<std::vector<std::string>> m_latestTime; // the "hh:mm" each cell shows
+    std::optional<RaceBoard> m_board;
 };
 
 // The window "検証": the backtest of stored days at a decision time under chosen

@@ -46,6 +46,34 @@ TEST(RaceBoard, EveryRaceOfTheDayAtItsLatestAnnouncement)
         << raceBoardText(board);
 }
 
+TEST(RaceBoard, WhereEachRaceStandsAtTheClocksTime)
+{
+    BoardCell cell;
+    cell.raceKey = "2026112905050811";
+    cell.postTime = "15:30";
+    auto at = [](int hour, int minute) { return LocalDateTime{2026, 11, 29, hour, minute, 0}; };
+    // No odds yet: waiting, late only within 30 minutes of post.
+    EXPECT_EQ(boardLiveness(cell, at(9, 0), 30, 5).phase, BoardPhase::Waiting);
+    EXPECT_FALSE(boardLiveness(cell, at(14, 59), 30, 5).late);
+    EXPECT_TRUE(boardLiveness(cell, at(15, 0), 30, 5).late);
+    // Odds announced the evening before count from then.
+    cell.latestKey = "11281712";
+    BoardLiveness l = boardLiveness(cell, at(9, 0), 30, 5);
+    EXPECT_EQ(l.phase, BoardPhase::Live);
+    EXPECT_EQ(l.ageMinutes, 15 * 60 + 48);
+    cell.latestKey = "11291520";
+    l = boardLiveness(cell, at(15, 25), 30, 5);
+    EXPECT_EQ(l.ageMinutes, 5);
+    EXPECT_FALSE(l.late);
+    EXPECT_TRUE(boardLiveness(cell, at(15, 26), 30, 5).late);
+    // Off at post, settled once a finishing place is known.
+    l = boardLiveness(cell, at(15, 30), 30, 5);
+    EXPECT_EQ(l.phase, BoardPhase::Off);
+    EXPECT_FALSE(l.late);
+    cell.finish[3] = 1;
+    EXPECT_EQ(boardLiveness(cell, at(15, 31), 30, 5).phase, BoardPhase::Settled);
+}
+
 TEST(OddsAlerts, NewMarksAndCrossedLevelsOfAConstructedSeries)
 {
     TempDir dir;
