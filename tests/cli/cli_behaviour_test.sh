@@ -204,4 +204,28 @@ check "auto follows the clock into the next day" grep -q "2026年12月07日" <<<
 # before the loop looks at the clock again.
 check "and stops at --until" grep -q "^00:0[3-9]:.. 終了" <<<"$err"
 
+# --- auto --live: a day lived at 600 times real speed from 11:00 to 12:30, its cards
+# fetched before the day began (no results yet).
+mkdir -p "$work/live"
+"$cli" --app-dir "$work/live" jvlink --feed "$work/feed" >/dev/null
+run "$work/live" fetch-cards --setup --now "2026-12-06 08:30"
+check "fetch-cards --now succeeds" [ "$rc" -eq 0 ]
+check "and stores no results before the day" [ ! -e "$work/live/Data/2026年12月06日.jvHR" ]
+run "$work/live" auto --live --now "2026-12-06 11:00" --speed 600 --until 12:30
+check "auto --live succeeds" [ "$rc" -eq 0 ]
+check "auto --live says its cadence" grep -q "^ライブ: 10分毎、発走30分前から1分毎" <<<"$err"
+events=$(grep -P '^\d\d:\d\d:\d\d\t' <<<"$out")
+check "auto --live prints its refreshes" grep -qP '\tライブ取得\t' <<<"$events"
+check "each with the race's latest announcement and next refresh" \
+    grep -qP '\t取得済み\t.*\t最終発表 \d\d:\d\d\t次回 \d\d:\d\d$' <<<"$events"
+check "the races already off are fetched once to post" grep -qP '\t発走まで取得済み$' <<<"$events"
+check "results are asked for race by race" grep -qP '\t結果情報\t' <<<"$events"
+check "and the payouts arrive" grep -qP '\t払戻\t[1-9]\d*/\d+レース$' <<<"$events"
+check "everything in time order" [ "$(cut -f1 <<<"$events")" = "$(cut -f1 <<<"$events" | sort)" ]
+busiest=$(grep -P '\t(ライブ取得|結果情報)\t' <<<"$events" | cut -c1-5 | uniq -c | sort -n | tail -1)
+check "no minute over the budget of 12 requests (busiest: $busiest)" [ "${busiest% *}" -le 12 ]
+check "at the end each race's post time and latest announcement" \
+    grep -qP '^  .*\t発走 \d\d:\d\d\t最終発表 \d\d:\d\d\t\d+件' <<<"$out"
+check "and it stops at --until" grep -q "^12:3[0-9]:.. 終了" <<<"$err"
+
 checks_done
