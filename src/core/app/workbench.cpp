@@ -177,8 +177,13 @@ ShownState Workbench::shownState() const
     shown.TimeCombo = s.TimeCombo;
     shown.TimeComboIndex = s.TimeComboIndex;
     shown.LatestTime = s.LatestTime;
-    shown.display = s.display;
-    shown.chart = s.chart.view();
+    // The last snapshots while the display and the chart stay as they were.
+    if (!m_shownDisplay || !(*m_shownDisplay == s.display))
+        m_shownDisplay = std::make_shared<const AnalysisDisplay>(s.display);
+    if (!m_shownChart || !(*m_shownChart == s.chart.view()))
+        m_shownChart = std::make_shared<const ChartView>(s.chart.view());
+    shown.display = m_shownDisplay;
+    shown.chart = m_shownChart;
     shown.DLlabel = s.DLlabel;
     shown.statusSerial = m_statusSerial;
     shown.Panel3Visible = s.Panel3Visible;

@@ -425,6 +425,8 @@ private:
     std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
     bool m_liveOn = false;
+    mutable std::shared_ptr<const AnalysisDisplay> m_shownDisplay; // shownState's snapshots
+    mutable std::shared_ptr<const ChartView> m_shownChart;
     LiveSchedule m_live;
     // Last: its queue stops first, while everything its requests use still exists.
     AcquisitionRequests m_requests;

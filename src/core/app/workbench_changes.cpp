@@ -3,6 +3,7 @@
 #include "core/text/person.h"
 
 #include <exception>
+#include <tuple>
 
 namespace sorvantix {
 
@@ -34,17 +35,13 @@ bool sameGrids(const AnalysisDisplay& a, const AnalysisDisplay& b)
 // The labels are what remains of the display once the grids are equal.
 bool sameLabels(const AnalysisDisplay& a, const AnalysisDisplay& b)
 {
-    AnalysisDisplay labelsOnly = a;
-    labelsOnly.StringGrid1 = b.StringGrid1;
-    labelsOnly.StringGrid2 = b.StringGrid2;
-    labelsOnly.StringGrid3 = b.StringGrid3;
-    labelsOnly.StringGrid4 = b.StringGrid4;
-    labelsOnly.StringGrid5 = b.StringGrid5;
-    labelsOnly.StringGrid6 = b.StringGrid6;
-    labelsOnly.StringGrid7 = b.StringGrid7;
-    labelsOnly.StringGrid8 = b.StringGrid8;
-    labelsOnly.resultBoxes = b.resultBoxes;
-    return labelsOnly == b;
+    // Every member but the grids and the result boxes (sameGrids).
+    auto labels = [](const AnalysisDisplay& d) {
+        return std::tie(d.KaiTanHonLbl, d.KaiTanOzHonLbl, d.KaiTanAanLbl1, d.KaiTanOzAanLbl1,
+                        d.KaiTanAanLbl2, d.KaiTanOzAanLbl2, d.KasenLabel, d.HaranLabel,
+                        d.KasenRate);
+    };
+    return labels(a) == labels(b);
 }
 
 } // namespace
@@ -63,11 +60,13 @@ Parts changedParts(const ShownState& was, const ShownState& now)
     if (now.TimeCombo != was.TimeCombo || now.TimeComboIndex != was.TimeComboIndex ||
         now.LatestTime != was.LatestTime)
         parts |= Part::TimeList;
-    if (!sameGrids(now.display, was.display))
-        parts |= Part::Grids;
-    if (!sameLabels(now.display, was.display))
-        parts |= Part::Labels;
-    if (!(now.chart == was.chart))
+    if (now.display != was.display) {
+        if (!sameGrids(*now.display, *was.display))
+            parts |= Part::Grids;
+        if (!sameLabels(*now.display, *was.display))
+            parts |= Part::Labels;
+    }
+    if (now.chart != was.chart && !(*now.chart == *was.chart))
         parts |= Part::Chart;
     if (now.DLlabel != was.DLlabel || now.statusSerial != was.statusSerial)
         parts |= Part::Status;

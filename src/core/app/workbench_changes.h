@@ -6,6 +6,7 @@
 #include "core/store/race_title.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,8 +72,10 @@ struct ShownState
     std::vector<std::string> TimeCombo;
     int TimeComboIndex = -1;
     bool LatestTime = false;
-    AnalysisDisplay display;
-    ChartView chart;
+    // Shared snapshots: a state that did not change keeps the one it had, so telling
+    // what changed neither copies nor compares the grids and the chart then.
+    std::shared_ptr<const AnalysisDisplay> display = std::make_shared<const AnalysisDisplay>();
+    std::shared_ptr<const ChartView> chart = std::make_shared<const ChartView>();
     std::string DLlabel;
     unsigned statusSerial = 0;
     bool Panel3Visible = false;

@@ -2,11 +2,13 @@
 
 #include "core/analysis/analysis_computation.h"
 #include "core/store/racing_codes.h"
+#include "core/text/cp932.h"
 #include "core/text/folder_lock.h"
 #include "core/text/format.h"
 #include "core/text/text_file.h"
 
 #include <algorithm>
+#include <fstream>
 #include <system_error>
 
 namespace sorvantix {
@@ -171,6 +173,23 @@ void appendAlertLog(const fs::path& appRoot, const DayName& day,
     WriteLock lock; // from the read to the write: another program may append too
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
+    // A log only grows: the new lines go at the end of a whole file (one ending in its
+    // line end); a new or cut-off log is written whole.
+    std::string tail;
+    if (fs::exists(file, ec)) {
+        std::ifstream in(file, std::ios::binary | std::ios::ate);
+        char last = '\n';
+        if (in && in.tellg() > 0) {
+            in.seekg(-1, std::ios::end);
+            in.get(last);
+        }
+        if (in && last == '\n') {
+            for (const auto& line : lines)
+                tail += toCp932(line) + "\r\n";
+            appendFileDurable(file, tail);
+            return;
+        }
+    }
     std::vector<std::string> all;
     if (fs::exists(file, ec))
         all = readLinesText(file);

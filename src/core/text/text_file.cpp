@@ -224,6 +224,37 @@ void writeFileAtomic(const fs::path& path, std::string_view bytes)
     syncFolder(path);
 }
 
+void appendFileDurable(const fs::path& path, std::string_view bytes)
+{
+    std::optional<WriteLock> lock;
+    if (WriteLock::covers(path))
+        lock.emplace();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        failWrite("ファイルを書き込めません: ", path, errno);
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int e = errno;
+            ::close(fd);
+            failWrite("ファイルを書き込めません: ", path, e);
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        failWrite("ファイルを書き込めません: ", path, e);
+    }
+    if (::close(fd) != 0)
+        failWrite("ファイルを書き込めません: ", path, errno);
+}
+
 void writeFileAtomicUnsynced(const fs::path& path, std::string_view bytes)
 {
     std::optional<WriteLock> lock;

@@ -41,6 +41,12 @@ void writeLinesText(const std::filesystem::path& path, const std::vector<std::st
 // A file inside the folder of the write lock is written holding the lock.
 // Throws Error on failure, leaving the old file as it was.
 void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// Adds `bytes` at the end of the existing file `path` and flushes it to disk, for files
+// of whole records that only grow (an odds series): what was there stays as it was,
+// and a kill midway leaves at most a cut-off last record, which the readers pass over.
+// Holds the write lock like writeFileAtomic. Throws Error when the file is missing or
+// cannot be written.
+void appendFileDurable(const std::filesystem::path& path, std::string_view bytes);
 // The same without the flushes to disk, for files that are made again at no cost
 // (the generated feed): still whole or absent after a kill, not after a power loss.
 void writeFileAtomicUnsynced(const std::filesystem::path& path, std::string_view bytes);

@@ -118,12 +118,21 @@ TEST(ChangedParts, GridsAndLabelsAreToldApartAndRepeatsAreHeard)
     ShownState was;
     ShownState now = was;
     EXPECT_TRUE(changedParts(was, now).empty());
-    now.display.StringGrid3.resize(1, 1);
-    now.display.StringGrid3.setCell(0, 0, "x");
+    AnalysisDisplay grids;
+    grids.StringGrid3.resize(1, 1);
+    grids.StringGrid3.setCell(0, 0, "x");
+    now.display = std::make_shared<const AnalysisDisplay>(grids);
     EXPECT_EQ(changedParts(was, now).text(), "Grids");
     now = was;
-    now.display.KasenLabel.text = "50%";
+    AnalysisDisplay labels;
+    labels.KasenLabel.text = "50%";
+    now.display = std::make_shared<const AnalysisDisplay>(labels);
     EXPECT_EQ(changedParts(was, now).text(), "Labels");
+    // Another snapshot of the same display and chart is no change.
+    now = was;
+    now.display = std::make_shared<const AnalysisDisplay>(*was.display);
+    now.chart = std::make_shared<const ChartView>(*was.chart);
+    EXPECT_TRUE(changedParts(was, now).empty());
     // The same status text shown again, another ended fetch, alerts and a queue that
     // starts to run are heard.
     now = was;
