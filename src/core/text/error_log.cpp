@@ -92,9 +92,19 @@ std::string ErrorLog::append(std::string_view message)
     std::string bytes = logLineBytes(line);
     std::lock_guard lock(m_mutex);
     WriteLock folder;
-    load();
+    std::error_code ec;
+    const bool exists = fs::exists(m_file, ec);
+    if (ec)
+        throw Error("エラーログを読めません: " + m_file.string() + ": " + ec.message());
+    const std::string was = exists ? readFileBytes(m_file) : std::string();
+    m_rawLines = splitLines(was);
     m_rawLines.push_back(bytes);
-    save();
+    // A log that ends whole gets the line at its end, without writing it all again (a
+    // live day that cannot reach the service logs a failure a minute).
+    if (exists && !was.empty() && was.ends_with("\n"))
+        appendFileDurable(m_file, bytes + "\r\n");
+    else
+        save();
     return fromCp932(bytes);
 }
 
