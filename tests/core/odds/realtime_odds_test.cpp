@@ -11,6 +11,7 @@
 #include "core/text/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace sorvantix {
 namespace {
@@ -421,6 +422,47 @@ TEST(OddsStream, AStoredSeriesOnlyGrowsAndTheNewerRecordOfATimeWins)
                     ".jvO2");
     EXPECT_EQ(readLinesRaw(file).size(), 4u);
     EXPECT_EQ(readLinesRaw(file).back(), line(o2("06021430", "00000000002")));
+}
+
+// A live refresh hands out the whole series so far: what was stored stays untouched,
+// a later announcement goes at the end, and a file that is not whole is written again
+// in order, the same bytes a single read of the series would give.
+TEST(OddsStream, ALiveRefreshAddsOnlyItsNewAnnouncements)
+{
+    ScratchAppDir app("odds-live");
+    auto line = [](std::string record) {
+        record.resize(record.size() - 2);
+        record[2] = '0';
+        return record;
+    };
+    const fs::path file = oddsFilePath(app.path(), kKey, ".jvO2");
+    const std::vector<std::string> morning{line(o2("06021400")), line(o2("06021410"))};
+    storeOddsSeries(app.path(), kKey, morning, ".jvO2");
+    // The same series again: the file is not written (its identity stays).
+    const auto written = fs::last_write_time(file);
+    const auto inode = [&] {
+        struct stat st{};
+        ::stat(file.c_str(), &st);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    storeOddsSeries(app.path(), kKey, morning, ".jvO2");
+    EXPECT_EQ(fs::last_write_time(file), written);
+    EXPECT_EQ(inode(), before);
+    // Two later announcements, delivered out of order: appended in order, same file.
+    storeOddsSeries(app.path(), kKey,
+                    {line(o2("06021400")), line(o2("06021430")), line(o2("06021410")),
+                     line(o2("06021420"))},
+                    ".jvO2");
+    EXPECT_EQ(inode(), before);
+    const std::vector<std::string> whole{line(o2("06021400")), line(o2("06021410")),
+                                         line(o2("06021420")), line(o2("06021430"))};
+    EXPECT_EQ(readLinesRaw(file), whole);
+    // A cut-off end (a kill during an append): the next refresh writes it whole again.
+    std::string bytes = readFileBytes(file);
+    writeFileAtomic(file, bytes + line(o2("06021440")).substr(0, 100));
+    storeOddsSeries(app.path(), kKey, whole, ".jvO2");
+    EXPECT_EQ(readFileBytes(file), bytes);
 }
 
 } // namespace
