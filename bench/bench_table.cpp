@@ -70,6 +70,11 @@ const std::vector<Row>& rows()
          "BM_EventLoopStallDuringYearBacktest", nullptr, Row::Goal::FigureUnder, 0, 100},
         {"Window: longest event-loop stall during an export of the demo weekend",
          "BM_EventLoopStallDuringWeekendExport", nullptr, Row::Goal::FigureUnder, 0, 100},
+        {"A live day (36 races followed to post, process CPU) against fetching and checking "
+         "the same announcements once",
+         "BM_LiveDayCpu", "BM_OnceDayCpu", Row::Goal::RatioAtMost, 3},
+        {"Window: longest event-loop stall during a live day at 600 times speed, board open",
+         "BM_EventLoopStallDuringLiveDay", nullptr, Row::Goal::FigureUnder, 0, 100},
     };
     return r;
 }

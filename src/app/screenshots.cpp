@@ -2,6 +2,7 @@
 // writes the grabs as PNG files, for the README and for looking at a build.
 //
 //   sorvantix-screenshots --app-dir DIR --race RACEKEY [--out DIR] [--size 1280x800]
+//                         [--now "yyyy-mm-dd HH:MM"]
 
 #include "core/store/race_key.h"
 #include "core/text/clock.h"
@@ -12,11 +13,13 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QTabWidget>
 #include <QTimer>
 #include <functional>
 #include <iostream>
+#include <optional>
 
 using namespace sorvantix;
 
@@ -37,7 +40,11 @@ int main(int argc, char** argv)
     QCommandLineOption pdf(QStringLiteral("pdf"),
                            QStringLiteral("also write the race's printed page as PDF"),
                            QStringLiteral("FILE"));
-    parser.addOptions({appDir, race, out, size, pdf});
+    QCommandLineOption now(QStringLiteral("now"),
+                           QStringLiteral("the clock's time, for a day seen as it unfolds (the "
+                                          "board's ages, what the replay has published)"),
+                           QStringLiteral("yyyy-mm-dd HH:MM"));
+    parser.addOptions({appDir, race, out, size, pdf, now});
     parser.process(app);
     if (!parser.isSet(appDir) || !parser.isSet(race)) {
         std::cerr << "sorvantix-screenshots: --app-dir and --race are required\n";
@@ -45,7 +52,18 @@ int main(int argc, char** argv)
     }
     gui::MessageBoxSeam::activate(true); // no box may wait for a click here
     gui::GuiPerson person;
-    gui::Program program(parser.value(appDir).toStdString());
+    std::optional<SettableClock> fixed;
+    if (parser.isSet(now)) {
+        const QDateTime t =
+            QDateTime::fromString(parser.value(now), QStringLiteral("yyyy-MM-dd HH:mm"));
+        if (!t.isValid()) {
+            std::cerr << "sorvantix-screenshots: --now is not yyyy-mm-dd HH:MM\n";
+            return 2;
+        }
+        fixed.emplace(LocalDateTime{t.date().year(), t.date().month(), t.date().day(),
+                                    t.time().hour(), t.time().minute(), 0});
+    }
+    gui::Program program(parser.value(appDir).toStdString(), fixed ? &*fixed : nullptr);
     Workbench& wb = program.workbench();
     const std::string key = parser.value(race).toStdString();
     wb.selectDay(RaceKey::tryParse(key) ? RaceKey::tryParse(key)->dayName().text() : "");

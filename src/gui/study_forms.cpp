@@ -261,14 +261,14 @@ BoardWindow::BoardWindow(Workbench& workbench, QWidget* parent) : QDialog(parent
     m_grid->verticalHeader()->setFont(gothicFont(13, true));
     layout->addWidget(m_grid, 1);
     auto* legend =
-        new QLabel(qs("発走時刻 / 最新の発表時刻・波乱度 / 上位寡占率・特異点の組数 / ★ / ☆。"
+        new QLabel(qs("発走時刻・経過 / 最新の発表時刻・波乱度 / 上位寡占率・特異点の組数 / ★ / ☆。"
                       "色は波乱度（大 桃、中 黄、小 緑）、灰色は分析できないレース。"
                       "太字は★の馬が3着以内に入ったレース。枠はメイン画面のレース。"
                       "ヒントに全文、クリックでメイン画面にそのレースを表示します。"),
                    this);
     legend->setText(legend->text() +
-                    qs("1行目は発走時刻と、発表からの経過（ライブ中）、確定・発走済。赤字は発走前"
-                       "の発表が遅れているレース。"));
+                    qs("1行目は発走時刻と、最新の発表から何分たったか（発走前）、発走済・確定。"
+                       "赤字は発走前なのに発表が遅れているレース。"));
     legend->setObjectName(QStringLiteral("BoardLegend"));
     legend->setWordWrap(true);
     layout->addWidget(legend);
@@ -314,19 +314,20 @@ void BoardWindow::rebuild()
     relabel();
 }
 
-// The cell's first line: the post time and where the race stands.
+// The cell's first line: the post time and where the race stands, short enough for a
+// narrow cell ("13:25 1分前", "12:55 発走済", "10:05 確定").
 static std::string boardHeadLine(const BoardCell& race, const BoardLiveness& l)
 {
-    std::string line = race.postTime + "発走";
+    std::string line = race.postTime.empty() ? std::string("--:--") : race.postTime;
     switch (l.phase) {
     case BoardPhase::Settled:
         return line + " 確定";
     case BoardPhase::Off:
         return line + " 発走済";
     case BoardPhase::Live:
-        return line + format(" %d分前発表", l.ageMinutes) + (l.late ? " 遅れ" : "");
+        return line + format(" %d分前", l.ageMinutes) + (l.late ? " 遅れ" : "");
     case BoardPhase::Waiting:
-        return line + (l.late ? " 遅れ" : "");
+        return line + (l.late ? " 遅れ" : " 発表前");
     }
     return line;
 }
