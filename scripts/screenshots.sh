@@ -2,7 +2,8 @@
 # The README's screenshots: the demo race day (make demo without a display), then the
 # main window at 1280 x 800 (also at 1024 x 700 and 1920 x 1080) on the 分析表, 参考買い目, PA比 and PA比ｸﾞﾗﾌ tabs of the
 # day's last 11th race, each window the main window opens, and the race's printed page
-# as PDF with a PNG of it (pdftoppm, from poppler-utils), into docs/screenshots/.
+# as PDF with a PNG of it (pdftoppm, from poppler-utils), and the board and the main
+# race's chart at 13:00 of the demo Sunday lived at 600 times speed, into docs/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
@@ -34,3 +35,17 @@ command -v pdftoppm > /dev/null || { echo "pdftoppm is missing: apt-get install 
 cp demo/screenshots/race.pdf docs/screenshots/race.pdf
 pdftoppm -png -r 60 -singlefile docs/screenshots/race.pdf docs/screenshots/race-page
 echo "docs/screenshots/race.pdf docs/screenshots/race-page.png"
+# A live day: the Sunday's cards as before the day, lived from 08:50 to 13:00 at 600
+# times speed (about 25 seconds), then the board and the main race's chart at 13:00.
+live=$(mktemp -d)
+"$BUILD/src/feed/sorvantix-feed" --out "$live/feed" --from 2026-12-05 --to 2026-12-06 --seed 7 > /dev/null
+"$BUILD/src/cli/sorvantix-cli" --app-dir "$live" jvlink --feed "$live/feed" > /dev/null
+"$BUILD/src/cli/sorvantix-cli" --app-dir "$live" fetch-cards --setup --now "2026-12-06 08:30" > /dev/null 2>&1
+"$BUILD/src/cli/sorvantix-cli" --app-dir "$live" auto --live --now "2026-12-06 08:50" --speed 600 \
+    --until 13:00 > /dev/null 2>&1
+QT_QPA_PLATFORM=offscreen "$BUILD/src/app/sorvantix-screenshots" --app-dir "$live" --race "$main" \
+    --now "2026-12-06 13:00" --out "$live/shots" > /dev/null 2>&1
+cp "$live/shots/window-BoardWindow.png" docs/screenshots/live-board.png
+cp "$live/shots/main-chart.png" docs/screenshots/live-chart.png
+rm -rf "$live"
+echo "docs/screenshots/live-board.png docs/screenshots/live-chart.png"
