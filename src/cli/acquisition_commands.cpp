@@ -526,8 +526,8 @@ int runLive(QueuedBench& q, const AppDir& appDir, const Clock& clock,
     while (!g_cancel) {
         if (wb.pendingRequests() == 0 && running) {
             if (running->request.kind == LiveRequest::Kind::Odds) {
-                std::cout << timeText(clock.now()) << "\t取得済み\t" << wb.state().DatList.at(
-                                 static_cast<size_t>(running->index)).text;
+                std::cout << timeText(clock.now()) << "\t取得済み\t"
+                          << wb.state().DatList.at(static_cast<size_t>(running->index)).text;
                 printLiveRefresh(wb, running->request.race);
             } else {
                 const auto rows = wb.payoutRows();
@@ -627,9 +627,10 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
     if (c.live) {
         if (!odds)
             return 1;
-        return runLive(q, appDir, clock, stopAt,
-                       std::chrono::milliseconds(std::clamp(
-                           static_cast<long long>(1000 / (simulated ? c.speed : 1.0)), 1LL, 100LL)));
+        return runLive(
+            q, appDir, clock, stopAt,
+            std::chrono::milliseconds(std::clamp(
+                static_cast<long long>(1000 / (simulated ? c.speed : 1.0)), 1LL, 100LL)));
     }
     if (!odds && !wb.autoControls().AutoResultTimerEnabled)
         return 1;
@@ -800,8 +801,9 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir,
     ErrorLog errorLog(appDir.errorLogFile(), clock,
                       [&](const std::string& message) { person.status(message); });
     // What the bridge met (a timeout, a missing Wine) is said and kept in the error log.
-    std::unique_ptr<JvLink> link =
-        makeJvLink(appDir.root(), readJvLinkChoice(appDir.root()), [&](const std::string& m) {
+    std::unique_ptr<JvLink> link = makeJvLink(
+        appDir.root(), readJvLinkChoice(appDir.root()),
+        [&](const std::string& m) {
             try {
                 errorLog.append(m);
             } catch (const std::exception&) {

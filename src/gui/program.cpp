@@ -54,12 +54,15 @@ Program::Program(const std::optional<std::string>& appDir, const Clock* clock)
     // The JV-Link chosen for the folder; what its bridge meets goes to the error log
     // (from the request thread, through the event loop).
     m_choice = readJvLinkChoice(m_appDir.root());
-    m_jvLink = makeJvLink(m_appDir.root(), m_choice, [this](const std::string& message) {
-        m_ownerQueue.post([this, message] {
-            if (m_workbench)
-                m_workbench->appendError(message);
-        });
-    }, &m_clock);
+    m_jvLink = makeJvLink(
+        m_appDir.root(), m_choice,
+        [this](const std::string& message) {
+            m_ownerQueue.post([this, message] {
+                if (m_workbench)
+                    m_workbench->appendError(message);
+            });
+        },
+        &m_clock);
     m_workbench = std::make_unique<Workbench>(m_appDir, m_person, m_clock);
     // Reports of the request queue arrive as calls on the Qt event loop.
     m_workbench->connectJvLink(

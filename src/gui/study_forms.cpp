@@ -31,7 +31,6 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPen>
-#include <QTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -40,6 +39,7 @@
 #include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -366,8 +366,8 @@ void BoardWindow::relabel()
             if (race->analysed) {
                 text += race->latestTime + " 波乱" + race->upset + "\n" +
                         fixed(race->kasenPercent, 0, 1) + "% 特異点" +
-                        std::to_string(race->singularPairs) + "\n★" + list(race->suisho) +
-                        "\n☆" + list(race->tokusho);
+                        std::to_string(race->singularPairs) + "\n★" + list(race->suisho) + "\n☆" +
+                        list(race->tokusho);
             } else {
                 text += race->problem;
             }

@@ -2,8 +2,8 @@
 
 #include "core/app/workbench.h"
 #include "core/study/backtest.h"
-#include "core/study/race_board.h"
 #include "core/study/odds_alerts.h"
+#include "core/study/race_board.h"
 
 #include <QDialog>
 #include <QWidget>

@@ -85,8 +85,8 @@ protected:
     {
         auto started = wb->liveTick();
         EXPECT_LE(wb->pendingRequests(), 1);
-        EXPECT_TRUE(inbox.runUntil([&] { return wb->pendingRequests() == 0; },
-                                   std::chrono::seconds(30)));
+        EXPECT_TRUE(
+            inbox.runUntil([&] { return wb->pendingRequests() == 0; }, std::chrono::seconds(30)));
         return started;
     }
 
@@ -126,15 +126,15 @@ TEST_F(LiveRaceDay, EveryRaceFollowedToPostWithAlertsAsTheyHappenWithinTheBudget
         clock.set(now);
         if (now == at(12, 0)) {
             // The board at noon: the morning's races settled, the afternoon's live.
-            const RaceBoard board =
-                buildRaceBoard(app.root(), *wb->loadedDay(),
-                               activeParamSet(wb->ini(), app.userSetFile()).params);
+            const RaceBoard board = buildRaceBoard(
+                app.root(), *wb->loadedDay(), activeParamSet(wb->ini(), app.userSetFile()).params);
             int settled = 0, running = 0;
             for (const auto& venue : board.venues)
                 for (const auto& cell : venue.races) {
                     if (!cell)
                         continue;
-                    const BoardLiveness l = boardLiveness(*cell, now, settings.nearMinutes, settings.lateMinutes);
+                    const BoardLiveness l =
+                        boardLiveness(*cell, now, settings.nearMinutes, settings.lateMinutes);
                     const int post = std::stoi(cell->postTime.substr(0, 2)) * 60 +
                                      std::stoi(cell->postTime.substr(3, 2));
                     if (post + settings.resultDelay + 2 <= 12 * 60) {
@@ -173,7 +173,8 @@ TEST_F(LiveRaceDay, EveryRaceFollowedToPostWithAlertsAsTheyHappenWithinTheBudget
             for (const auto& [spec, extension, size] :
                  {std::tuple{"0B41", kO1Extension, kO1RecordSize},
                   std::tuple{"0B42", kO2Extension, kO2RecordSize}}) {
-                const auto stored = readOddsLines(oddsFilePath(app.root(), r.raceKey, extension), size);
+                const auto stored =
+                    readOddsLines(oddsFilePath(app.root(), r.raceKey, extension), size);
                 EXPECT_EQ(stored, generatedUpTo(feedDir() / spec / (r.raceKey + ".jvd"), r.post))
                     << r.raceKey << extension;
             }
@@ -199,18 +200,17 @@ TEST_F(LiveRaceDay, EveryRaceFollowedToPostWithAlertsAsTheyHappenWithinTheBudget
     for (int index = 0; index < 36; ++index) {
         const auto race = wb->raceOfItem(index);
         ASSERT_TRUE(race);
-        whole[race->raceKey] =
-            seriesAlerts(*race, RaceOddsSeries::read(*race), 1,
-                         activeParamSet(wb->ini(), app.userSetFile()).params,
-                         readAlertSettings(wb->ini()));
+        whole[race->raceKey] = seriesAlerts(*race, RaceOddsSeries::read(*race), 1,
+                                            activeParamSet(wb->ini(), app.userSetFile()).params,
+                                            readAlertSettings(wb->ini()));
     }
     std::set<std::string> raisedTexts;
     for (const auto& r : raised) {
         raisedTexts.insert(r.alert.text());
         const auto& day = whole[r.alert.raceKey];
-        EXPECT_TRUE(std::any_of(day.begin(), day.end(),
-                                [&](const OddsAlert& a) { return a.text() == r.alert.text(); }))
-            << r.alert.text();
+        EXPECT_TRUE(std::any_of(day.begin(), day.end(), [&](const OddsAlert& a) {
+            return a.text() == r.alert.text();
+        })) << r.alert.text();
         const auto announced = announcementMoment(r.alert.raceKey, r.alert.timeKey);
         ASSERT_TRUE(announced);
         EXPECT_LE(r.when.secondsUntil(*announced), 0) << r.alert.text();

@@ -49,6 +49,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -668,6 +669,44 @@ private slots:
         box->click();
         QVERIFY(!p->window().timer2()->isActive());
         QVERIFY(child<QLabel>(*p, "NextFetchLabel")->text().isEmpty());
+        m_clock.set(LocalDateTime{2026, 11, 30, 9, 0, 0});
+    }
+
+    // "ライブ": kept in the settings; with ｵｯｽﾞ自動取得 the window's one-second timer
+    // refreshes the races one at a time, and the race shown stays.
+    void liveFollowingRefreshesRacesWithoutMovingTheRaceShown()
+    {
+        m_clock.set(LocalDateTime{2026, 11, 29, 10, 0, 0});
+        auto p = open();
+        p->window().FormShow();
+        Workbench& wb = p->workbench();
+        wb.DatListClick(7);
+        auto* live = child<QCheckBox>(*p, "LiveCheck");
+        QVERIFY(!live->isChecked());
+        live->click();
+        QVERIFY(wb.liveChosen());
+        QCOMPARE(readSetting(wb.ini(), settings::kLiveOn), 1);
+        child<QCheckBox>(*p, "AutoOzCheck")->click();
+        QVERIFY(wb.liveRunning());
+        QCOMPARE(wb.liveSchedule().races().size(), wb.state().DatList.size());
+        // The timer makes the refreshes; each ends before the next begins.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::count_if(wb.liveSchedule().races().begin(), wb.liveSchedule().races().end(),
+                          [](const LiveRace& r) { return r.lastRefresh.has_value(); }) >= 2,
+            20000);
+        QVERIFY(wb.pendingRequests() <= 1);
+        QTRY_COMPARE_WITH_TIMEOUT(wb.pendingRequests(), 0, 20000);
+        QCOMPARE(wb.state().DatListIndex, 7);
+        QVERIFY2(child<QLabel>(*p, "NextFetchLabel")->text().startsWith(qs("ライブ: ")),
+                 qPrintable(child<QLabel>(*p, "NextFetchLabel")->text()));
+        // A race off before 10:00 was fetched to its post.
+        const auto& races = wb.liveSchedule().races();
+        QVERIFY(std::any_of(races.begin(), races.end(),
+                            [](const LiveRace& r) { return r.followedToPost; }));
+        child<QCheckBox>(*p, "AutoOzCheck")->click();
+        live->click();
+        QVERIFY(!wb.liveChosen());
+        QCOMPARE(readSetting(wb.ini(), settings::kLiveOn), 0);
         m_clock.set(LocalDateTime{2026, 11, 30, 9, 0, 0});
     }
 };

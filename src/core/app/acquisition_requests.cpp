@@ -127,9 +127,9 @@ void AcquisitionRequests::runOddsRequest(OddsRequest& request, Progress& progres
                                          const std::atomic<bool>& cancel)
 {
     request.messages->bind(progress);
-    request.result = fetchRaceOdds(*m_jvLink, m_appDir.root(), request.raRecord, request.lists,
-                                   *request.messages, postedAppendError(progress), &cancel,
-                                   request.live);
+    request.result =
+        fetchRaceOdds(*m_jvLink, m_appDir.root(), request.raRecord, request.lists,
+                      *request.messages, postedAppendError(progress), &cancel, request.live);
 }
 
 // On the owner's thread: the race is shown again and its new time points checked.

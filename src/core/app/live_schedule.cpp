@@ -140,9 +140,8 @@ void LiveSchedule::resultsStored(size_t i, bool stored)
 int LiveSchedule::requestsInLastMinute(const LocalDateTime& now) const
 {
     const LocalDateTime from = now.addSeconds(-kMinute);
-    return static_cast<int>(std::count_if(m_recent.begin(), m_recent.end(), [&](const auto& t) {
-        return from < t && !(now < t);
-    }));
+    return static_cast<int>(std::count_if(m_recent.begin(), m_recent.end(),
+                                          [&](const auto& t) { return from < t && !(now < t); }));
 }
 
 std::optional<LocalDateTime> LiveSchedule::nextDue() const
@@ -164,7 +163,8 @@ bool LiveSchedule::isLate(size_t i, const LocalDateTime& now) const
     const LiveRace& r = m_races.at(i);
     if (!(now < r.post) || now < plusMinutes(r.post, -m_settings.nearMinutes))
         return false;
-    const std::optional<LocalDateTime> since = r.lastAnnouncement ? r.lastAnnouncement : m_firstStart;
+    const std::optional<LocalDateTime> since =
+        r.lastAnnouncement ? r.lastAnnouncement : m_firstStart;
     return since && plusMinutes(*since, m_settings.lateMinutes) < now;
 }
 

@@ -97,9 +97,8 @@ public:
     Outcome oddsFetched(OddsRecvLists lists, bool ran, std::string_view liveRaceKey) override
     {
         // A live refresh of another race leaves the race shown as it is.
-        if (!liveRaceKey.empty() &&
-            (m_wb.m_state.DatListIndex < 0 ||
-             m_wb.raceIndexOf(liveRaceKey) != m_wb.m_state.DatListIndex))
+        if (!liveRaceKey.empty() && (m_wb.m_state.DatListIndex < 0 ||
+                                     m_wb.raceIndexOf(liveRaceKey) != m_wb.m_state.DatListIndex))
             return Outcome::nothingToDo();
         m_wb.m_state.oddsLists = std::move(lists);
         if (!ran)

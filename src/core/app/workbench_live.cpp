@@ -28,7 +28,8 @@ std::optional<LocalDateTime> latestStored(const std::filesystem::path& appDir,
                                           const std::string& raceKey)
 {
     try {
-        const auto lines = readOddsLines(oddsFilePath(appDir, raceKey, kO1Extension), kO1RecordSize);
+        const auto lines =
+            readOddsLines(oddsFilePath(appDir, raceKey, kO1Extension), kO1RecordSize);
         if (!lines.empty())
             return announcementMoment(raceKey, OddsView(lines.back()).announceTime());
     } catch (const std::exception&) {
@@ -163,8 +164,9 @@ std::string Workbench::liveStatusText() const
         const RaView ra(m_state.store.RaRecs.at(
             static_cast<size_t>(m_state.DatList.at(static_cast<size_t>(r.index)).slot)));
         if (odds && *odds == *due)
-            what = raceText(ra) + (r.lastAnnouncement ? "（最終発表 " + liveAnnouncementText(i) + "）"
-                                                      : std::string("（発表前）"));
+            what =
+                raceText(ra) + (r.lastAnnouncement ? "（最終発表 " + liveAnnouncementText(i) + "）"
+                                                   : std::string("（発表前）"));
         else if (results && *results == *due)
             what = raceText(ra) + " 結果";
     }

@@ -487,7 +487,8 @@ std::string ReplayJvLink::publishedByNow(std::string bytes, const std::string& d
             std::string_view type = series == jv::kSpecTanOdds ? "O1" : "O2";
             if (hasRecordOfType(published, type))
                 continue;
-            fs::path file = m_feedFolder / std::string(series) / (key + std::string(kFeedExtension));
+            fs::path file =
+                m_feedFolder / std::string(series) / (key + std::string(kFeedExtension));
             std::error_code ec;
             if (!fs::exists(file, ec))
                 continue;
@@ -506,7 +507,8 @@ std::string ReplayJvLink::publishedByNow(std::string bytes, const std::string& d
 // changes. Empty when the feed has none.
 const PostTimes& ReplayJvLink::postTimesOfDay(const std::string& day)
 {
-    fs::path file = m_feedFolder / std::string(jv::kSpecDayResults) / (day + std::string(kFeedExtension));
+    fs::path file =
+        m_feedFolder / std::string(jv::kSpecDayResults) / (day + std::string(kFeedExtension));
     std::string identity = sourceIdentity(file).value_or("");
     auto& [known, posts] = m_postTimes[day];
     if (known != identity || identity.empty()) {

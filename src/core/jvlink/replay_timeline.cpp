@@ -68,8 +68,8 @@ std::optional<bool> oddsPublished(std::string_view record, const LocalDateTime& 
 {
     if (!isOddsRecord(record) || record.size() < kAnnouncePos + 8)
         return std::nullopt;
-    auto announced = announcementMoment(record.substr(kKeyPos, kKeyLength),
-                                        record.substr(kAnnouncePos, 8));
+    auto announced =
+        announcementMoment(record.substr(kKeyPos, kKeyLength), record.substr(kAnnouncePos, 8));
     if (!announced)
         return std::nullopt;
     if (*announced > now)
@@ -113,16 +113,16 @@ void PostTimes::addFrom(std::string_view bytes)
     size_t pos = 0;
     while (pos < bytes.size()) {
         size_t end = bytes.find('\n', pos);
-        std::string_view record = bytes.substr(pos, end == std::string_view::npos ? end : end - pos);
+        std::string_view record =
+            bytes.substr(pos, end == std::string_view::npos ? end : end - pos);
         pos = end == std::string_view::npos ? bytes.size() : end + 1;
         if (!record.starts_with("RA"))
             continue;
         auto day = raceDay(record);
         if (!day)
             continue;
-        if (auto post =
-                dateTime(day->year, day->month, day->day, digits(record, kPostPos, 2),
-                         digits(record, kPostPos + 2, 2)))
+        if (auto post = dateTime(day->year, day->month, day->day, digits(record, kPostPos, 2),
+                                 digits(record, kPostPos + 2, 2)))
             m_posts[std::string(record.substr(kKeyPos, kKeyLength))] = *post;
     }
 }
@@ -135,8 +135,8 @@ std::optional<LocalDateTime> PostTimes::find(std::string_view raceKey) const
     return it->second;
 }
 
-std::string publishedRecords(std::string_view bytes, std::string_view spec, const LocalDateTime& now,
-                             const PostTimes& posts, int settleMinutes)
+std::string publishedRecords(std::string_view bytes, std::string_view spec,
+                             const LocalDateTime& now, const PostTimes& posts, int settleMinutes)
 {
     const bool odds = spec == "0B41" || spec == "0B42" || spec == "0B30";
     const bool results = spec == "0B12";
@@ -152,7 +152,7 @@ std::string publishedRecords(std::string_view bytes, std::string_view spec, cons
         std::string_view line = bytes.substr(pos, next - pos);
         pos = next;
         std::optional<bool> published = odds ? oddsPublished(line, now, posts)
-                                              : resultPublished(line, now, posts, settleMinutes);
+                                             : resultPublished(line, now, posts, settleMinutes);
         if (published.value_or(true))
             kept.append(line);
     }

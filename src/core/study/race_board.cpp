@@ -178,12 +178,12 @@ BoardLiveness boardLiveness(const BoardCell& cell, const LocalDateTime& now, int
     const auto latest = announcementMoment(cell.raceKey, cell.latestKey);
     if (latest)
         l.ageMinutes = static_cast<int>(std::max(0LL, latest->secondsUntil(now) / 60));
-    const bool settled = std::any_of(cell.finish.begin(), cell.finish.end(),
-                                     [](int place) { return place > 0; });
-    const std::string post = cell.postTime.size() == 5
-                                 ? cell.raceKey.substr(4, 4) + cell.postTime.substr(0, 2) +
-                                       cell.postTime.substr(3, 2)
-                                 : std::string();
+    const bool settled =
+        std::any_of(cell.finish.begin(), cell.finish.end(), [](int place) { return place > 0; });
+    const std::string post =
+        cell.postTime.size() == 5
+            ? cell.raceKey.substr(4, 4) + cell.postTime.substr(0, 2) + cell.postTime.substr(3, 2)
+            : std::string();
     const auto postAt = announcementMoment(cell.raceKey, post);
     if (settled)
         l.phase = BoardPhase::Settled;

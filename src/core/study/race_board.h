@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/analysis/suisho_params.h"
-#include "core/text/clock.h"
 #include "core/study/race_archive.h"
+#include "core/text/clock.h"
 
 #include <array>
 #include <cstdint>

@@ -74,8 +74,8 @@ TEST(LiveSchedule, NearestPostFirstWithinTheBudgetAndRaceOffAtStartFetchedOnce)
     LiveSettings settings;
     settings.budget = 2;
     LiveSchedule s(settings);
-    s.setRaces({race("L", at(15, 0)), race("E", at(10, 0)), race("P", at(9, 30)),
-                race("M", at(12, 0))});
+    s.setRaces(
+        {race("L", at(15, 0)), race("E", at(10, 0)), race("P", at(9, 30)), race("M", at(12, 0))});
     // Every race is due at once, two a minute: the race already off first, and its
     // results, which can exist already, before the races still to run.
     auto made = live(s, at(9, 40), at(9, 41, 30), 10);

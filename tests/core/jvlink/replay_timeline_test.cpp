@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kKey = "2026120609050211";     // 阪神 11R, Sunday 6 December
+constexpr const char* kKey = "2026120609050211";      // 阪神 11R, Sunday 6 December
 constexpr const char* kOtherKey = "2026120609050201"; // 1R of the same day
 
 std::string odds(RecordType type, const std::string& key, const std::string& announced,
@@ -71,10 +71,9 @@ TEST(AnnouncementMoment, TakesTheYearOfTheRaceOrTheOneBeforeAcrossNewYear)
 
 TEST(PublishedRecords, AnOddsSeriesUpToNowAndItsFinalOnlyAfterPost)
 {
-    const std::string series = odds(RecordType::O1, kKey, "12051712") +
-                               odds(RecordType::O1, kKey, "12060930") +
-                               odds(RecordType::O1, kKey, "12061538") +
-                               odds(RecordType::O1, kKey, "12061540", '3');
+    const std::string series =
+        odds(RecordType::O1, kKey, "12051712") + odds(RecordType::O1, kKey, "12060930") +
+        odds(RecordType::O1, kKey, "12061538") + odds(RecordType::O1, kKey, "12061540", '3');
     PostTimes posts;
     EXPECT_EQ(announcements(publishedRecords(series, "0B41", at(5, 17, 11), posts, 10)),
               std::vector<std::string>{});
@@ -158,8 +157,8 @@ protected:
                 int size = 4000;
                 if (m_link.JVRead(buffer, size, file) <= 0)
                     break;
-                out.push_back(buffer.substr(0, 2) + (buffer[0] == 'O' ? buffer.substr(27, 8)
-                                                                    : buffer.substr(25, 2)));
+                out.push_back(buffer.substr(0, 2) +
+                              (buffer[0] == 'O' ? buffer.substr(27, 8) : buffer.substr(25, 2)));
             }
         }
         m_link.JVClose();
@@ -177,9 +176,11 @@ TEST_F(ReplayKeepingTime, ServesTheSeriesAndTheLatestOddsAnnouncedByTheClock)
     write("0B41", kKey,
           odds(RecordType::O1, kKey, "12051712") + odds(RecordType::O1, kKey, "12061100") +
               odds(RecordType::O1, kKey, "12061538"));
-    write("0B42", kKey, odds(RecordType::O2, kKey, "12061100") + odds(RecordType::O2, kKey, "12061538"));
+    write("0B42", kKey,
+          odds(RecordType::O2, kKey, "12061100") + odds(RecordType::O2, kKey, "12061538"));
     // The latest odds file holds the day's last announcement.
-    write("0B30", kKey, odds(RecordType::O1, kKey, "12061538") + odds(RecordType::O2, kKey, "12061538"));
+    write("0B30", kKey,
+          odds(RecordType::O1, kKey, "12061538") + odds(RecordType::O2, kKey, "12061538"));
     m_clock.set(at(5, 12, 0));
     EXPECT_EQ(serve("0B41", kKey), std::vector<std::string>{"-1"});
     EXPECT_EQ(serve("0B30", kKey), std::vector<std::string>{"-1"});

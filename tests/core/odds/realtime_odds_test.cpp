@@ -441,7 +441,9 @@ TEST(OddsStream, ALiveRefreshAddsOnlyItsNewAnnouncements)
     // The same series again: the file is not written (its identity stays).
     const auto written = fs::last_write_time(file);
     const auto inode = [&] {
-        struct stat st{};
+        struct stat st
+        {
+        };
         ::stat(file.c_str(), &st);
         return st.st_ino;
     };
@@ -450,10 +452,10 @@ TEST(OddsStream, ALiveRefreshAddsOnlyItsNewAnnouncements)
     EXPECT_EQ(fs::last_write_time(file), written);
     EXPECT_EQ(inode(), before);
     // Two later announcements, delivered out of order: appended in order, same file.
-    storeOddsSeries(app.path(), kKey,
-                    {line(o2("06021400")), line(o2("06021430")), line(o2("06021410")),
-                     line(o2("06021420"))},
-                    ".jvO2");
+    storeOddsSeries(
+        app.path(), kKey,
+        {line(o2("06021400")), line(o2("06021430")), line(o2("06021410")), line(o2("06021420"))},
+        ".jvO2");
     EXPECT_EQ(inode(), before);
     const std::vector<std::string> whole{line(o2("06021400")), line(o2("06021410")),
                                          line(o2("06021420")), line(o2("06021430"))};
