@@ -67,6 +67,23 @@ TEST(LiveSchedule, FarThenEveryMinuteNearPostThenOnceAtPost)
     EXPECT_EQ(made, expected);
     EXPECT_TRUE(s.finished());
     EXPECT_FALSE(s.oddsDueAt(0));
+
+    // The refresh at post comes at post, not a cadence after the last one.
+    LiveSchedule offset(settings);
+    offset.setRaces({race("A", at(11, 0))});
+    offset.started({LiveRequest::Kind::Odds, 0}, at(10, 59, 30));
+    EXPECT_EQ(offset.oddsDueAt(0), at(11, 0));
+    settings.nearMinutes = 0;
+    LiveSchedule farOnly(settings);
+    farOnly.setRaces({race("A", at(11, 0))});
+    farOnly.started({LiveRequest::Kind::Odds, 0}, at(10, 55));
+    EXPECT_EQ(farOnly.oddsDueAt(0), at(11, 0));
+    // And the far cadence gives way to the near one where it begins.
+    settings.nearMinutes = 30;
+    LiveSchedule crossing(settings);
+    crossing.setRaces({race("A", at(11, 0))});
+    crossing.started({LiveRequest::Kind::Odds, 0}, at(10, 25));
+    EXPECT_EQ(crossing.oddsDueAt(0), at(10, 30));
 }
 
 TEST(LiveSchedule, NearestPostFirstWithinTheBudgetAndRaceOffAtStartFetchedOnce)
