@@ -22,8 +22,9 @@ SAN_ENV := LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
 ASAN_ENV := $(SAN_ENV) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 TSAN_ENV := $(SAN_ENV) TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/tests/tsan.supp
-# The tests of the request queue, the acquisitions and their timers.
-TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*:OperationBoundary*:RequestMessages*:QueuedCardsTest*
+# The tests of the request queue, the acquisitions and their timers, and the replay that
+# reads the clock on the request thread.
+TSAN_CORE_TESTS := RequestQueue*:WorkbenchAcquisition*:AutoAcquisition*:OddsSchedule*:JvLinkSchedule*:IntervalTicker*:OperationBoundary*:RequestMessages*:QueuedCardsTest*:ReplayKeepingTime*
 
 .PHONY: all deps fuzz-deps configure build test bench demo format-check sanitize tsan \
         fuzz-smoke clean bridge wine-deps test-bridge
@@ -92,7 +93,8 @@ tsan: deps
 	    -DSORVANTIX_WERROR=$(WERROR)
 	cmake --build build-tsan -j $(JOBS) --target core_tests gui_tests gui_windows_tests gui_study_tests
 	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/core_tests --gtest_filter='$(TSAN_CORE_TESTS)'
-	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_tests automaticAcquisitionFetchesADueRace
+	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_tests automaticAcquisitionFetchesADueRace \
+	    liveFollowingRefreshesRacesWithoutMovingTheRaceShown
 	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_windows_tests
 	$(TSAN_ENV) setarch $$(uname -m) -R build-tsan/tests/gui/gui_study_tests
 
