@@ -105,7 +105,7 @@ std::uint64_t AcquisitionRequests::requestOdds(int index, RequestEvents events, 
         try {
             request->watched = m_owner.raceOfItem(index);
             if (request->watched)
-                request->knownTimePoints = RaceOddsSeries::read(*request->watched).size();
+                request->knownTimePoints = knownTimePoints(*request->watched);
         } catch (const std::exception&) {
             // An unreadable odds file: the fetch itself says what is wrong.
             request->watched.reset();
@@ -150,14 +150,46 @@ void AcquisitionRequests::oddsRequestEnded(OddsRequest& request, const RequestOu
         request.done(outcome);
 }
 
+namespace {
+
+std::uintmax_t sizeOrZero(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    return ec ? 0 : size;
+}
+
+} // namespace
+
+// The time points of a race's stored series, read again only when its files changed
+// size (a live day asks this of every refresh; a series only grows).
+size_t AcquisitionRequests::knownTimePoints(const ArchivedRace& race)
+{
+    const SeriesMark mark{sizeOrZero(race.o1File), sizeOrZero(race.o2File), 0};
+    auto it = m_seriesMarks.find(race.raceKey);
+    if (it != m_seriesMarks.end() && it->second.o1Size == mark.o1Size &&
+        it->second.o2Size == mark.o2Size)
+        return it->second.points;
+    const size_t points = RaceOddsSeries::read(race).size();
+    m_seriesMarks[race.raceKey] = SeriesMark{mark.o1Size, mark.o2Size, points};
+    return points;
+}
+
 void AcquisitionRequests::raiseAlerts(const std::string& raceKey, size_t knownTimePoints)
 {
     m_boundary.run("raiseAlerts", [&] {
         std::optional<ArchivedRace> race = m_owner.raceOfItem(m_owner.raceIndexOf(raceKey));
         if (!race)
             return Outcome::nothingToDo();
+        // Files of the same sizes hold no new time point: nothing to compare.
+        if (const auto it = m_seriesMarks.find(raceKey);
+            it != m_seriesMarks.end() && it->second.o1Size == sizeOrZero(race->o1File) &&
+            it->second.o2Size == sizeOrZero(race->o2File))
+            return Outcome::nothingToDo();
         const ParamSet set = activeParamSet(m_ini, m_appDir.userSetFile());
         const RaceOddsSeries series = RaceOddsSeries::read(*race);
+        m_seriesMarks[raceKey] =
+            SeriesMark{sizeOrZero(race->o1File), sizeOrZero(race->o2File), series.size()};
         std::vector<OddsAlert> alerts =
             seriesAlerts(*race, series, knownTimePoints, set.params, readAlertSettings(m_ini));
         if (alerts.empty())

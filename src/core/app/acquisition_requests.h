@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -134,6 +135,7 @@ private:
     std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events,
                          std::shared_ptr<RequestMessages> messages, bool quiet = false);
     void raiseAlerts(const std::string& raceKey, size_t knownTimePoints);
+    size_t knownTimePoints(const ArchivedRace& race);
     RequestQueue::Work cardWork(std::shared_ptr<TGetDataForm> form,
                                 std::shared_ptr<RequestMessages> messages,
                                 std::shared_ptr<std::function<void(const GetDataFormView&)>> sink,
@@ -153,6 +155,14 @@ private:
     RaceOddsFetch m_lastOdds;
     DayResultsFetch m_lastResults;
     std::vector<OddsAlert> m_alerts;
+    // Per race key: the sizes of its odds files when their time points were last counted.
+    struct SeriesMark
+    {
+        std::uintmax_t o1Size = 0;
+        std::uintmax_t o2Size = 0;
+        size_t points = 0;
+    };
+    std::map<std::string, SeriesMark, std::less<>> m_seriesMarks;
     unsigned m_alertSerial = 0; // counts alert batches, so each is heard
     unsigned m_oddsSerial = 0;  // counts ended odds fetches
     // Cleared when this object goes: calls posted by requests check it before running.
