@@ -95,15 +95,19 @@ std::optional<Workbench::LiveStep> Workbench::liveTick()
         if (!request)
             return Outcome::nothingToDo();
         const size_t race = request->race;
-        const int index = m_live.races().at(race).index;
+        // The race by its key: another day may be shown meanwhile, and then the
+        // following waits until today's day is shown again.
+        const int index = raceIndexOf(m_live.races().at(race).raceKey);
+        if (index < 0)
+            return Outcome::nothingToDo();
         m_live.started(*request, now);
         std::uint64_t id = 0;
         if (request->kind == LiveRequest::Kind::Odds) {
             RequestEvents events;
             events.done = [this, race](const RequestOutcome&) { liveOddsEnded(race); };
             id = m_requests.requestOdds(index, std::move(events), true);
-            const RaView ra(
-                m_state.store.RaRecs.at(static_cast<size_t>(m_state.DatList.at(index).slot)));
+            const RaView ra(m_state.store.RaRecs.at(
+                static_cast<size_t>(m_state.DatList.at(static_cast<size_t>(index)).slot)));
             step = LiveStep{*request, index, raceText(ra)};
         } else {
             RequestEvents events;
@@ -133,7 +137,7 @@ void Workbench::liveResultsEnded()
 {
     const std::vector<RaceListRow> rows = raceListRows();
     for (size_t i = 0; i < m_live.races().size(); ++i) {
-        const int index = m_live.races()[i].index;
+        const int index = raceIndexOf(m_live.races()[i].raceKey);
         if (index >= 0 && static_cast<size_t>(index) < rows.size())
             m_live.resultsStored(i, rows[static_cast<size_t>(index)].hasResults);
     }
@@ -161,8 +165,11 @@ std::string Workbench::liveStatusText() const
         const LiveRace& r = m_live.races()[i];
         const auto odds = m_live.oddsDueAt(i);
         const auto results = m_live.resultsDueAt(i);
+        const int index = raceIndexOf(r.raceKey);
+        if (index < 0)
+            return "ライブ: 本日のレースを表示すると続けます";
         const RaView ra(m_state.store.RaRecs.at(
-            static_cast<size_t>(m_state.DatList.at(static_cast<size_t>(r.index)).slot)));
+            static_cast<size_t>(m_state.DatList.at(static_cast<size_t>(index)).slot)));
         if (odds && *odds == *due)
             what =
                 raceText(ra) + (r.lastAnnouncement ? "（最終発表 " + liveAnnouncementText(i) + "）"

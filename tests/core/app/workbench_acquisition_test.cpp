@@ -339,3 +339,36 @@ TEST_F(WorkbenchAcquisitionTest, ARaceDayFlowIsHeardByTheListeners)
 }
 
 } // namespace
+
+// The live following goes by race keys: while another day is shown it waits (and says
+// so), and it goes on when today's day is shown again.
+TEST_F(WorkbenchAcquisitionTest, LiveFollowingWaitsWhileAnotherDayIsShown)
+{
+    const Race yesterday{"2026112805050701", 10, 1005};
+    storeCardRecord(dir.path(), raRecord(yesterday), CardWriter::Bulk);
+    bench->MakeDataListBtnClick();
+    ASSERT_EQ(bench->state().DateCombo.size(), 2u);
+    bench->DateComboChange(0); // today, the newest
+    bench->chooseLive(true);
+    ASSERT_TRUE(bench->AutoOzCheckClick(true));
+    ASSERT_TRUE(bench->liveRunning());
+    auto first = bench->liveTick();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->index, 0); // the race nearest its post
+    EXPECT_EQ(first->text, "東京 1R");
+    EXPECT_FALSE(bench->liveTick()); // one request at a time
+    settle();
+    EXPECT_TRUE(hasOddsFile(kFirst, kO1Extension));
+
+    bench->DateComboChange(1);
+    EXPECT_FALSE(bench->liveTick());
+    EXPECT_EQ(bench->liveStatusText(), "ライブ: 本日のレースを表示すると続けます");
+    EXPECT_EQ(bench->pendingRequests(), 0);
+
+    bench->DateComboChange(0);
+    auto next = bench->liveTick();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->text, "東京 2R");
+    settle();
+    EXPECT_TRUE(hasOddsFile(kSecond, kO1Extension));
+}
