@@ -826,6 +826,8 @@ int runAcquisitionCommand(const AcquisitionCommands& c, const AppDir& appDir,
                 std::cerr << w << "\n";
         }
     } warnings{*link};
+    if (auto* replay = dynamic_cast<ReplayJvLink*>(link.get()); replay && fixed)
+        replay->setStoredDataByClock(true); // the cards as they stood then
     if (!initialise(*link))
         return 1;
     std::signal(SIGINT, onInterrupt);

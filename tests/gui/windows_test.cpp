@@ -258,8 +258,6 @@ private slots:
         const fs::path feedDir = dir.path() / "feed";
         feed::writeFeed(options, feedDir);
         writeLinesText(app.root() / "jvlink.ini", {"[JVLink]", "FeedFolder=" + feedDir.string()});
-        // After the weekend's results are published, as for the command line's own clock.
-        m_clock.set(LocalDateTime{2026, 11, 30, 18, 0, 0});
 
         Program p(app.root().string(), &m_clock);
         p.window().show();

@@ -310,7 +310,7 @@ int ReplayJvLink::listRaceFiles(const std::string& fromtime, std::vector<FeedFil
 {
     fs::path folder = m_feedFolder / std::string(jv::kSpecRace);
     std::string publishedBy;
-    if (m_clock) {
+    if (m_clock && m_storedByClock) {
         const LocalDateTime now = m_clock->now();
         char text[16];
         std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day,

@@ -84,9 +84,11 @@ struct ReplayJvLinkFolders
 // have published by the clock's time (rules in replay_timeline.h): the announcements of
 // an odds series up to now, a final record not before post (post times from the day's
 // feed/0B12 file), a race's results once its post time and the settlement delay have
-// passed. -1 when nothing is published yet. JVOpen serves the RACE files whose stamp
-// has come (the service publishes a file at its stamp): race cards two days ahead, a
-// weekend's results the day after. Without a clock everything in the feed is served.
+// passed. -1 when nothing is published yet. Stored data keeps time only when asked
+// (setStoredDataByClock): JVOpen then serves the RACE files whose stamp has come (the
+// service publishes a file at its stamp), race cards two days ahead and a weekend's
+// results the day after, as a set-up before a race day would find them. Without a
+// clock everything in the feed is served.
 //
 // JVCancel stops the download and ends the stream: later reads and status polls give
 // -203, and the cancelled stream no longer blocks an open, so a caller that does not
@@ -121,6 +123,9 @@ public:
     // The clock the real-time data is published by; null serves the whole feed. The
     // clock must outlive the replay and may be read from the replay's thread.
     void setClock(const Clock* clock) { m_clock = clock; }
+    // Whether JVOpen("RACE") also keeps the clock (off: every file is served, as the
+    // stored data of a past day is).
+    void setStoredDataByClock(bool byClock) { m_storedByClock = byClock; }
 
     // The feed folder served now (absolute).
     const std::filesystem::path& feedFolder() const { return m_feedFolder; }
@@ -177,6 +182,7 @@ private:
     static void hang(int seconds);
     bool m_initialised = false;
     const Clock* m_clock = nullptr;
+    bool m_storedByClock = false;
     // The post times read from a day's results file, and what that file was.
     std::map<std::string, std::pair<std::string, PostTimes>> m_postTimes;
 

@@ -239,6 +239,11 @@ TEST_F(ReplayKeepingTime, StoredFilesArePublishedAtTheirStamps)
         m_link.JVClose();
         return rc == 0 ? std::to_string(reads) + " " + stamp : std::to_string(rc);
     };
+    // Stored data of a past day: every file, whatever the clock.
+    m_clock.set(at(6, 9, 0));
+    EXPECT_EQ(served(), "2 20261207170000");
+    // As a set-up before the race day finds it.
+    m_link.setStoredDataByClock(true);
     m_clock.set(at(4, 15, 59));
     EXPECT_EQ(served(), "-1");
     m_clock.set(at(6, 9, 0));
