@@ -44,8 +44,9 @@ live=$(mktemp -d)
 "$BUILD/src/cli/sorvantix-cli" --app-dir "$live" auto --live --now "2026-12-06 08:50" --speed 600 \
     --until 13:00 > /dev/null 2>&1
 QT_QPA_PLATFORM=offscreen "$BUILD/src/app/sorvantix-screenshots" --app-dir "$live" --race "$main" \
-    --now "2026-12-06 13:00" --out "$live/shots" > /dev/null 2>&1
+    --now "2026-12-06 13:00" --live --out "$live/shots" > /dev/null 2>&1
 cp "$live/shots/window-BoardWindow.png" docs/screenshots/live-board.png
 cp "$live/shots/main-chart.png" docs/screenshots/live-chart.png
+cp "$live/shots/main-live.png" docs/screenshots/live-main.png
 rm -rf "$live"
-echo "docs/screenshots/live-board.png docs/screenshots/live-chart.png"
+echo "docs/screenshots/live-board.png docs/screenshots/live-chart.png docs/screenshots/live-main.png"

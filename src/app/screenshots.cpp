@@ -2,7 +2,7 @@
 // writes the grabs as PNG files, for the README and for looking at a build.
 //
 //   sorvantix-screenshots --app-dir DIR --race RACEKEY [--out DIR] [--size 1280x800]
-//                         [--now "yyyy-mm-dd HH:MM"]
+//                         [--now "yyyy-mm-dd HH:MM" [--live]]
 
 #include "core/store/race_key.h"
 #include "core/text/clock.h"
@@ -12,9 +12,11 @@
 #include "gui/study_forms.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTimer>
 #include <functional>
@@ -44,7 +46,10 @@ int main(int argc, char** argv)
                            QStringLiteral("the clock's time, for a day seen as it unfolds (the "
                                           "board's ages, what the replay has published)"),
                            QStringLiteral("yyyy-mm-dd HH:MM"));
-    parser.addOptions({appDir, race, out, size, pdf, now});
+    QCommandLineOption live(QStringLiteral("live"),
+                            QStringLiteral("also the main window with ライブ and ｵｯｽﾞ自動取得 "
+                                           "on, as main-live.png (with --now)"));
+    parser.addOptions({appDir, race, out, size, pdf, now, live});
     parser.process(app);
     if (!parser.isSet(appDir) || !parser.isSet(race)) {
         std::cerr << "sorvantix-screenshots: --app-dir and --race are required\n";
@@ -94,6 +99,27 @@ int main(int argc, char** argv)
         std::cout << file.toStdString() << "\n";
     }
     pages->setCurrentIndex(0);
+    if (parser.isSet(live) && fixed) {
+        // The live following, its status line after the first tick; both boxes are
+        // cleared again afterwards.
+        window.FormShow();
+        auto* liveBox = window.findChild<QCheckBox*>(QStringLiteral("LiveCheck"));
+        if (!liveBox->isChecked())
+            liveBox->click();
+        window.findChild<QCheckBox*>(QStringLiteral("AutoOzCheck"))->click();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 1500 || wb.pendingRequests() > 0)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        const QString file = parser.value(out) + QStringLiteral("/main-live.png");
+        if (!window.grab().save(file)) {
+            std::cerr << "sorvantix-screenshots: cannot write " << file.toStdString() << "\n";
+            return 1;
+        }
+        std::cout << file.toStdString() << "\n";
+        window.findChild<QCheckBox*>(QStringLiteral("AutoOzCheck"))->click();
+        liveBox->click();
+    }
     // Each window the main window opens, grabbed and closed again.
     auto grabWindow = [&](const char* name, auto open, std::function<void(QWidget*)> then = {}) {
         open();
