@@ -585,9 +585,20 @@ int autoCommand(const AcquisitionCommands& c, const AppDir& appDir, JvLink& link
         return 1;
     }
     const Clock& clock = simulated ? static_cast<const Clock&>(*simulated) : systemClock;
-    // The replay publishes the day by the same clock.
-    if (auto* replay = dynamic_cast<ReplayJvLink*>(&link))
+    // The replay publishes the day by the same clock, which ends with this command.
+    auto* replay = dynamic_cast<ReplayJvLink*>(&link);
+    if (replay)
         replay->setClock(&clock);
+    struct ClockBack
+    {
+        ReplayJvLink* replay;
+        const Clock& systemClock;
+        ~ClockBack()
+        {
+            if (replay)
+                replay->setClock(&systemClock);
+        }
+    } clockBack{replay, systemClock};
     std::optional<LocalDateTime> stopAt;
     if (!c.until.empty()) {
         auto minute = parseClockMinute(c.until);

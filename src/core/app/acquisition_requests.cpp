@@ -143,7 +143,7 @@ void AcquisitionRequests::oddsRequestEnded(OddsRequest& request, const RequestOu
         if (request.result.ran) {
             ++m_oddsSerial;
             if (request.watched)
-                raiseAlerts(request.watched->raceKey, request.knownTimePoints);
+                raiseAlerts(*request.watched, request.knownTimePoints);
         }
     }
     if (request.done)
@@ -175,12 +175,13 @@ size_t AcquisitionRequests::knownTimePoints(const ArchivedRace& race)
     return points;
 }
 
-void AcquisitionRequests::raiseAlerts(const std::string& raceKey, size_t knownTimePoints)
+// `watched` is the race as it was when the fetch was asked for: another day may be
+// shown by now.
+void AcquisitionRequests::raiseAlerts(const ArchivedRace& watched, size_t knownTimePoints)
 {
     m_boundary.run("raiseAlerts", [&] {
-        std::optional<ArchivedRace> race = m_owner.raceOfItem(m_owner.raceIndexOf(raceKey));
-        if (!race)
-            return Outcome::nothingToDo();
+        const std::string& raceKey = watched.raceKey;
+        const ArchivedRace* race = &watched;
         // Files of the same sizes hold no new time point: nothing to compare.
         if (const auto it = m_seriesMarks.find(raceKey);
             it != m_seriesMarks.end() && it->second.o1Size == sizeOrZero(race->o1File) &&

@@ -134,7 +134,7 @@ private:
     ErrorLogAppend postedAppendError(Progress& progress);
     std::uint64_t submit(std::string name, RequestQueue::Work work, RequestEvents events,
                          std::shared_ptr<RequestMessages> messages, bool quiet = false);
-    void raiseAlerts(const std::string& raceKey, size_t knownTimePoints);
+    void raiseAlerts(const ArchivedRace& watched, size_t knownTimePoints);
     size_t knownTimePoints(const ArchivedRace& race);
     RequestQueue::Work cardWork(std::shared_ptr<TGetDataForm> form,
                                 std::shared_ptr<RequestMessages> messages,

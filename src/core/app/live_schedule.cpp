@@ -12,6 +12,7 @@ namespace {
 
 constexpr long long kMinute = 60;
 constexpr int kResultsRetryMinutes = 2;
+constexpr int kResultsGiveUpMinutes = 60;
 
 LocalDateTime plusMinutes(const LocalDateTime& t, long long minutes)
 {
@@ -54,9 +55,8 @@ void writeLiveSettings(const TIniGT& ini, const LiveSettings& s)
 
 void LiveSchedule::setRaces(std::vector<LiveRace> races)
 {
+    // The requests already made still count against the budget.
     m_races = std::move(races);
-    m_recent.clear();
-    m_firstStart.reset();
 }
 
 std::optional<LocalDateTime> LiveSchedule::oddsDueAt(size_t i) const
@@ -82,8 +82,13 @@ std::optional<LocalDateTime> LiveSchedule::resultsDueAt(size_t i) const
     if (r.resultsStored)
         return std::nullopt;
     const LocalDateTime canExist = plusMinutes(r.post, m_settings.resultDelay);
-    if (r.lastResultsTry && !(*r.lastResultsTry < canExist))
+    if (r.lastResultsTry && !(*r.lastResultsTry < canExist)) {
+        // A race whose results have not come an hour after they could (a cancelled
+        // race, a service without them) is left to the results timer.
+        if (!(*r.lastResultsTry < plusMinutes(canExist, kResultsGiveUpMinutes)))
+            return std::nullopt;
         return plusMinutes(*r.lastResultsTry, kResultsRetryMinutes);
+    }
     return canExist;
 }
 

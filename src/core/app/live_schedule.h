@@ -71,7 +71,8 @@ public:
     // A race never refreshed is due at once.
     std::optional<LocalDateTime> oddsDueAt(size_t i) const;
     // When the day's results are next asked for on race `i`'s account; nullopt once
-    // they are stored. A try that did not bring them is repeated after 2 minutes.
+    // they are stored. A try that did not bring them is repeated after 2 minutes, for an
+    // hour; then the race is left to the results timer.
     std::optional<LocalDateTime> resultsDueAt(size_t i) const;
 
     // The request to make at `now`: of everything due, the race nearest its post
@@ -94,7 +95,7 @@ public:
     // Race `i` is within `nearMinutes` of post, not yet off, and its latest announcement
     // (or the following's start, while it has none) is more than `lateMinutes` old.
     bool isLate(size_t i, const LocalDateTime& now) const;
-    // Every race followed to post and its results stored.
+    // Every race followed to post and its results stored (or given up).
     bool finished() const { return !nextDue().has_value(); }
 
 private:

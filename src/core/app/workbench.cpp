@@ -317,8 +317,9 @@ bool Workbench::Timer4Timer()
 {
     bool asked = false;
     m_boundary.run("Timer4Timer", [&] {
-        // While live, each race's results are asked for once they can exist.
-        if (!liveRunning())
+        // While live, each race's results are asked for once they can exist; the timer
+        // takes over when the following has done (or given up on) every race.
+        if (!liveRunning() || m_live.finished())
             asked = m_auto.Timer4Timer();
     });
     return asked;

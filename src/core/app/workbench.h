@@ -425,6 +425,7 @@ private:
     std::optional<OddsFile> m_selectionOdds; // the file a race selection is listing
     HitRun m_hitRun;
     bool m_liveOn = false;
+    bool m_liveNeedsStart = false; // chosen while another day than today was shown
     mutable std::shared_ptr<const AnalysisDisplay> m_shownDisplay; // shownState's snapshots
     mutable std::shared_ptr<const ChartView> m_shownChart;
     LiveSchedule m_live;

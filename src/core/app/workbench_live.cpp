@@ -56,7 +56,8 @@ Outcome Workbench::LiveCheckClick(bool checked)
     return m_boundary.run("LiveCheckClick", [&] {
         m_liveOn = checked;
         writeSetting(m_ini, settings::kLiveOn, checked ? 1 : 0);
-        // Chosen while the automatic acquisition runs: it goes on in the new way.
+        // Chosen while the automatic acquisition runs: it goes on in the new way, over
+        // today's races (the schedule is made when today is shown, see liveTick).
         if (liveRunning())
             startLive();
         return Outcome::done();
@@ -65,6 +66,12 @@ Outcome Workbench::LiveCheckClick(bool checked)
 
 void Workbench::startLive()
 {
+    // Only today's races are followed; another day shown leaves it for later.
+    m_liveNeedsStart = m_auto.controls().AutoOzCheck && m_state.DateComboIndex >= 0 &&
+                       m_state.DateCombo.at(static_cast<size_t>(m_state.DateComboIndex)) !=
+                           todayDayText(m_clock.now());
+    if (m_liveNeedsStart)
+        return;
     std::vector<LiveRace> races;
     const std::vector<RaceListRow> rows = raceListRows();
     for (size_t i = 0; i < m_state.DatList.size(); ++i) {
@@ -78,6 +85,14 @@ void Workbench::startLive()
         race.post = *post;
         race.lastAnnouncement = latestStored(m_appDir.root(), race.raceKey);
         race.resultsStored = rows.at(i).hasResults;
+        // Switched off and on again: each race goes on where it was.
+        for (const LiveRace& was : m_live.races())
+            if (was.raceKey == race.raceKey) {
+                race.lastRefresh = was.lastRefresh;
+                race.followedToPost = was.followedToPost;
+                race.lastResultsTry = was.lastResultsTry;
+                race.resultsStored = race.resultsStored || was.resultsStored;
+            }
         races.push_back(std::move(race));
     }
     m_live.setSettings(readLiveSettings(m_ini));
@@ -90,6 +105,8 @@ std::optional<Workbench::LiveStep> Workbench::liveTick()
     if (!liveRunning() || m_requests.pending() > 0)
         return step;
     m_boundary.run("liveTick", [&] {
+        if (m_liveNeedsStart)
+            startLive();
         const LocalDateTime now = m_clock.now();
         const std::optional<LiveRequest> request = m_live.next(now);
         if (!request)
@@ -100,7 +117,6 @@ std::optional<Workbench::LiveStep> Workbench::liveTick()
         const int index = raceIndexOf(m_live.races().at(race).raceKey);
         if (index < 0)
             return Outcome::nothingToDo();
-        m_live.started(*request, now);
         std::uint64_t id = 0;
         if (request->kind == LiveRequest::Kind::Odds) {
             RequestEvents events;
@@ -119,6 +135,7 @@ std::optional<Workbench::LiveStep> Workbench::liveTick()
             step.reset();
             return Outcome::nothingToDo();
         }
+        m_live.started(*request, now);
         return Outcome::done();
     });
     if (step)
@@ -155,6 +172,8 @@ std::string Workbench::liveStatusText() const
 {
     if (!liveRunning())
         return "";
+    if (m_liveNeedsStart)
+        return "ライブ: 本日のレースを表示すると続けます";
     const std::optional<LocalDateTime> due = m_live.nextDue();
     if (!due)
         return "ライブ: 全レース終了";

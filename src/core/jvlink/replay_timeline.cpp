@@ -151,6 +151,10 @@ std::string publishedRecords(std::string_view bytes, std::string_view spec,
         size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
         std::string_view line = bytes.substr(pos, next - pos);
         pos = next;
+        if (!line.ends_with("\r\n")) {
+            kept.append(line); // no whole record: the reader reports it
+            continue;
+        }
         std::optional<bool> published = odds ? oddsPublished(line, now, posts)
                                              : resultPublished(line, now, posts, settleMinutes);
         if (published.value_or(true))

@@ -99,7 +99,7 @@ TEST(LiveSchedule, NearestPostFirstWithinTheBudgetAndRaceOffAtStartFetchedOnce)
     EXPECT_EQ(made, (std::vector<std::string>{"09:40 PO", "09:40 PR", "09:41 EO", "09:41 MO"}));
     EXPECT_TRUE(s.races()[2].followedToPost); // began after its post: no more refreshes
     EXPECT_FALSE(s.oddsDueAt(2));
-    EXPECT_EQ(s.requestsInLastMinute(at(9, 41, 30)), 2); // 09:41:00 and 09:41:20
+    EXPECT_EQ(s.requestsInLastMinute(at(9, 41, 30)), 2); // 09:41:00 and 09:41:10
     EXPECT_EQ(s.requestsInLastMinute(at(9, 42, 21)), 0);
     EXPECT_FALSE(s.next(at(9, 41, 30)));
     // At 09:42 the race 18 minutes from post is due for its minute refresh and goes
@@ -117,10 +117,11 @@ TEST(LiveSchedule, ResultsNotYetThereAreAskedAgainAndLatenessFollowsTheAnnouncem
 {
     LiveSchedule s;
     s.setRaces({race("A", at(11, 0))});
-    s.started({LiveRequest::Kind::Odds, 0}, at(10, 20));
-    EXPECT_FALSE(s.isLate(0, at(10, 29))); // not near post yet
-    EXPECT_FALSE(s.isLate(0, at(10, 25))); // the following began five minutes ago
-    EXPECT_TRUE(s.isLate(0, at(10, 31)));
+    s.started({LiveRequest::Kind::Odds, 0}, at(10, 28));
+    EXPECT_FALSE(s.isLate(0, at(10, 29, 59))); // not near post yet
+    // Without an announcement, the following's start counts: five minutes allowed.
+    EXPECT_FALSE(s.isLate(0, at(10, 33)));
+    EXPECT_TRUE(s.isLate(0, at(10, 33, 1)));
     s.oddsStored(0, at(10, 29));
     s.oddsStored(0, at(10, 10)); // an older one does not move it back
     EXPECT_EQ(s.races()[0].lastAnnouncement, at(10, 29));
@@ -134,6 +135,16 @@ TEST(LiveSchedule, ResultsNotYetThereAreAskedAgainAndLatenessFollowsTheAnnouncem
     EXPECT_EQ(s.nextDue(), at(11, 12));
     s.resultsStored(0, true);
     EXPECT_TRUE(s.finished());
+
+    // Results that never come are asked for during an hour, then left alone.
+    LiveSchedule never;
+    never.setRaces({race("A", at(11, 0))});
+    never.started({LiveRequest::Kind::Odds, 0}, at(11, 0));
+    never.started({LiveRequest::Kind::Results, 0}, at(12, 9));
+    EXPECT_EQ(never.resultsDueAt(0), at(12, 11));
+    never.started({LiveRequest::Kind::Results, 0}, at(12, 10));
+    EXPECT_FALSE(never.resultsDueAt(0));
+    EXPECT_TRUE(never.finished());
 }
 
 TEST(LiveSettings, KeepsEachValueInItsRangeOrItsDefault)

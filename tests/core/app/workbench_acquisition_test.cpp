@@ -372,3 +372,33 @@ TEST_F(WorkbenchAcquisitionTest, LiveFollowingWaitsWhileAnotherDayIsShown)
     settle();
     EXPECT_TRUE(hasOddsFile(kSecond, kO1Extension));
 }
+
+// ライブ ticked while the automatic acquisition runs and another day is shown: today's
+// races are followed once today is shown, not the day on screen.
+TEST_F(WorkbenchAcquisitionTest, LiveChosenOnAnotherDayFollowsTodayOnceItIsShown)
+{
+    const Race yesterday{"2026112805050701", 10, 1005};
+    storeCardRecord(dir.path(), raRecord(yesterday), CardWriter::Bulk);
+    bench->MakeDataListBtnClick();
+    bench->DateComboChange(0);
+    ASSERT_TRUE(bench->AutoOzCheckClick(true)); // one fetch per race, as the Part has it
+    bench->DateComboChange(1);
+    ASSERT_TRUE(bench->LiveCheckClick(true).isDone());
+    ASSERT_TRUE(bench->liveRunning());
+    EXPECT_FALSE(bench->liveTick());
+    EXPECT_TRUE(bench->liveSchedule().races().empty());
+    EXPECT_EQ(bench->liveStatusText(), "ライブ: 本日のレースを表示すると続けます");
+
+    bench->DateComboChange(0);
+    auto first = bench->liveTick();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->text, "東京 1R");
+    EXPECT_EQ(bench->liveSchedule().races().size(), 2u);
+    settle();
+    // Switched off and on again, the race already refreshed goes on where it was.
+    bench->LiveCheckClick(false);
+    bench->LiveCheckClick(true);
+    ASSERT_EQ(bench->liveSchedule().races().size(), 2u);
+    EXPECT_TRUE(bench->liveSchedule().races()[0].lastRefresh.has_value());
+    EXPECT_EQ(bench->liveSchedule().requestsInLastMinute(clock.now()), 1);
+}

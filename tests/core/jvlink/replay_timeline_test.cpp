@@ -124,6 +124,12 @@ TEST(PublishedRecords, KeepsWhatItCannotReadForTheReaderToReport)
     const std::string cut = good.substr(0, 100); // no line end
     EXPECT_EQ(publishedRecords(good + late + badTime + other + cut, "0B41", at(6, 12, 0), {}, 10),
               good + badTime + other + cut);
+    // A cut record is kept whatever its time says, and so is a bare LF line.
+    const std::string cutLate = late.substr(0, 100);
+    EXPECT_EQ(publishedRecords(good + cutLate, "0B41", at(6, 12, 0), {}, 10), good + cutLate);
+    std::string bareLf = late;
+    bareLf.erase(bareLf.size() - 2, 1);
+    EXPECT_EQ(publishedRecords(bareLf + good, "0B41", at(6, 12, 0), {}, 10), bareLf + good);
     EXPECT_EQ(publishedRecords("", "0B41", at(6, 12, 0), {}, 10), "");
 }
 
