@@ -16,7 +16,6 @@
 #include "export/sqlite_export.h"
 #include "feed/feed_writer.h"
 #include "feed_import.h"
-#include "folder_listing.h"
 #include "gui/main_form.h"
 #include "gui/program.h"
 #include "gui/task_progress.h"
@@ -217,15 +216,7 @@ fs::path liveSunday()
     fs::remove_all(d);
     AppDir app(d);
     app.createFolders();
-    feed::FeedOptions options;
-    options.from = feed::FeedDate{2026, 11, 29};
-    options.to = options.from;
-    options.seed = 7;
-    feed::writeFeed(options, d / "feed");
-    for (const auto& file : test::sortedFiles(d / "feed" / "RACE"))
-        for (const std::string& record : readLinesRaw(file))
-            if ((record.starts_with("RA") || record.starts_with("SE")) && record[2] == '2')
-                storeCardRecord(d, record + "\r\n", CardWriter::Bulk);
+    test::importGeneratedSundayCards(d / "feed", d);
     return d;
 }
 

@@ -16,7 +16,7 @@
 #include "core/study/race_archive.h"
 #include "core/text/text_file.h"
 #include "feed/feed_writer.h"
-#include "folder_listing.h"
+#include "feed_import.h"
 #include "quiet_person.h"
 
 #include <benchmark/benchmark.h>
@@ -45,15 +45,7 @@ AppDir freshDay(const fs::path& root)
     fs::remove_all(root);
     AppDir app(root);
     app.createFolders();
-    feed::FeedOptions options;
-    options.from = feed::FeedDate{2026, 11, 29};
-    options.to = options.from;
-    options.seed = 7;
-    feed::writeFeed(options, root / "feed");
-    for (const auto& file : test::sortedFiles(root / "feed" / "RACE"))
-        for (const std::string& record : readLinesRaw(file))
-            if ((record.starts_with("RA") || record.starts_with("SE")) && record[2] == '2')
-                storeCardRecord(root, record + "\r\n", CardWriter::Bulk);
+    test::importGeneratedSundayCards(root / "feed", root);
     return app;
 }
 

@@ -57,4 +57,20 @@ inline void importGeneratedSunday(const std::filesystem::path& feedDir,
     importFeed(feedDir, appDir);
 }
 
+// The same Sunday as a live day begins: the feed written into feedDir, and only its race
+// cards (RA and SE of data kind 2) stored into appDir, no odds and no results.
+inline void importGeneratedSundayCards(const std::filesystem::path& feedDir,
+                                       const std::filesystem::path& appDir)
+{
+    feed::FeedOptions options;
+    options.from = feed::FeedDate{2026, 11, 29};
+    options.to = options.from;
+    options.seed = 7;
+    feed::writeFeed(options, feedDir);
+    for (const auto& file : sortedFiles(feedDir / "RACE"))
+        for (const std::string& record : readLinesRaw(file))
+            if ((record.starts_with("RA") || record.starts_with("SE")) && record[2] == '2')
+                storeCardRecord(appDir, record + "\r\n", CardWriter::Bulk);
+}
+
 } // namespace sorvantix::test

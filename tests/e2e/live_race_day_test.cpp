@@ -10,7 +10,7 @@
 #include "core/text/ini_file.h"
 #include "core/text/text_file.h"
 #include "feed/feed_writer.h"
-#include "folder_listing.h"
+#include "feed_import.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -56,16 +56,8 @@ protected:
     void SetUp() override
     {
         app.createFolders();
-        feed::FeedOptions options;
-        options.from = feed::FeedDate{2026, 11, 29};
-        options.to = options.from;
-        options.seed = 7;
-        feed::writeFeed(options, feedDir());
-        // The race cards as the morning's set-up stores them: no results yet.
-        for (const auto& file : test::sortedFiles(feedDir() / "RACE"))
-            for (const std::string& record : readLinesRaw(file))
-                if ((record.starts_with("RA") || record.starts_with("SE")) && record[2] == '2')
-                    storeCardRecord(app.root(), record + "\r\n", CardWriter::Bulk);
+        // The race cards as the morning's set-up stores them: no odds, no results yet.
+        test::importGeneratedSundayCards(feedDir(), app.root());
         link.setClock(&clock);
         ASSERT_EQ(link.JVInit("SA730519/SD815207/Sorvantix/Ver.1.30"), 0);
         wb = std::make_unique<Workbench>(app, person, clock);

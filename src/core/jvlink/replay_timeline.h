@@ -41,8 +41,8 @@ private:
 };
 
 // The records of `bytes` (CR LF ends) that the rules of `spec` publish by `now`, in
-// their order; `settleMinutes` is the results' settlement delay. A specification
-// without rules gives `bytes` whole.
+// their order; `settleMinutes` is the results' settlement delay. A data spec without
+// rules gives `bytes` whole.
 std::string publishedRecords(std::string_view bytes, std::string_view spec,
                              const LocalDateTime& now, const PostTimes& posts, int settleMinutes);
 
